@@ -1,0 +1,22 @@
+# Flags shared by every target of the project. They go on the targets, not
+# into CMAKE_CXX_FLAGS, so that a dependency's build is left alone.
+function(tapwise_target_defaults target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wno-sign-conversion)
+  if(TAPWISE_SANITIZE)
+    target_compile_options(${target} PUBLIC -fsanitize=${TAPWISE_SANITIZE} -fno-omit-frame-pointer
+                                               -fno-sanitize-recover=all)
+    target_link_options(${target} PUBLIC -fsanitize=${TAPWISE_SANITIZE})
+  endif()
+endfunction()
+
+# One GoogleTest executable per call; every TEST in it becomes a CTest test.
+# LABELS lets a run pick a group (the sanitizer builds run "core" or "capture").
+function(tapwise_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  tapwise_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,150 @@
+#include "capture/RxThread.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "capture/TWComms.h"
+#include "util/Clock.h"
+
+namespace tapwise {
+
+namespace {
+
+constexpr int PassMilliseconds = 10;
+
+// The packet gap is timed by 10 ms passes, so the thread asks for a real-time
+// priority to keep them while the machine is busy drawing. Without the
+// privilege the default priority stays, which is fine on an idle machine.
+void RaisePriority() {
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 1;
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+}  // namespace
+
+TRxThread::TRxThread(TWComms& comms, uint8_t portNumber, std::unique_ptr<SerialDevice> device)
+    : PortNumber(portNumber), PortHandle(std::move(device)), m_comms(comms) {
+  m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+TRxThread::~TRxThread() {
+  if (m_thread.joinable()) {
+    StopRequest.store(1);
+    Wake();
+    m_thread.join();
+  }
+  if (m_wakeFd >= 0) close(m_wakeFd);
+}
+
+void TRxThread::Start() { m_thread = std::thread([this] { Execute(); }); }
+
+void TRxThread::Wake() {
+  if (m_wakeFd < 0) return;
+  uint64_t one = 1;
+  // A full counter still wakes the thread, so a failed write needs no retry.
+  [[maybe_unused]] ssize_t written = write(m_wakeFd, &one, sizeof one);
+}
+
+void TRxThread::Join() {
+  if (m_thread.joinable()) m_thread.join();
+}
+
+void TRxThread::Pause(bool mayWaitForBytes) {
+  pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, POLLIN, 0}};
+  int timeout = PassMilliseconds;
+  // Without a wake-up descriptor a stop request could not end the wait.
+  if (mayWaitForBytes && PacketLength == 0 && m_wakeFd >= 0) {
+    // Nothing is filling, so no gap is being timed: sleep until the port has
+    // bytes (or, when closed, until someone changes Enabled or asks to stop).
+    SerialDevice* device = PortHandle.get();
+    int handle = device ? device->WaitHandle() : -1;
+    if (!device || handle >= 0) {
+      fds[1].fd = handle;
+      timeout = -1;
+    }
+  }
+  int ready = poll(fds, 2, timeout);  // poll skips the entries whose descriptor is -1
+  if (ready < 0 && errno != EINTR) {
+    // Cannot wait on the descriptors: fall back to the plain pass.
+    usleep(PassMilliseconds * 1000);
+    return;
+  }
+  if (fds[0].revents & POLLIN) {
+    uint64_t count;
+    [[maybe_unused]] ssize_t drained = read(m_wakeFd, &count, sizeof count);
+  }
+  // A hung-up device polls ready at once and forever; let it cost one pass
+  // per 10 ms, like a port that is polled.
+  if (timeout < 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[1].revents & POLLIN)) {
+    poll(fds, 1, PassMilliseconds);
+  }
+}
+
+void TRxThread::KeepPortInStep() {
+  bool enabled = Enabled.load() != 0;
+  if (!PortHandle && enabled) {
+    OpenResult opened = m_comms.OpenComPort(PortNumber);
+    if (opened.Status != OpenStatus::Opened || !opened.Device) {
+      // Someone else has it now: show the port as disabled; the user may try again.
+      Enabled.store(0);
+    } else {
+      m_comms.SetPortHandle(PortNumber, std::move(opened.Device));
+      m_comms.ApplyPortSettings(PortNumber);
+    }
+  } else if (PortHandle && !enabled) {
+    m_comms.SetPortHandle(PortNumber, nullptr);
+  }
+}
+
+void TRxThread::FinishPacket() {
+  TriggerStep* trigger = m_comms.GetTriggerStep();
+  TriggerMatch = trigger ? trigger->Match(CurrentPacket->Data, PacketLength) : 0;
+  CurrentPacket->Length = PacketLength;
+  CurrentPacket->Port = PortNumber;
+  CurrentPacket->Origin = OriginReceived;
+  // Errors are reported on the packet at whose end they are collected,
+  // including those that happened between packets.
+  CurrentPacket->Error = PortHandle && PortHandle->TakeErrorState() ? 1 : 0;
+  m_comms.Queue().Append(std::move(CurrentPacket));
+  PacketLength = 0;
+  if (TriggerMatch != 0 && trigger) trigger->React(TriggerMatch, PortNumber);
+}
+
+void TRxThread::Execute() {
+  RaisePriority();
+  PacketLength = 0;
+  uint32_t lastReadTick = TickCount();
+  // After a wake-up that found nothing to read, the next pass is a plain
+  // 10 ms one, so no device state can turn the wait into a spin.
+  bool mayWaitForBytes = true;
+  do {
+    Pause(mayWaitForBytes);
+    bool woke = mayWaitForBytes && PacketLength == 0;
+    if (!CurrentPacket) CurrentPacket = NewPacketRecord();
+    KeepPortInStep();
+    BytesRead = 0;
+    if (PortHandle) {
+      BytesRead = static_cast<uint32_t>(
+          PortHandle->Read(CurrentPacket->Data + PacketLength, PacketCapacity - PacketLength));
+      if (BytesRead > 0) {
+        lastReadTick = TickCount();
+        if (PacketLength == 0) CurrentPacket->Time = Now();
+        PacketLength = static_cast<uint16_t>(PacketLength + BytesRead);
+      }
+    }
+    mayWaitForBytes = !(woke && BytesRead == 0);
+    auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);
+    if (BytesRead == 0 && PacketLength > 0 && sinceLastRead >= static_cast<int32_t>(m_comms.PacketGap.load())) {
+      FinishPacket();
+    }
+  } while (StopRequest.load() == 0);
+  StopRequest.store(0);
+}
+
+}  // namespace tapwise

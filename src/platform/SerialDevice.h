@@ -1,0 +1,93 @@
+#pragma once
+// The serial device layer: one open serial line, as the capture code sees it.
+//
+// A device is open from construction to destruction; destroying it closes the
+// line and releases it to other programs. All calls are non-blocking except
+// Write, which returns only when every byte has been handed to the driver and
+// drained. Read and TakeErrorState belong to the one thread that receives;
+// Write, ApplyLineFormat, SetControlLines and ModemLines may come from any
+// thread, but the caller serialises them per device.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tapwise {
+
+// Parity codes as the port settings store them.
+enum ParityCode : uint8_t { ParityNone = 0, ParityOdd = 1, ParityEven = 2, ParityMark = 3, ParitySpace = 4 };
+// Stop-bit codes as the port settings store them.
+enum StopBitsCode : uint8_t { StopOne = 0, StopOneAndHalf = 1, StopTwo = 2 };
+
+// Modem input line bits.
+enum ModemBits : uint8_t { ModemCTS = 1, ModemDSR = 2, ModemCD = 4 };
+
+struct LineFormat {
+  uint32_t BaudRate = 9600;
+  uint8_t Parity = ParityNone;  // ParityCode
+  uint8_t DataBits = 8;         // 5..8
+  uint8_t StopBits = StopOne;   // StopBitsCode
+};
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  SerialDevice() = default;
+  SerialDevice(const SerialDevice&) = delete;
+  SerialDevice& operator=(const SerialDevice&) = delete;
+
+  // Puts the line format into the driver, with the parity check on and no
+  // handshake of any kind. False when the driver refuses it; the device then
+  // keeps whatever the driver kept.
+  virtual bool ApplyLineFormat(const LineFormat& format) = 0;
+
+  // Holds RTS and DTR at fixed levels (true = asserted).
+  virtual bool SetControlLines(bool rts, bool dtr) = 0;
+
+  // Copies the bytes that have arrived, at most maxBytes, into buffer and
+  // returns their number: 0 when nothing is waiting, when maxBytes is 0, and
+  // when the device has gone away. Never blocks.
+  virtual size_t Read(uint8_t* buffer, size_t maxBytes) = 0;
+
+  // Writes every byte before it returns, then waits until the driver has sent
+  // them. False on a hard error (the device refused or vanished).
+  virtual bool Write(const uint8_t* data, size_t count) = 0;
+
+  // True when a line or buffer error (parity, framing, overrun, break) has
+  // happened since the last call; the call clears the state.
+  virtual bool TakeErrorState() = 0;
+
+  // CTS, DSR and CD as ModemBits; 0 when the device cannot tell.
+  virtual uint8_t ModemLines() = 0;
+
+  // A descriptor that polls readable (or hung up) when Read has something to
+  // report, so an idle receiver can sleep until then; -1 when the device has
+  // none and must be polled.
+  virtual int WaitHandle() const = 0;
+};
+
+enum class OpenStatus : uint8_t {
+  Opened,
+  Absent,        // no such device
+  Busy,          // another program holds it
+  NotPermitted,  // the device exists but we may not open it
+  Failed,        // anything else
+};
+
+const char* OpenStatusText(OpenStatus status);
+
+struct OpenResult {
+  std::unique_ptr<SerialDevice> Device;  // set only when Status is Opened
+  OpenStatus Status = OpenStatus::Absent;
+};
+
+// Opens the device behind a COM number (1..128). The program's port map is
+// the real one; tests hand the port manager their own.
+class DeviceOpener {
+ public:
+  virtual ~DeviceOpener() = default;
+  virtual OpenResult Open(uint8_t comNumber) = 0;
+};
+
+}  // namespace tapwise
