@@ -1,0 +1,16 @@
+#include "platform/SerialDevice.h"
+
+namespace tapwise {
+
+const char* OpenStatusText(OpenStatus status) {
+  switch (status) {
+    case OpenStatus::Opened: return "opened";
+    case OpenStatus::Absent: return "absent";
+    case OpenStatus::Busy: return "busy";
+    case OpenStatus::NotPermitted: return "not permitted";
+    case OpenStatus::Failed: return "failed";
+  }
+  return "failed";
+}
+
+}  // namespace tapwise
