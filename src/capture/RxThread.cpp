@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "capture/TWComms.h"
@@ -55,13 +56,20 @@ void TRxThread::Join() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void TRxThread::Pause(bool mayWaitForBytes) {
+bool TRxThread::Pause(PassKind kind) {
   pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, POLLIN, 0}};
   int timeout = PassMilliseconds;
-  // Without a wake-up descriptor a stop request could not end the wait.
-  if (mayWaitForBytes && PacketLength == 0 && m_wakeFd >= 0) {
+  if (kind == PassKind::HangupWait) {
+    // The device hung up (the other end of a virtual port closed, an adapter
+    // was unplugged): it polls ready at once and forever, yet nothing can
+    // arrive until it comes back. Look again after a wait that grows while
+    // the hang-up lasts, so a forgotten port costs next to nothing.
+    timeout = m_hangupWaitMs;
+    m_hangupWaitMs = std::min(m_hangupWaitMs * 2, MaxHangupWaitMs);
+  } else if (kind == PassKind::WaitForBytes && PacketLength == 0 && m_wakeFd >= 0) {
     // Nothing is filling, so no gap is being timed: sleep until the port has
     // bytes (or, when closed, until someone changes Enabled or asks to stop).
+    // Without a wake-up descriptor a stop request could not end this wait.
     SerialDevice* device = PortHandle.get();
     int handle = device ? device->WaitHandle() : -1;
     if (!device || handle >= 0) {
@@ -73,17 +81,23 @@ void TRxThread::Pause(bool mayWaitForBytes) {
   if (ready < 0 && errno != EINTR) {
     // Cannot wait on the descriptors: fall back to the plain pass.
     usleep(PassMilliseconds * 1000);
-    return;
+    return false;
   }
-  if (fds[0].revents & POLLIN) {
-    uint64_t count;
-    [[maybe_unused]] ssize_t drained = read(m_wakeFd, &count, sizeof count);
-  }
-  // A hung-up device polls ready at once and forever; let it cost one pass
-  // per 10 ms, like a port that is polled.
-  if (timeout < 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[1].revents & POLLIN)) {
-    poll(fds, 1, PassMilliseconds);
-  }
+  DrainWakeups(fds[0].revents);
+  if (fds[1].fd < 0) return false;
+  const short revents = fds[1].revents;
+  m_deviceHungUp = (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  if (!m_deviceHungUp) m_hangupWaitMs = PassMilliseconds;
+  // A hang-up may still leave bytes to read (a virtual port whose other end
+  // wrote and left), so it counts as a wake for bytes; an empty read then
+  // sends the next pass to the hang-up wait.
+  return (revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+void TRxThread::DrainWakeups(short revents) {
+  if (!(revents & POLLIN)) return;
+  uint64_t count;
+  [[maybe_unused]] ssize_t drained = read(m_wakeFd, &count, sizeof count);
 }
 
 void TRxThread::KeepPortInStep() {
@@ -120,12 +134,11 @@ void TRxThread::Execute() {
   RaisePriority();
   PacketLength = 0;
   uint32_t lastReadTick = TickCount();
-  // After a wake-up that found nothing to read, the next pass is a plain
-  // 10 ms one, so no device state can turn the wait into a spin.
-  bool mayWaitForBytes = true;
+  // After a wake-up for bytes that found nothing to read, the next pass does
+  // not wait for bytes, so no device state can turn the wait into a spin.
+  PassKind nextPass = PassKind::WaitForBytes;
   do {
-    Pause(mayWaitForBytes);
-    bool woke = mayWaitForBytes && PacketLength == 0;
+    bool woke = Pause(nextPass);
     if (!CurrentPacket) CurrentPacket = NewPacketRecord();
     KeepPortInStep();
     BytesRead = 0;
@@ -138,7 +151,8 @@ void TRxThread::Execute() {
         PacketLength = static_cast<uint16_t>(PacketLength + BytesRead);
       }
     }
-    mayWaitForBytes = !(woke && BytesRead == 0);
+    nextPass = PassKind::WaitForBytes;
+    if (woke && BytesRead == 0) nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
     auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);
     if (BytesRead == 0 && PacketLength > 0 && sinceLastRead >= static_cast<int32_t>(m_comms.PacketGap.load())) {
       FinishPacket();

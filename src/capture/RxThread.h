@@ -48,12 +48,22 @@ class TRxThread {
 
  private:
   void Execute();
-  void Pause(bool mayWaitForBytes);
+  enum class PassKind : uint8_t { WaitForBytes, Plain, HangupWait };
+  // Waits for the next pass: 10 ms (Plain, and always while a packet is
+  // filling), until the port polls ready (WaitForBytes), or a growing wait
+  // for a hung-up device. True when it woke because the port polled ready.
+  bool Pause(PassKind kind);
+  void DrainWakeups(short revents);
   void KeepPortInStep();
   void FinishPacket();
 
   TWComms& m_comms;
   int m_wakeFd = -1;
+  // A hung-up device is looked at again after this long (ms), doubling up to
+  // MaxHangupWaitMs while the hang-up lasts.
+  static constexpr int MaxHangupWaitMs = 320;
+  int m_hangupWaitMs = 10;
+  bool m_deviceHungUp = false;
   std::thread m_thread;
 };
 

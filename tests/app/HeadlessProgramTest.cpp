@@ -1,0 +1,122 @@
+// The tapwise program end to end: bytes in on pseudo-terminals, exact packet
+// data lines out, shutdown by signal.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "support/ChildProcess.h"
+#include "support/Pty.h"
+
+namespace tapwise {
+namespace {
+
+using namespace std::chrono_literals;
+
+auto HasLines(size_t count) {
+  return [count](const std::string& out) {
+    size_t lines = 0;
+    for (size_t at = out.find("\r\n"); at != std::string::npos; at = out.find("\r\n", at + 2)) ++lines;
+    return lines >= count;
+  };
+}
+
+auto Contains(const std::string& text) {
+  return [text](const std::string& out) { return out.find(text) != std::string::npos; };
+}
+
+// The path printed for a COM number in the start-up map.
+std::string MappedPath(const std::string& err, const std::string& com) {
+  size_t at = err.find(com + " ");
+  if (at == std::string::npos) return {};
+  size_t end = err.find_first_of(" \n", at + com.size() + 1);
+  return err.substr(at + com.size() + 1, end - at - com.size() - 1);
+}
+
+TEST(HeadlessProgram, BytesInOnAPortComeOutAsExactPacketDataLines) {
+  Pty wire;
+  ASSERT_TRUE(wire.Ok());
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-port:2=pty"});
+  ASSERT_TRUE(tapwise.Started());
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("COM2 /dev/")));
+  EXPECT_NE(tapwise.Stderr().find("COM1 " + wire.SlavePath() + "\n"), std::string::npos);
+
+  wire.WriteAll({'P', 'I', 'N', 'G', '\r', '\n'});
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(1))) << tapwise.Stdout();
+  std::string out = tapwise.Stdout();
+  ASSERT_EQ(out.size(), 82u);
+  EXPECT_EQ(out.substr(0, 5), "COM1 ");
+  EXPECT_EQ(out.substr(12), " 50 49 4E 47  0D 0A                                 PING\xb7\xb7          \r\n");
+
+  // The virtual port: another program opens the path the map names.
+  std::string virtualPath = MappedPath(tapwise.Stderr(), "COM2");
+  int other = Pty::OpenPlain(virtualPath);
+  ASSERT_GE(other, 0) << virtualPath;
+  std::vector<uint8_t> bytes(17);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(0xF0 + i);
+  ASSERT_TRUE(Pty::WriteAll(other, bytes));
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(3))) << tapwise.Stdout();
+  out = tapwise.Stdout().substr(82);
+  EXPECT_EQ(out.substr(0, 5), "COM2 ");
+  EXPECT_EQ(out.substr(12, 70),
+            " F0 F1 F2 F3  F4 F5 F6 F7  F8 F9 FA FB  FC FD FE FF "
+            "\xf0\xf1\xf2\xf3\xf4\xf5\xf6\xf7\xf8\xf9\xfa\xfb\xfc\xfd\xfe\xff\r\n");
+  EXPECT_EQ(out.substr(82), std::string(12, ' ') + " 00" + std::string(49, ' ') + "\xb7" +
+                                std::string(15, ' ') + "\r\n");
+  close(other);
+
+  tapwise.Signal(SIGINT);
+  EXPECT_EQ(tapwise.Wait(), 0);
+}
+
+TEST(HeadlessProgram, SigtermWithPacketsPendingEndsCleanly) {
+  Pty wire;
+  ASSERT_TRUE(wire.Ok());
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath()});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("COM1 ")));
+  // A stream that is mid-packet and records still queued when the signal comes.
+  std::thread writer([&] { Pty::WriteAll(wire.MasterFd(), std::vector<uint8_t>(30000, 0x41), 1s); });
+  std::this_thread::sleep_for(30ms);
+  tapwise.Signal(SIGTERM);
+  EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  writer.join();
+  EXPECT_EQ(tapwise.Stdout().size() % 82, 0u);  // only whole packets were written
+}
+
+TEST(HeadlessProgram, BadPortOptionIsRefusedWithAMessage) {
+  struct Case { const char* option; const char* message; };
+  const Case cases[] = {
+      {"-port:0=/dev/ttyS0", "COM numbers run from 1 to 128"},
+      {"-port:5=ttyUSB0", "the path must be absolute"},
+      {"-pair:3,3", "a pair needs two different COM numbers"},
+      {"-port:x", "expected -port:N=PATH or -port:N=pty"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", c.option});
+    EXPECT_EQ(tapwise.Wait(), 2);
+    EXPECT_NE(tapwise.Stderr().find(c.message), std::string::npos) << tapwise.Stderr();
+    EXPECT_TRUE(tapwise.Stdout().empty());
+  }
+}
+
+TEST(HeadlessProgram, ListPortsHelpAndVersion) {
+  ChildProcess list({TAPWISE_PROGRAM, "-list-ports", "-port:120=pty"});
+  EXPECT_EQ(list.Wait(), 0);
+  EXPECT_NE(list.Stdout().find("COM120"), std::string::npos) << list.Stdout();
+  EXPECT_NE(list.Stdout().find("present"), std::string::npos);
+
+  ChildProcess help({TAPWISE_PROGRAM, "--help"});
+  EXPECT_EQ(help.Wait(), 0);
+  EXPECT_NE(help.Stdout().find("Usage: tapwise -headless"), std::string::npos);
+
+  ChildProcess version({TAPWISE_PROGRAM, "--version"});
+  EXPECT_EQ(version.Wait(), 0);
+  EXPECT_EQ(version.Stdout(), std::string("tapwise ") + TAPWISE_VERSION + "\n");
+}
+
+}  // namespace
+}  // namespace tapwise
