@@ -19,12 +19,6 @@ namespace {
 
 using Bytes = Pty::Bytes;
 
-Bytes EveryByteValueTwice() {
-  Bytes bytes(512);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
-  return bytes;
-}
-
 termios SettingsOf(int fd) {
   termios settings{};
   EXPECT_EQ(tcgetattr(fd, &settings), 0);
@@ -134,26 +128,6 @@ TEST(PosixSerialDeviceFlagsTest, FormatBecomesTheDesignedFlags) {
     EXPECT_FALSE(PosixSerialDevice::SetFormatFlags(bad, settings));
     EXPECT_EQ(settings.c_cflag, tcflag_t(CS8));
   }
-}
-
-// The slave has PARMRK, so the kernel doubles every FF; the device must undo it.
-TEST_F(PosixSerialDeviceTest, BytesFromTheWireArriveUnchangedIncludingFF) {
-  std::unique_ptr<SerialDevice> device = OpenSlave();
-  ASSERT_TRUE(device);
-  Bytes sent = {0x41, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF};
-  Bytes all = EveryByteValueTwice();
-  sent.insert(sent.end(), all.begin(), all.end());
-  ASSERT_TRUE(m_pty.WriteAll(sent));
-  EXPECT_EQ(Pty::ReadFor(*device, sent.size()), sent);
-  EXPECT_FALSE(device->TakeErrorState());
-}
-
-TEST_F(PosixSerialDeviceTest, WrittenBytesReachTheWireUnchanged) {
-  std::unique_ptr<SerialDevice> device = OpenSlave();
-  ASSERT_TRUE(device);
-  Bytes sent = EveryByteValueTwice();
-  ASSERT_TRUE(device->Write(sent.data(), sent.size()));
-  EXPECT_EQ(m_pty.ReadFor(sent.size()), sent);
 }
 
 TEST_F(PosixSerialDeviceTest, PortHeldByAnotherProgramsFlockIsBusyAndLeftAlone) {
