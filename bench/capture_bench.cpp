@@ -16,7 +16,6 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +33,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/PseudoTerminal.h"
 
 #ifndef TAPWISE_PROGRAM
 #define TAPWISE_PROGRAM "tapwise"
@@ -436,33 +437,6 @@ class ReferenceCounter {
 
 // ---- Pseudo-terminals and child processes ----------------------------------
 
-struct Pty {
-  int Master = -1;
-  std::string SlavePath;
-};
-
-bool OpenPty(Pty& pty, std::string& problem) {
-  pty.Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  char name[128];
-  termios settings{};
-  if (pty.Master < 0 || grantpt(pty.Master) != 0 || unlockpt(pty.Master) != 0 ||
-      ptsname_r(pty.Master, name, sizeof name) != 0 || tcgetattr(pty.Master, &settings) != 0) {
-    problem = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-    return false;
-  }
-  // A fresh slave is cooked and echoes: bytes fed before its reader set it up
-  // would be mangled and echoed back. So it is made raw first, via the master.
-  cfmakeraw(&settings);
-  cfsetspeed(&settings, B921600);
-  if (tcsetattr(pty.Master, TCSANOW, &settings) != 0 ||
-      fcntl(pty.Master, F_SETFL, fcntl(pty.Master, F_GETFL) | O_NONBLOCK) != 0) {
-    problem = std::string("cannot set up a pseudo-terminal: ") + std::strerror(errno);
-    return false;
-  }
-  pty.SlavePath = name;
-  return true;
-}
-
 struct Child {
   pid_t Pid = -1;
   int Out = -1;  // read end of its standard output; -1 when that went to /dev/null
@@ -679,18 +653,19 @@ void FeedFigures(const std::vector<FeedTarget>& targets, double seconds, Capture
 }
 
 struct Rig {
-  std::vector<Pty> Ptys;
+  // The program's own pseudo-terminals: non-blocking masters, slaves made raw.
+  std::vector<std::unique_ptr<tapwise::PseudoTerminal>> Ptys;
   std::vector<FeedTarget> Targets;
   Child Process;
   std::thread Reader;
 };
 
 bool BuildRig(Rig& rig, uint64_t seed, std::string& problem) {
-  rig.Ptys.resize(PortCount);
   rig.Targets = std::vector<FeedTarget>(PortCount);
   for (int p = 0; p < PortCount; ++p) {
-    if (!OpenPty(rig.Ptys[p], problem)) return false;
-    rig.Targets[p].Master = rig.Ptys[p].Master;
+    rig.Ptys.push_back(tapwise::PseudoTerminal::Create(&problem));
+    if (!rig.Ptys.back()) return false;
+    rig.Targets[p].Master = rig.Ptys.back()->MasterFd();
     rig.Targets[p].Key = PortKey(seed, p + 1);
   }
   return true;
@@ -700,7 +675,7 @@ void StopRig(Rig& rig) {
   Stop(rig.Process);
   if (rig.Reader.joinable()) rig.Reader.join();
   if (rig.Process.Out >= 0) close(rig.Process.Out);
-  for (Pty& pty : rig.Ptys) close(pty.Master);
+  rig.Ptys.clear();
 }
 
 // Waits until every byte written came out of both readers, or until nothing
@@ -739,7 +714,7 @@ int RunThroughput(const Options& options, CaptureFigures& tapwise, CaptureFigure
   std::vector<std::string> args = {options.Program, "-headless"};
   for (int p = 0; p < PortCount; ++p) {
     checks.push_back(std::make_unique<StreamCheck>(p + 1, monitor.Targets[p]));
-    args.push_back("-port:" + std::to_string(p + 1) + "=" + monitor.Ptys[p].SlavePath);
+    args.push_back("-port:" + std::to_string(p + 1) + "=" + monitor.Ptys[p]->SlavePath());
   }
   if (!Spawn(args, true, monitor.Process, problem)) return problems.push_back(problem), 2;
   HexOutputParser parser(checks);
@@ -757,8 +732,8 @@ int RunThroughput(const Options& options, CaptureFigures& tapwise, CaptureFigure
     args = {"jpnevulator", "--read", "--timing-print", "--timing-delta=10000", "--ascii"};
     std::vector<std::string> paths;
     for (int p = 0; p < PortCount; ++p) {
-      args.push_back("--tty=" + sniffer.Ptys[p].SlavePath + ":" + std::to_string(p + 1));
-      paths.push_back(sniffer.Ptys[p].SlavePath);
+      args.push_back("--tty=" + sniffer.Ptys[p]->SlavePath() + ":" + std::to_string(p + 1));
+      paths.push_back(sniffer.Ptys[p]->SlavePath());
     }
     if (!Spawn(args, true, sniffer.Process, problem)) {
       StopRig(monitor);

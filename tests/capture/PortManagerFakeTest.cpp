@@ -118,14 +118,12 @@ TEST_F(PortManagerFake, ReEnablingReappliesSettingsOrFallsBackToDisabledWhenTake
   comms.CreatePorts();
   int appliedAtStart = line->ApplyCount();
   comms.SetPortEnabled(1, false);
-  auto deadline = std::chrono::steady_clock::now() + 2s;
-  while (line->OpenCount() != 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  Eventually([&] { return line->OpenCount() == 0; });
   EXPECT_EQ(line->OpenCount(), 0);
 
   comms.SetPortSettings(1, {19200, ParityEven, 8, StopOne, 0, 1});
   comms.SetPortEnabled(1, true);
-  deadline = std::chrono::steady_clock::now() + 2s;
-  while (line->OpenCount() != 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  Eventually([&] { return line->OpenCount() == 1; });
   std::this_thread::sleep_for(50ms);
   EXPECT_GT(line->ApplyCount(), appliedAtStart);
   EXPECT_EQ(line->Format().BaudRate, 19200u);
@@ -136,8 +134,7 @@ TEST_F(PortManagerFake, ReEnablingReappliesSettingsOrFallsBackToDisabledWhenTake
   std::this_thread::sleep_for(100ms);
   opener.ForceStatus(1, OpenStatus::Busy);
   comms.SetPortEnabled(1, true);
-  deadline = std::chrono::steady_clock::now() + 2s;
-  while (comms.IsPortEnabled(1) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  Eventually([&] { return !comms.IsPortEnabled(1); });
   EXPECT_FALSE(comms.IsPortEnabled(1));
   EXPECT_TRUE(comms.IsPortPresent(1));
   EXPECT_EQ(line->OpenCount(), 0);

@@ -29,16 +29,6 @@ double CpuSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-template <typename Predicate>
-bool Eventually(Predicate done, std::chrono::milliseconds timeout = 3s) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
 class ReceiveOverPty : public ::testing::Test {
  protected:
   // Maps COM n to the slave of a new pseudo-terminal and returns it.

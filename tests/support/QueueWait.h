@@ -1,7 +1,9 @@
 #pragma once
-// Collecting what the receive threads queue, with a generous deadline.
+// Waiting on the receive threads, always with a generous deadline: what they
+// queue, or a condition they bring about.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,5 +21,8 @@ Records WaitForRecords(CaptureQueue& queue, size_t count,
 Records CollectFor(CaptureQueue& queue, std::chrono::milliseconds period);
 
 std::vector<uint8_t> Bytes(const PacketRecord& record);
+
+// Polls done() until it holds (true) or the timeout passes (false).
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
 }  // namespace tapwise
