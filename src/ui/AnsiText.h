@@ -1,0 +1,19 @@
+#pragma once
+// Texts of the core are 8-bit Windows-1252 bytes (file lines, packet bytes,
+// markup). Widgets want QString. These two convert at that boundary, every
+// byte to exactly one character and back, so a text survives a round trip;
+// the five codes the table leaves undefined map to the C1 code points of the
+// same value.
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace tapwise {
+
+QString AnsiToQString(std::string_view bytes);
+// A character outside Windows-1252 becomes '?'.
+std::string QStringToAnsi(const QString& text);
+
+}  // namespace tapwise
