@@ -13,6 +13,7 @@
 
 #include <string>
 #include <string_view>
+#include <initializer_list>
 #include <vector>
 
 class QPainter;
@@ -56,6 +57,14 @@ struct GradientBand {
 };
 // The bands GradientFill paints, top first.
 std::vector<GradientBand> GradientBands(int top, int bottom, const QColor& c1, const QColor& c2);
+
+// A line in the manner of a classic canvas's MoveTo/LineTo: the end point
+// itself is left out, so that frames drawn as paths of such lines meet
+// without painting a corner twice. For horizontal and vertical lines of the
+// painter's pen.
+void LineToExclusive(QPainter& canvas, QPoint from, QPoint to);
+// Each point joined to the next with LineToExclusive.
+void PolylineExclusive(QPainter& canvas, std::initializer_list<QPoint> points);
 
 // The colours every toolbar, strip and inactive tab is shaded with.
 QColor ButtonFaceColour();
