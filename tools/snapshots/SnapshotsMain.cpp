@@ -7,6 +7,7 @@
 #include "ui/BtnTransparent.h"
 #include "ui/CheckBoxTransparent.h"
 #include "ui/PanelTransparent.h"
+#include "ui/ToolIcons.h"
 #include "ui/WindowsLib.h"
 
 #include <QApplication>
@@ -103,6 +104,26 @@ bool MinorControls(const QString& out) {
   return sheet.Save(out, "minor-controls");
 }
 
+bool Icons(const QString& out) {
+  Sheet sheet("Icons (16 x 16, shown at 2x)", 640);
+  const std::pair<const char*, ToolIcon> icons[] = {
+      {"open", ToolIcon::OpenProject}, {"freeze", ToolIcon::Freeze},
+      {"clear", ToolIcon::Clear},      {"play", ToolIcon::Play},
+      {"record", ToolIcon::Record},    {"stop", ToolIcon::Stop},
+      {"pause", ToolIcon::Pause},      {"options", ToolIcon::Options},
+      {"packets", ToolIcon::UserPackets}, {"about", ToolIcon::About},
+      {"port off", ToolIcon::PortDisabled}, {"port on", ToolIcon::PortEnabled},
+      {"copy", ToolIcon::Copy},        {"play pkt", ToolIcon::PlayPacket},
+  };
+  for (const auto& [name, icon] : icons) {
+    const QPixmap pixmap = DrawToolIcon(icon);
+    sheet.Add(name, new Canvas(36, 36, [pixmap](QPainter& p) {
+                p.drawPixmap(QRect(2, 2, 32, 32), pixmap);
+              }));
+  }
+  return sheet.Save(out, "icons");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +140,7 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> pictures = {
       {"minor-controls", MinorControls},
+      {"icons", Icons},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {
