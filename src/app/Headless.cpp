@@ -108,6 +108,11 @@ int RunHeadless(const CommandLine& commandLine) {
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
   }
+  // In ASCII mode the last line may still be waiting for more text.
+  if (status == 0 && !monitor.Finish()) {
+    std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", monitor.LastError().c_str());
+    status = 1;
+  }
   // Stop draining first, then take the ports down: whatever is still queued
   // or half-filled is freed, not printed.
   comms.DestroyPorts();

@@ -8,39 +8,68 @@
 
 #include "capture/TWComms.h"
 #include "display/HexLines.h"
-#include "display/QueueDrain.h"
 #include "util/Windows1252.h"
 
 namespace tapwise {
 
 HeadlessMonitor::HeadlessMonitor(TWComms& comms, int outFd, bool terminal)
-    : m_comms(comms), m_outFd(outFd), m_terminal(terminal) {}
+    : m_drain(comms), m_outFd(outFd), m_terminal(terminal) {
+  m_drain.SetListener(this);
+}
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;
   const int lines = HexLineCount(record);
   text.reserve(static_cast<size_t>(lines) * (HexLineWidth + 2));
-  for (int i = 0; i < lines; ++i) {
-    std::string line = FormatHexLine(record, i);
-    if (m_terminal) {
-      text += Windows1252ToUtf8(line);
-      text += '\n';
-    } else {
-      text += line;
-      text += "\r\n";
-    }
-  }
+  for (int i = 0; i < lines; ++i) AppendLine(text, FormatHexLine(record, i));
   return text;
 }
 
+void HeadlessMonitor::AppendLine(std::string& out, const std::string& line) const {
+  if (m_terminal) {
+    out += Windows1252ToUtf8(line);
+    out += '\n';
+  } else {
+    out += line;
+    out += "\r\n";
+  }
+}
+
 bool HeadlessMonitor::Tick() {
-  bool ok = m_lastError.empty();
-  DrainQueue(m_comms, m_packetCounter, [&](const PacketRecord& record) {
-    // Once the output has failed the rest is still taken (and freed), so the
-    // queue cannot grow while the program winds down.
-    if (ok) ok = WriteAll(FormatPacket(record));
-  });
-  return ok;
+  // Once the output has failed the rest is still taken (and freed), so the
+  // queue cannot grow while the program winds down.
+  m_drain.DrainQueue();
+  WritePending();
+  return m_lastError.empty();
+}
+
+bool HeadlessMonitor::Finish() {
+  m_drain.FinishOpenLine();
+  WritePending();
+  return m_lastError.empty();
+}
+
+void HeadlessMonitor::SetHexDisplay(bool hex) {
+  if (hex == m_drain.HexDisplay()) return;
+  m_drain.FinishOpenLine();
+  WritePending();
+  m_drain.SetHexDisplay(hex);
+  m_drain.Clear();
+}
+
+void HeadlessMonitor::ScrollToEnd() {
+  // One write per packet: its lines are complete, and the output keeps up
+  // with the traffic instead of waiting for the end of the tick.
+  WritePending();
+}
+
+void HeadlessMonitor::LineFinished(const DisplayLine& line) {
+  if (m_lastError.empty()) AppendLine(m_pending, line.Text);
+}
+
+void HeadlessMonitor::WritePending() {
+  if (!m_pending.empty() && m_lastError.empty()) WriteAll(m_pending);
+  m_pending.clear();
 }
 
 bool HeadlessMonitor::WriteAll(const std::string& bytes) {

@@ -1,37 +1,58 @@
 #pragma once
-// The headless front end's view of the traffic: every 50 ms it takes all
-// packets from the queue and writes each one's hex lines to a descriptor in
-// one write. To a file or pipe the bytes are exactly a packet data file (8-bit
-// characters, CR LF); to a terminal the characters are shown in UTF-8 with LF.
+// The headless front end's view of the traffic: every 50 ms it drains the
+// queue through the same display drain as the window and writes the display
+// lines out. In hex mode (the default) that is every hex line of every
+// packet, written once per packet; in ASCII mode each line as soon as it is
+// complete, and the unfinished last line at Finish. To a file or pipe the
+// bytes are 8-bit characters with CR LF (in hex mode exactly a packet data
+// file); to a terminal the characters are shown in UTF-8 with LF.
 
 #include <cstdint>
 #include <string>
 
 #include "capture/PacketRecord.h"
+#include "display/DisplayDrain.h"
+#include "display/DisplayListener.h"
 
 namespace tapwise {
 
 class TWComms;
 
-class HeadlessMonitor {
+class HeadlessMonitor : private DisplayListener {
  public:
   HeadlessMonitor(TWComms& comms, int outFd, bool terminal);
+  HeadlessMonitor(const HeadlessMonitor&) = delete;
+  HeadlessMonitor& operator=(const HeadlessMonitor&) = delete;
 
   // One timer tick: drains the queue. False once the output cannot be
   // written any more (closed pipe, full disk); LastError then says why.
   bool Tick();
+  // At exit: writes the unfinished ASCII line, if any. False as Tick.
+  bool Finish();
 
+  // Switches between hex lines and ASCII text. As in the window, a change
+  // starts the display afresh; the unfinished ASCII line is written first.
+  void SetHexDisplay(bool hex);
+  bool HexDisplay() const { return m_drain.HexDisplay(); }
+
+  // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
-  uint16_t PacketCounter() const { return m_packetCounter; }
+  uint16_t PacketCounter() const { return m_drain.PacketCounter(); }
   const std::string& LastError() const { return m_lastError; }
 
  private:
+  void ScrollToEnd() override;
+  void LineFinished(const DisplayLine& line) override;
+  void AppendLine(std::string& out, const std::string& line) const;
+  // Writes what the lines so far have left to write; after a failure it
+  // only discards.
+  void WritePending();
   bool WriteAll(const std::string& bytes);
 
-  TWComms& m_comms;
+  DisplayDrain m_drain;
   int m_outFd;
   bool m_terminal;
-  uint16_t m_packetCounter = 0;
+  std::string m_pending;
   std::string m_lastError;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/HeadlessMonitor.h"
@@ -61,6 +62,121 @@ TEST(HeadlessMonitor, TickWritesEachPacketOfAnEnabledPortAndReportsAClosedOutput
   EXPECT_EQ(comms.Queue().Count(), 0u);  // the rest was still taken and freed
   EXPECT_FALSE(monitor.LastError().empty());
   close(pipeFds[1]);
+}
+
+// Output into an unlinked temporary file, read back whole: unlike a pipe it
+// never fills up, whatever a test writes.
+class OutputFile {
+ public:
+  OutputFile() : m_file(std::tmpfile()) {}
+  ~OutputFile() { std::fclose(m_file); }
+  int Fd() const { return fileno(m_file); }
+  // What was written since the last call.
+  std::string TakeNew() {
+    std::string text;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = pread(Fd(), buffer, sizeof buffer, m_read)) > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      m_read += n;
+    }
+    return text;
+  }
+
+ private:
+  std::FILE* m_file;
+  off_t m_read = 0;
+};
+
+void Send(TWComms& comms, const std::string& bytes) {
+  comms.WritePacket(1, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint16_t>(bytes.size()));
+}
+
+TEST(HeadlessMonitor, HexModeWritesEveryLineEvenWhenATickOverrunsTheRing) {
+  FakeOpener opener;
+  opener.AddFake(1);
+  TWComms comms(opener);
+  comms.CreatePorts();
+  OutputFile out;
+  HeadlessMonitor monitor(comms, out.Fd(), false);
+  EXPECT_TRUE(monitor.HexDisplay());
+  std::string full(4096, 'x');
+  for (int i = 0; i < 5; ++i) Send(comms, full);  // 1280 lines in one tick
+  ASSERT_TRUE(monitor.Tick());
+  std::string text = out.TakeNew();
+  ASSERT_EQ(text.size(), 1280 * 82u);
+  for (size_t line = 0; line < 1280; ++line) {
+    ASSERT_EQ(text.substr(line * 82 + 80, 2), "\r\n") << line;
+  }
+  EXPECT_TRUE(monitor.Finish());
+  EXPECT_EQ(out.TakeNew(), "");
+}
+
+TEST(HeadlessMonitor, AsciiModeWritesLinesAsTheyCompleteAndTheLastOneAtFinish) {
+  FakeOpener opener;
+  opener.AddFake(1);
+  TWComms comms(opener);
+  comms.CreatePorts();
+  struct Case {
+    bool terminal;
+    std::string firstTick, secondTick, atFinish;
+  };
+  for (const Case& c : {Case{false, "ab\r\n", "cd\xb7" "ef\r\n", "g\r\n"},
+                        Case{true, "ab\n", "cd\xc2\xb7" "ef\n", "g\n"}}) {
+    SCOPED_TRACE(c.terminal);
+    OutputFile out;
+    HeadlessMonitor monitor(comms, out.Fd(), c.terminal);
+    monitor.SetHexDisplay(false);
+    EXPECT_FALSE(monitor.HexDisplay());
+    Send(comms, "ab\r\ncd\x01");
+    ASSERT_TRUE(monitor.Tick());
+    EXPECT_EQ(out.TakeNew(), c.firstTick);
+    Send(comms, "ef\rg");
+    ASSERT_TRUE(monitor.Tick());
+    EXPECT_EQ(out.TakeNew(), c.secondTick);
+    ASSERT_TRUE(monitor.Finish());
+    EXPECT_EQ(out.TakeNew(), c.atFinish);
+  }
+}
+
+TEST(HeadlessMonitor, AsciiModeLosesNoLineOfAPacketLongerThanTheRing) {
+  FakeOpener opener;
+  opener.AddFake(1);
+  TWComms comms(opener);
+  comms.CreatePorts();
+  OutputFile out;
+  HeadlessMonitor monitor(comms, out.Fd(), false);
+  monitor.SetHexDisplay(false);
+  std::string lines;
+  for (int i = 0; i < 2000; ++i) lines += static_cast<char>('0' + i % 10) + std::string("\r");
+  Send(comms, lines);
+  ASSERT_TRUE(monitor.Tick());
+  std::string expected;
+  for (int i = 0; i < 2000; ++i) expected += static_cast<char>('0' + i % 10) + std::string("\r\n");
+  EXPECT_EQ(out.TakeNew(), expected);
+  ASSERT_TRUE(monitor.Finish());
+  EXPECT_EQ(out.TakeNew(), "\r\n");  // the empty line the last CR started
+}
+
+TEST(HeadlessMonitor, SwitchingModeWritesTheUnfinishedLineFirst) {
+  FakeOpener opener;
+  opener.AddFake(1);
+  TWComms comms(opener);
+  comms.CreatePorts();
+  OutputFile out;
+  HeadlessMonitor monitor(comms, out.Fd(), false);
+  monitor.SetHexDisplay(false);
+  Send(comms, "half");
+  ASSERT_TRUE(monitor.Tick());
+  EXPECT_EQ(out.TakeNew(), "");
+  monitor.SetHexDisplay(true);
+  Send(comms, "A");
+  ASSERT_TRUE(monitor.Tick());
+  std::string text = out.TakeNew();
+  ASSERT_EQ(text.size(), 6u + 82u);
+  EXPECT_EQ(text.substr(0, 6), "half\r\n");
+  EXPECT_EQ(text.substr(6, 5), "COM1*");
+  EXPECT_EQ(monitor.PacketCounter(), 2);
 }
 
 }  // namespace
