@@ -1,5 +1,6 @@
-// tapwise: the serial-port monitor. Until the window program is built into
-// this binary, every run is the headless monitor.
+// tapwise: the serial-port monitor. It opens its window when it was built
+// with one and a display is there; `-headless` (or no display) runs the
+// monitor that writes packets to standard output.
 
 #include <cstdio>
 #include <string>
@@ -7,6 +8,9 @@
 
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#ifdef TAPWISE_WITH_WINDOW
+#include "display/window/WindowProgram.h"
+#endif
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -20,5 +24,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (commandLine.ListPorts) return tapwise::RunListPorts(commandLine);
+#ifdef TAPWISE_WITH_WINDOW
+  if (!commandLine.Headless) {
+    if (tapwise::WindowSystemAvailable()) return tapwise::RunWindow(commandLine, argc, argv);
+    std::fputs("tapwise: no display to open the window on; running headless\n", stderr);
+  }
+#endif
   return tapwise::RunHeadless(commandLine);
 }

@@ -3,6 +3,10 @@
 
 #include "Sheet.h"
 
+#include "capture/TWComms.h"
+#include "config/INIUnit.h"
+#include "display/window/TWMain.h"
+#include "platform/PortMap.h"
 #include "ui/Box.h"
 #include "ui/BtnTransparent.h"
 #include "ui/CheckBoxTransparent.h"
@@ -13,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
+#include <QTest>
+#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +130,34 @@ bool Icons(const QString& out) {
   return sheet.Save(out, "icons");
 }
 
+// The main window over a built-in null-modem pair, with a little traffic
+// both ways: what a newcomer sees after typing into the window.
+bool MainWindow(const QString& out) {
+  PortMap map;
+  if (!map.ApplyOption("-pair:1,2").empty()) return false;
+  TWComms comms(map);
+  SettingsStore settings;
+  settings.Create();
+  TTWForm form(comms, map, settings, CommandLine{});
+  form.show();
+  if (!form.FormShow()) return false;
+  const std::string hello = "Hello, device\r\n";
+  comms.WritePacket(1, reinterpret_cast<const uint8_t*>(hello.data()), static_cast<uint16_t>(hello.size()));
+  QTest::qWait(150);
+  const std::string reply = "OK 0x1F \x01\x02\x03 temperature=21.5C, humidity=40%\r\n";
+  comms.WritePacket(2, reinterpret_cast<const uint8_t*>(reply.data()), static_cast<uint16_t>(reply.size()));
+  QTest::qWait(150);
+  for (char c : std::string("AT")) {
+    comms.WritePacket(1, reinterpret_cast<const uint8_t*>(&c), 1);
+    QTest::qWait(60);
+  }
+  QTest::qWait(200);
+  const bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
+  form.close();
+  comms.DestroyPorts();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +175,7 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> pictures = {
       {"minor-controls", MinorControls},
       {"icons", Icons},
+      {"main-window", MainWindow},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

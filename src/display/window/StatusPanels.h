@@ -1,0 +1,38 @@
+#pragma once
+// The status bar: the clock (hh:mm:ss) in the first panel, and the window's
+// status text, with the playback progress when there is one, in the second,
+// both in bold. The owner repaints it every 500 ms to keep the clock going.
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace tapwise {
+
+class StatusPanels : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StatusPanels(QWidget* parent = nullptr);
+
+  // Sets text and colour together and drops the progress, as a new state of
+  // the recorder does.
+  void SetStatus(const QString& text, const QColor& colour);
+  void SetProgress(uint8_t percent);
+  QString StatusText() const { return m_text; }
+  QColor StatusColour() const { return m_colour; }
+  uint8_t Progress() const { return m_progress; }
+  // What the second panel shows.
+  QString StatusLine() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString m_text;
+  QColor m_colour;
+  uint8_t m_progress = 0;
+};
+
+}  // namespace tapwise

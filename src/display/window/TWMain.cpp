@@ -1,0 +1,418 @@
+#include "display/window/TWMain.h"
+
+#include "app/PortReport.h"
+#include "capture/TWComms.h"
+#include "config/INIUnit.h"
+#include "display/window/DisplayPaintBox.h"
+#include "display/window/MainKeys.h"
+#include "display/window/MainToolBar.h"
+#include "display/window/PortSetupPanel.h"
+#include "display/window/StatusPanels.h"
+#include "platform/PortMap.h"
+#include "ui/AnsiText.h"
+#include "ui/MessageBox.h"
+#include "ui/TabControlSmart.h"
+#include "ui/ToolIcons.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <cstdio>
+
+namespace tapwise {
+
+namespace {
+
+constexpr int TimerInterval = 50;
+// Until the playback thread reads them, the timer asks for the modem lines
+// itself, every fifth tick (250 ms).
+constexpr unsigned ModemPollTicks = 5;
+
+WindowPlacement PlacementOf(const QWidget& window) {
+  return {window.x(), window.y(), window.width(), window.height()};
+}
+
+WindowShowState ShowStateOf(const QWidget& window) {
+  if (window.isMinimized()) return WindowShowState::Minimised;
+  if (window.isMaximized()) return WindowShowState::Maximised;
+  return WindowShowState::Normal;
+}
+
+}  // namespace
+
+TTWForm::TTWForm(TWComms& comms, const PortMap& map, SettingsStore& settings,
+                 CommandLine commandLine, QWidget* parent)
+    : QMainWindow(parent),
+      m_comms(comms),
+      m_map(map),
+      m_settings(settings),
+      m_commandLine(std::move(commandLine)),
+      m_drain(comms) {
+  setObjectName("TWForm");
+  setWindowTitle("Tapwise");
+  m_drain.SetListener(this);
+
+  auto* client = new QWidget(this);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  m_toolBar = new MainToolBar(client);
+  column->addWidget(m_toolBar);
+
+  auto* tabArea = new QWidget(client);
+  tabArea->setToolTip("Set Parameters for Selected COM port");
+  auto* tabColumn = new QVBoxLayout(tabArea);
+  tabColumn->setContentsMargins(2, 2, 2, 0);
+  tabColumn->setSpacing(0);
+  m_portTabs = new TTabControlSmart(tabArea);
+  m_portTabs->setObjectName("PortControlTab");
+  m_portTabs->SetTabHeight(20);
+  m_portTabs->SetTabWidth(70);
+  m_portTabs->SetImageWidth(18);
+  m_portTabs->setFocusPolicy(Qt::ClickFocus);
+  m_portTabs->SetOnDrawTab([this](QPainter& canvas, int index, const QRect& rect, bool active) {
+    PortControlTabDrawTab(canvas, index, rect, active);
+  });
+  tabColumn->addWidget(m_portTabs);
+  m_portSetup = new PortSetupPanel(tabArea);
+  tabColumn->addWidget(m_portSetup);
+  column->addWidget(tabArea);
+
+  m_display = new DisplayPaintBox(m_drain, client);
+  column->addWidget(m_display->ScrollBox(), 1);
+
+  m_statusBar = new StatusPanels(client);
+  column->addWidget(m_statusBar);
+  setCentralWidget(client);
+  resize(577, 324);
+  setMinimumHeight(200);
+
+  connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
+          [this](bool down) { m_drain.SetFrozen(down); });
+  connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
+  // The recorder, the project files and the tool windows attach later; their
+  // buttons stay disabled until then.
+  for (QToolButton* button : {m_toolBar->bOpenProject, m_toolBar->bPlay, m_toolBar->bRecord,
+                              m_toolBar->bPause, m_toolBar->bProperties,
+                              m_toolBar->bUserPackets, m_toolBar->bHelp}) {
+    button->setEnabled(false);
+  }
+
+  connect(m_portTabs, &QTabBar::currentChanged, this, [this] { ShowSelectedPort(); });
+  connect(m_portTabs, &TTabControlSmart::OnSwapData, this,
+          [this](TTabControlSmart*, int a, int b) { SwapTabData(a, b); });
+  connect(m_portSetup, &PortSetupPanel::Changed, this, &TTWForm::PortControlChange);
+  connect(m_portSetup, &PortSetupPanel::DisableClicked, this, &TTWForm::bDisableClick);
+
+  m_timer.setInterval(TimerInterval);
+  connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
+  qApp->installEventFilter(this);
+}
+
+TTWForm::~TTWForm() {
+  qApp->removeEventFilter(this);
+  m_drain.SetListener(nullptr);
+}
+
+uint8_t TTWForm::TabPort(int index) const {
+  if (index < 0 || index >= m_portTabs->count()) return 0;
+  return m_tabPorts[static_cast<size_t>(index)];
+}
+
+void TTWForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (m_started || m_startQueued) return;
+  // After the window is on screen, so that a message about missing ports
+  // has a window to come from.
+  m_startQueued = true;
+  QMetaObject::invokeMethod(this, [this] { FormShow(); }, Qt::QueuedConnection);
+}
+
+bool TTWForm::FormShow() {
+  if (m_started) return true;
+  m_started = true;
+
+  m_userSettings = ReadUserSettings(m_settings);
+  m_layouts.Main.Placement = PlacementOf(*this);
+  // The tool windows' designed places, until those windows exist.
+  m_layouts.UserPackets.Placement = {120, 120, 540, 420};
+  m_layouts.Properties.Placement = {140, 140, 330, 320};
+  m_layouts.Colours.Placement = {160, 160, 280, 460};
+  const QRect desktop = QGuiApplication::primaryScreen()
+                            ? QGuiApplication::primaryScreen()->virtualGeometry()
+                            : QRect(0, 0, 1024, 768);
+  RestoreWindowLayouts(m_settings, m_layouts, desktop.width(), desktop.height());
+  move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
+  resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
+  m_display->SetColours(m_userSettings.Colours);
+  ApplyDisplayFont();
+
+  for (int n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(static_cast<uint8_t>(n), PortSettings{});
+  m_drain.SetHexDisplay(true);
+
+  m_comms.NoHandshake.store(m_commandLine.NoHandshake ? 1 : 0);
+  for (const std::string& project : m_commandLine.ProjectFiles) {
+    ReportProblem("Project files cannot be read yet: " + project);
+  }
+
+  ModemStatus.store(8);
+  m_tickCount = 0;
+  m_drain.Clear();
+  m_display->LinesChanged();
+  while (m_portTabs->count() > 0) m_portTabs->removeTab(0);
+
+  m_comms.CreatePorts();
+  BuildPortTabs();
+  if (m_portTabs->count() == 0) {
+    ShowNoPorts();
+    return false;
+  }
+  m_portTabs->SetTabIndex(0);
+  ShowSelectedPort();
+
+  // Find out now, while the user can still be told in the window, whether
+  // the settings can be kept at all.
+  const std::string problem = m_settings.Save();
+  if (!problem.empty()) ReportProblem("Settings will not be kept: " + problem);
+
+  m_timer.start();
+  return true;
+}
+
+void TTWForm::BuildPortTabs() {
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    const auto port = static_cast<uint8_t>(n);
+    if (!m_comms.IsPortPresent(port)) continue;
+    const int index = m_portTabs->count();
+    m_tabPorts[static_cast<size_t>(index)] = port;
+    m_portTabs->addTab("COM" + QString::number(n));
+    m_portTabs->setTabToolTip(index, QString::fromStdString(m_map.Describe(port)));
+  }
+}
+
+void TTWForm::ShowNoPorts() {
+  std::string text = "No COM Ports are Available";
+  std::string refused;
+  for (char c : NotPermittedPorts(m_comms, m_map)) {
+    if (c == '\n') {
+      refused += "\\n";
+    } else {
+      refused += c;
+    }
+  }
+  if (!refused.empty()) {
+    text += "\\n\\nThese ports exist but you are not permitted to open them:\\n" + refused +
+            "On Debian, serial ports belong to the group \\bdialout\\b: add yourself with"
+            "\\n  sudo adduser $USER dialout\\nand log in again.";
+  }
+  std::fprintf(stderr, "No COM Ports are Available\n");
+  MsgError(text);
+  QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+}
+
+void TTWForm::ReportProblem(const std::string& message) {
+  std::fprintf(stderr, "tapwise: %s\n", message.c_str());
+  m_statusBar->SetStatus(AnsiToQString(message), QColor(128, 0, 0));
+}
+
+void TTWForm::ShowSelectedPort() {
+  const uint8_t port = TabPort(m_portTabs->currentIndex());
+  SelectedPort.store(port);
+  if (port == 0) return;
+  m_portSetup->Load(m_comms.GetPortSettings(port), m_comms.IsPortEnabled(port));
+}
+
+void TTWForm::PortControlChange() {
+  const uint8_t port = SelectedPort.load();
+  if (port == 0) return;
+  const PortSettings current = m_comms.GetPortSettings(port);
+  m_comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
+  m_comms.ApplyPortSettings(port);
+}
+
+void TTWForm::bDisableClick(bool down) {
+  const uint8_t port = SelectedPort.load();
+  if (port == 0) return;
+  m_comms.SetPortEnabled(port, !down);
+  m_portSetup->Load(m_comms.GetPortSettings(port), m_comms.IsPortEnabled(port));
+  m_portTabs->update();
+}
+
+void TTWForm::bClearClick() {
+  m_drain.Clear();
+  m_display->LinesChanged();
+}
+
+void TTWForm::PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool) {
+  const uint8_t port = TabPort(index);
+  const bool enabled = m_comms.IsPortEnabled(port);
+  canvas.drawPixmap(rect.left() + 2, rect.top() + 2,
+                    DrawToolIcon(enabled ? ToolIcon::PortEnabled : ToolIcon::PortDisabled));
+  QFont bold = font();
+  bold.setBold(true);
+  canvas.setFont(bold);
+  canvas.setPen(m_display->PortColour(port));
+  canvas.drawText(QPoint(rect.left() + 18, rect.top() + 4 + QFontMetrics(bold).ascent()),
+                  m_portTabs->tabText(index));
+}
+
+void TTWForm::SwapTabData(int indexA, int indexB) {
+  std::swap(m_tabPorts[static_cast<size_t>(indexA)], m_tabPorts[static_cast<size_t>(indexB)]);
+  const QString hint = m_portTabs->tabToolTip(indexA);
+  m_portTabs->setTabToolTip(indexA, m_portTabs->tabToolTip(indexB));
+  m_portTabs->setTabToolTip(indexB, hint);
+}
+
+void TTWForm::ApplyDisplayFont() {
+  m_display->ApplyDisplayFont(AnsiToQString(m_userSettings.FontName),
+                              static_cast<int>(m_userSettings.FontSize));
+  // The window's width follows the font: 80 columns, the scroll bar and frame.
+  resize(80 * m_display->CharWidth() + 2 * 16 + 4, height());
+}
+
+void TTWForm::TimerTimer() {
+  const auto start = std::chrono::steady_clock::now();
+  m_drain.DrainQueue();
+  if (m_scrollPending) {
+    m_scrollPending = false;
+    m_display->ScrollToEnd();
+  }
+  if (m_tickCount % ModemPollTicks == 0 && SelectedPort.load() != 0) {
+    ModemStatus.store(m_comms.GetModemLines(SelectedPort.load()));
+  }
+  const uint8_t modem = ModemStatus.load();
+  if (modem != m_shownModemBits) {
+    m_shownModemBits = modem;
+    m_portSetup->ShowModemLines(modem);
+  }
+  if (++m_tickCount % 10 == 0) m_statusBar->update();
+  m_lastTickMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+}
+
+bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
+    return QMainWindow::eventFilter(watched, event);
+  }
+  auto* widget = static_cast<QWidget*>(watched);
+  if (widget->window() != this) return false;
+  // The event travels up the parents when a control ignores it; the window
+  // looks at it once, at the control that has the focus.
+  QWidget* focus = QApplication::focusWidget();
+  if (focus ? widget != focus : widget != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  return FormKeyDown(key) || FormKeyPress(key);
+}
+
+bool TTWForm::FormKeyDown(QKeyEvent* event) {
+  const MainKeyCommand command = DecodeMainKey(event->key(), event->modifiers());
+  QScrollBar* bar = m_display->ScrollBox()->verticalScrollBar();
+  const int page = m_display->ScrollBox()->viewport()->height();
+  bool consumed = command.Consumed();
+  auto pressIfEnabled = [&consumed](QToolButton* button) {
+    if (button->isEnabled()) {
+      button->setChecked(true);
+    } else {
+      consumed = false;
+    }
+  };
+  switch (command.Action) {
+    case MainKeyCommand::None:
+    case MainKeyCommand::Swallow:
+      break;
+    case MainKeyCommand::Close:
+      close();
+      break;
+    case MainKeyCommand::UserPacket:
+      if (m_sendUserPacket && SelectedPort.load() != 0) m_sendUserPacket(command.Packet, SelectedPort.load());
+      break;
+    case MainKeyCommand::Freeze:
+      m_toolBar->bDisableAll->toggle();
+      break;
+    case MainKeyCommand::Clear:
+      bClearClick();
+      break;
+    case MainKeyCommand::Play:
+      pressIfEnabled(m_toolBar->bPlay);
+      break;
+    case MainKeyCommand::Record:
+      pressIfEnabled(m_toolBar->bRecord);
+      break;
+    case MainKeyCommand::Stop:
+      pressIfEnabled(m_toolBar->bStop);
+      break;
+    case MainKeyCommand::Pause:
+      if (m_toolBar->bPause->isEnabled()) {
+        m_toolBar->bPause->click();
+      } else {
+        consumed = false;
+      }
+      break;
+    case MainKeyCommand::UserPacketsWindow:
+      m_toolBar->bUserPackets->click();
+      break;
+    case MainKeyCommand::Options:
+      m_toolBar->bProperties->click();
+      break;
+    case MainKeyCommand::About:
+      m_toolBar->bHelp->click();
+      break;
+    case MainKeyCommand::PageDown:
+      bar->setValue(bar->value() + page);
+      break;
+    case MainKeyCommand::PageUp:
+      bar->setValue(bar->value() - page);
+      break;
+    case MainKeyCommand::LineDown:
+      bar->setValue(bar->value() + m_display->LineHeight());
+      break;
+    case MainKeyCommand::LineUp:
+      bar->setValue(bar->value() - m_display->LineHeight());
+      break;
+  }
+  return consumed;
+}
+
+bool TTWForm::FormKeyPress(QKeyEvent* event) {
+  // Alt+letter belongs to the toolbar and never reaches the port; Tab moves
+  // between the controls; Delete is an editing key, not a character.
+  if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return false;
+  if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
+      event->key() == Qt::Key_Delete) {
+    return false;
+  }
+  const QString text = event->text();
+  if (text.isEmpty()) return false;
+  const uint8_t port = SelectedPort.load();
+  for (char byte : QStringToAnsi(text)) {
+    if (port != 0) m_comms.WritePacket(port, reinterpret_cast<const uint8_t*>(&byte), 1);
+  }
+  return true;
+}
+
+void TTWForm::closeEvent(QCloseEvent* event) {
+  if (m_closed || !m_started || m_portTabs->count() == 0) {
+    event->accept();
+    return;
+  }
+  m_closed = true;
+  m_timer.stop();
+  m_comms.DestroyPorts();
+  m_layouts.Main.Placement = PlacementOf(*this);
+  m_layouts.Main.State = ShowStateOf(*this);
+  SaveMainWindowLayout(m_settings, m_layouts);
+  WriteUserSettings(m_settings, m_userSettings);
+  SaveToolWindowLayouts(m_settings, m_layouts);
+  event->accept();
+}
+
+}  // namespace tapwise

@@ -1,0 +1,127 @@
+#pragma once
+// The main window: toolbar, one tab per present port with its line settings
+// and modem indicators, the live display and the status bar. It owns the
+// display state and the 50 ms timer that drains the capture queue, and it
+// previews every key: typed characters go out on the selected port, function
+// keys send user packets, Alt+letter works the toolbar, and the page and
+// arrow keys scroll the display whatever control has the focus.
+//
+// Start-up runs once, when the window is first shown; shutdown runs when it
+// closes. Windows and actions of later parts of the program attach through
+// the Set…Hook functions; until then their buttons are disabled.
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/CommandLine.h"
+#include "config/UserSettings.h"
+#include "config/WindowLayouts.h"
+#include "display/DisplayDrain.h"
+#include "display/DisplayListener.h"
+
+namespace tapwise {
+
+class DisplayPaintBox;
+class MainToolBar;
+class PortMap;
+class PortSetupPanel;
+class SettingsStore;
+class StatusPanels;
+class TTabControlSmart;
+class TWComms;
+
+class TTWForm : public QMainWindow, private DisplayListener {
+  Q_OBJECT
+ public:
+  TTWForm(TWComms& comms, const PortMap& map, SettingsStore& settings, CommandLine commandLine,
+          QWidget* parent = nullptr);
+  ~TTWForm() override;
+
+  // Runs the start-up sequence now (normally queued by the first show).
+  // False when no port opened: the user has been told and the application
+  // asked to end with status 1.
+  bool FormShow();
+  bool Started() const { return m_started; }
+
+  // COM number of the selected tab; read by other threads.
+  std::atomic<uint8_t> SelectedPort{0};
+  // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD); 8 = not known yet.
+  std::atomic<uint8_t> ModemStatus{8};
+
+  using UserPacketSender = std::function<void(int packet, uint8_t port)>;
+  void SetUserPacketSender(UserPacketSender sender) { m_sendUserPacket = std::move(sender); }
+
+  // Tells the user about something that went wrong without stopping them:
+  // on standard error and in the status bar.
+  void ReportProblem(const std::string& message);
+
+  DisplayDrain& Drain() { return m_drain; }
+  DisplayPaintBox* Display() const { return m_display; }
+  MainToolBar* ToolBar() const { return m_toolBar; }
+  TTabControlSmart* PortControlTab() const { return m_portTabs; }
+  PortSetupPanel* PortSetup() const { return m_portSetup; }
+  StatusPanels* StatusBar() const { return m_statusBar; }
+  const UserSettings& Settings() const { return m_userSettings; }
+  // COM number shown by each tab, by tab index.
+  uint8_t TabPort(int index) const;
+  // Durations of the last timer ticks' work, for measuring the window.
+  int64_t LastTickMicroseconds() const { return m_lastTickMicroseconds; }
+
+ public slots:
+  void TimerTimer();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // DisplayListener: the window follows the newest line once per tick.
+  void ScrollToEnd() override { m_scrollPending = true; }
+
+  void BuildPortTabs();
+  void ShowSelectedPort();
+  void PortControlChange();
+  void bDisableClick(bool down);
+  void bClearClick();
+  void PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool active);
+  void SwapTabData(int indexA, int indexB);
+  void ApplyDisplayFont();
+  // Both return true when the key was consumed.
+  bool FormKeyDown(QKeyEvent* event);
+  bool FormKeyPress(QKeyEvent* event);
+  void ShowNoPorts();
+
+  TWComms& m_comms;
+  const PortMap& m_map;
+  SettingsStore& m_settings;
+  CommandLine m_commandLine;
+  UserSettings m_userSettings;
+  WindowLayouts m_layouts;
+  DisplayDrain m_drain;
+
+  MainToolBar* m_toolBar;
+  TTabControlSmart* m_portTabs;
+  PortSetupPanel* m_portSetup;
+  DisplayPaintBox* m_display;
+  StatusPanels* m_statusBar;
+  QTimer m_timer;
+
+  std::array<uint8_t, 128> m_tabPorts{};
+  uint8_t m_shownModemBits = 0;
+  unsigned m_tickCount = 0;
+  bool m_scrollPending = false;
+  bool m_started = false;
+  bool m_startQueued = false;
+  bool m_closed = false;
+  int64_t m_lastTickMicroseconds = 0;
+  UserPacketSender m_sendUserPacket;
+};
+
+}  // namespace tapwise
