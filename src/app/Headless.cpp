@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/HeadlessMonitor.h"
+#include "app/PortReport.h"
 #include "capture/TWComms.h"
 #include "platform/PortMap.h"
 
@@ -34,11 +35,7 @@ bool BuildPortMap(const CommandLine& commandLine, PortMap& map) {
 
 void ReportNoPorts(const TWComms& comms, const PortMap& map) {
   std::fprintf(stderr, "No COM Ports are Available\n");
-  std::string refused;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    if (comms.ProbeStatus(static_cast<uint8_t>(n)) != OpenStatus::NotPermitted) continue;
-    refused += "  " + ComName(n) + " " + map.Describe(static_cast<uint8_t>(n)) + "\n";
-  }
+  const std::string refused = NotPermittedPorts(comms, map);
   if (!refused.empty()) {
     std::fprintf(stderr,
                  "These ports exist but you are not permitted to open them:\n%s"

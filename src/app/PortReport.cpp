@@ -1,11 +1,11 @@
 #include "app/PortReport.h"
 
 #include "capture/TWComms.h"
-#include "platform/PortMap.h"
+#include "platform/SerialDevice.h"
 
 namespace tapwise {
 
-std::string NotPermittedPorts(const TWComms& comms, const PortMap& map) {
+std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
   std::string refused;
   for (int n = 1; n <= MaxComPorts; ++n) {
     const auto port = static_cast<uint8_t>(n);

@@ -7,10 +7,10 @@
 
 namespace tapwise {
 
-class PortMap;
+class DeviceOpener;
 class TWComms;
 
 // Empty when no port was refused for want of permission.
-std::string NotPermittedPorts(const TWComms& comms, const PortMap& map);
+std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map);
 
 }  // namespace tapwise

@@ -43,7 +43,7 @@ class PortMap : public DeviceOpener {
   // The device as the user should see it: its path; for a virtual port the
   // slave path another program opens; for a pair that path and the partner,
   // e.g. "/dev/pts/4 (pair with COM2)"; "" for a slot without a device.
-  std::string Describe(uint8_t com) const;
+  std::string Describe(uint8_t com) const override;
 
   bool IsMapped(uint8_t com) const;
   // Mapped by an option rather than by default.

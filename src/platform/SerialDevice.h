@@ -88,6 +88,8 @@ class DeviceOpener {
  public:
   virtual ~DeviceOpener() = default;
   virtual OpenResult Open(uint8_t comNumber) = 0;
+  // The device as the user should see it (its path); "" when unknown.
+  virtual std::string Describe(uint8_t) const { return {}; }
 };
 
 }  // namespace tapwise

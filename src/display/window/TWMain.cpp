@@ -8,7 +8,6 @@
 #include "display/window/MainToolBar.h"
 #include "display/window/PortSetupPanel.h"
 #include "display/window/StatusPanels.h"
-#include "platform/PortMap.h"
 #include "ui/AnsiText.h"
 #include "ui/MessageBox.h"
 #include "ui/TabControlSmart.h"
@@ -47,7 +46,7 @@ WindowShowState ShowStateOf(const QWidget& window) {
 
 }  // namespace
 
-TTWForm::TTWForm(TWComms& comms, const PortMap& map, SettingsStore& settings,
+TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& settings,
                  CommandLine commandLine, QWidget* parent)
     : QMainWindow(parent),
       m_comms(comms),
@@ -181,7 +180,10 @@ bool TTWForm::FormShow() {
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
   const std::string problem = m_settings.Save();
-  if (!problem.empty()) ReportProblem("Settings will not be kept: " + problem);
+  if (!problem.empty()) {
+    ReportProblem("Settings will not be kept: " + problem);
+    m_settingsProblemReported = true;
+  }
 
   m_timer.start();
   return true;
@@ -300,17 +302,34 @@ void TTWForm::TimerTimer() {
 }
 
 bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
-    return QMainWindow::eventFilter(watched, event);
-  }
+  if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
-  if (widget->window() != this) return false;
+  if (event->type() == QEvent::Wheel && widget->window() == this) {
+    return FormMouseWheel(widget, static_cast<QWheelEvent*>(event));
+  }
+  if (event->type() != QEvent::KeyPress || widget->window() != this) return false;
   // The event travels up the parents when a control ignores it; the window
   // looks at it once, at the control that has the focus.
   QWidget* focus = QApplication::focusWidget();
   if (focus ? widget != focus : widget != this) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   return FormKeyDown(key) || FormKeyPress(key);
+}
+
+bool TTWForm::FormMouseWheel(QWidget* widget, QWheelEvent* event) {
+  // An ignored wheel event climbs the parents; act on its first delivery only.
+  if (event == m_lastWheel && event->timestamp() == m_lastWheelTime) return false;
+  m_lastWheel = event;
+  m_lastWheelTime = event->timestamp();
+  m_wheelRemainder += event->angleDelta().y();
+  const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
+  m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
+  // One line per notch wherever the pointer is. Over the display that is
+  // all the wheel does; elsewhere the control under it still gets it.
+  m_display->ScrollBy(-notches * m_display->LineHeight());
+  QScrollArea* box = m_display->ScrollBox();
+  return widget == m_display || widget == box || widget == box->viewport() ||
+         box->isAncestorOf(widget);
 }
 
 bool TTWForm::FormKeyDown(QKeyEvent* event) {

@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <array>
 #include <atomic>
@@ -27,9 +28,9 @@
 
 namespace tapwise {
 
+class DeviceOpener;
 class DisplayPaintBox;
 class MainToolBar;
-class PortMap;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
@@ -39,7 +40,8 @@ class TWComms;
 class TTWForm : public QMainWindow, private DisplayListener {
   Q_OBJECT
  public:
-  TTWForm(TWComms& comms, const PortMap& map, SettingsStore& settings, CommandLine commandLine,
+  // The opener names each port's device in its tab's hint.
+  TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& settings, CommandLine commandLine,
           QWidget* parent = nullptr);
   ~TTWForm() override;
 
@@ -70,6 +72,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   const UserSettings& Settings() const { return m_userSettings; }
   // COM number shown by each tab, by tab index.
   uint8_t TabPort(int index) const;
+  // The settings file was found unwritable at start-up and the user told.
+  bool SettingsProblemReported() const { return m_settingsProblemReported; }
   // Durations of the last timer ticks' work, for measuring the window.
   int64_t LastTickMicroseconds() const { return m_lastTickMicroseconds; }
 
@@ -96,10 +100,12 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Both return true when the key was consumed.
   bool FormKeyDown(QKeyEvent* event);
   bool FormKeyPress(QKeyEvent* event);
+  // True when the wheel event is used up.
+  bool FormMouseWheel(QWidget* widget, QWheelEvent* event);
   void ShowNoPorts();
 
   TWComms& m_comms;
-  const PortMap& m_map;
+  const DeviceOpener& m_map;
   SettingsStore& m_settings;
   CommandLine m_commandLine;
   UserSettings m_userSettings;
@@ -121,6 +127,10 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool m_startQueued = false;
   bool m_closed = false;
   int64_t m_lastTickMicroseconds = 0;
+  bool m_settingsProblemReported = false;
+  const QWheelEvent* m_lastWheel = nullptr;
+  quint64 m_lastWheelTime = 0;
+  int m_wheelRemainder = 0;
   UserPacketSender m_sendUserPacket;
 };
 

@@ -44,19 +44,21 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   }
 
   int status = 0;
+  bool settingsProblemReported = false;
   {
     TWComms comms(map);
     TTWForm form(comms, map, settings, commandLine);
     if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
     form.show();
     status = app.exec();
+    settingsProblemReported = form.SettingsProblemReported();
     // Closing the window normally takes the ports down; a start-up without
     // ports, or a quit from elsewhere, must still release every thread.
     comms.DestroyPorts();
   }
 
   const std::string saveProblem = settings.Save();
-  if (!saveProblem.empty()) std::fprintf(stderr, "tapwise: settings not saved: %s\n", saveProblem.c_str());
+  if (!saveProblem.empty() && !settingsProblemReported) std::fprintf(stderr, "tapwise: settings not saved: %s\n", saveProblem.c_str());
   return status;
 }
 
