@@ -8,6 +8,11 @@
 #include "display/window/TWMain.h"
 #include "platform/PortMap.h"
 #include "ui/Box.h"
+#include "ui/EditUpDown.h"
+#include "ui/MessageBox.h"
+#include "ui/NiceLabel.h"
+#include "ui/TabControlSmart.h"
+#include "ui/TickedLabel.h"
 #include "ui/BtnTransparent.h"
 #include "ui/CheckBoxTransparent.h"
 #include "ui/PanelTransparent.h"
@@ -130,6 +135,92 @@ bool Icons(const QString& out) {
   return sheet.Save(out, "icons");
 }
 
+bool CustomControls(const QString& out) {
+  Sheet sheet("Custom controls", 600);
+  const struct {
+    const char* caption;
+    int32_t max, scale, value;
+    bool hex, enabled;
+  } edits[] = {{"decimal, scale 5", 1000, 5, 3, false, true},
+               {"hex, max 255", 255, 1, 13, true, true},
+               {"hex, max 65535", 65535, 1, 10, true, true},
+               {"disabled", 100, 1, 42, false, false}};
+  for (const auto& e : edits) {
+    auto* edit = new TEditUpDown;
+    edit->resize(90, 22);
+    edit->SetMax(e.max);
+    edit->SetScale(e.scale);
+    edit->SetHex(e.hex);
+    edit->SetValue(e.value);
+    edit->setEnabled(e.enabled);
+    sheet.Add(e.caption, edit);
+  }
+  sheet.NewRow();
+  const struct {
+    const char* caption;
+    const char* text;
+    TTickedLabel::TState state;
+  } ticks[] = {{"sNone", "CTS", TTickedLabel::sNone},
+               {"sTicked", "\\bDSR", TTickedLabel::sTicked},
+               {"sCrossed", "CD \\1off", TTickedLabel::sCrossed},
+               {"sProgress", "\\iWorking", TTickedLabel::sProgress}};
+  for (const auto& t : ticks) {
+    auto* label = new TTickedLabel;
+    label->resize(90, 15);
+    label->SetCaption(t.text);
+    label->SetState(t.state);
+    if (t.state == TTickedLabel::sCrossed) label->SetCrossColour(Qt::red);
+    if (t.state == TTickedLabel::sTicked) label->SetTickColour(QColor(0, 128, 0));
+    sheet.Add(t.caption, label);
+  }
+  sheet.NewRow();
+  auto* tabs = new TTabControlSmart;
+  tabs->SetTabHeight(20);
+  tabs->SetTabWidth(70);
+  for (const char* caption : {"COM1", "COM2", "COM3", "COM7"}) tabs->addTab(caption);
+  tabs->SetTabIndex(1);
+  tabs->resize(300, 24);
+  sheet.Add("tab control: second tab active", tabs);
+  sheet.NewRow();
+  for (TAlignment alignment : {taLeftJustify, taCenter, taRightJustify}) {
+    for (TBorder border : {bNone, bLowered, bRaised}) {
+      auto* label = new TNiceLabel;
+      label->resize(170, 40);
+      label->SetGap(2);
+      label->SetAlignment(alignment);
+      label->SetBorder(border);
+      label->SetCaption("Packet Terminator\\n\\1(RAW files only)");
+      const char* names[] = {"left", "right", "centre"};
+      const char* borders[] = {"no border", "lowered", "raised"};
+      sheet.Add(QString("label: %1, %2").arg(names[alignment], borders[border]), label);
+    }
+    sheet.NewRow();
+  }
+  return sheet.Save(out, "custom-controls");
+}
+
+bool MessageBoxes(const QString& out) {
+  const struct {
+    const char* name;
+    TMessageKind kind;
+    const char* text;
+    const char* buttons;
+  } boxes[] = {
+      {"message-question", mkQuestion, "\\b\\1Configuration has changed\\nSave Changes?", "Yes,No"},
+      {"message-error", mkError, "\\1Error: Invalid Packet Data file", "OK"},
+      {"message-information", mkInformation,
+       "\\bPacket text\\b\\n\\t01 02\\thex bytes\\n\\t\"AB\"\\tquoted text\\n"
+       "\\t$0..$F\\tcalculated bytes\\n\\]Big\\[ and \\^small\\[, \\2green\\0, \\hhighlight\\h, \\d delta",
+       "OK,Copy,Cancel"},
+  };
+  bool ok = true;
+  for (const auto& b : boxes) {
+    auto box = BuildMessageBox(b.kind, b.text, b.buttons);
+    ok = box->grab().save(QDir(out).filePath(QString(b.name) + ".png")) && ok;
+  }
+  return ok;
+}
+
 // The main window over a built-in null-modem pair, with a little traffic
 // both ways: what a newcomer sees after typing into the window.
 bool MainWindow(const QString& out) {
@@ -175,6 +266,8 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> pictures = {
       {"minor-controls", MinorControls},
       {"icons", Icons},
+      {"custom-controls", CustomControls},
+      {"message-boxes", MessageBoxes},
       {"main-window", MainWindow},
   };
   int failures = 0;

@@ -136,7 +136,7 @@ void TTWForm::showEvent(QShowEvent* event) {
 }
 
 bool TTWForm::FormShow() {
-  if (m_started) return true;
+  if (m_started) return m_portTabs->count() > 0;
   m_started = true;
 
   m_userSettings = ReadUserSettings(m_settings);

@@ -1,0 +1,288 @@
+// The main window end to end over real pseudo-terminals, offscreen: keys
+// typed into the window go out on the selected port and show as transmitted
+// packets, bytes on the wire show as received packets, the setup controls
+// reach the device, and the keys and tabs behave as the user expects.
+
+#include "capture/TWComms.h"
+#include "config/INIUnit.h"
+#include "display/window/DisplayPaintBox.h"
+#include "display/window/MainToolBar.h"
+#include "display/window/PortSetupPanel.h"
+#include "display/window/TWMain.h"
+#include "platform/PosixSerialDevice.h"
+#include "platform/Termios2.h"
+#include "support/FakeOpener.h"
+#include "support/Pty.h"
+#include "ui/MessageBox.h"
+#include "ui/TabControlSmart.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+using namespace tapwise;
+
+namespace {
+
+// A window over ports that are pseudo-terminals the test holds the other end of.
+struct Rig {
+  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the port manager
+  FakeOpener opener;
+  std::unique_ptr<TWComms> comms;
+  SettingsStore settings;
+  std::unique_ptr<TTWForm> form;
+
+  Pty& AddPort(uint8_t n) {
+    ptys.push_back(std::make_unique<Pty>());
+    Pty& pty = *ptys.back();
+    const std::string path = pty.SlavePath();
+    opener.AddFactory(n, [path] { return PosixSerialDevice::Open(path); });
+    return pty;
+  }
+
+  bool Start() {
+    comms = std::make_unique<TWComms>(opener);
+    settings.Create();
+    form = std::make_unique<TTWForm>(*comms, opener, settings, CommandLine{});
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get())) return false;
+    form->activateWindow();
+    return form->FormShow();
+  }
+
+  ~Rig() {
+    if (form) form->close();
+    form.reset();
+    if (comms) comms->DestroyPorts();
+  }
+
+  // Sends the key where the user's keyboard would: to the focused control.
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+  }
+  void Char(char c) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+    QTest::keyClick(target, c);
+  }
+
+  const DisplayBuffer& Lines() const { return form->Drain().Buffer(); }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void TwoPortsGiveTwoTabsInAscendingOrder() {
+    Rig rig;
+    rig.AddPort(7);
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    TTabControlSmart* tabs = rig.form->PortControlTab();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QString("COM3"));
+    QCOMPARE(tabs->tabText(1), QString("COM7"));
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    tabs->SetTabIndex(1);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+  }
+
+  void TypedKeyGoesOutAndShowsAsOneByteTransmission() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.Char('a');
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{'a'});
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    const DisplayLine& line = rig.Lines().Line(0);
+    QCOMPARE(line.Origin, uint8_t{OriginTransmitted});
+    QCOMPARE(line.Port, uint8_t{3});
+    QCOMPARE(QString::fromStdString(line.Text.substr(0, 5)), QString("COM3*"));
+    QCOMPARE(QString::fromStdString(line.Text.substr(12, 3)), QString(" 61"));
+
+    // With a setup list focused, typed characters still go to the port.
+    rig.form->PortSetup()->ParityComboBox->setFocus();
+    QTRY_VERIFY(rig.form->PortSetup()->ParityComboBox->hasFocus());
+    rig.Key(Qt::Key_Return);
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{'\r'});
+    QCOMPARE(rig.form->PortSetup()->ParityComboBox->currentIndex(), 0);
+  }
+
+  void BytesOnTheWireShowAsReceivedPacketInThePortColour() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QVERIFY(wire.WriteAll({'P', 'I', 'N', 'G', '\r', '\n'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    const DisplayLine& line = rig.Lines().Line(0);
+    QCOMPARE(line.Origin, uint8_t{OriginReceived});
+    QCOMPARE(line.Port, uint8_t{3});
+    QVERIFY(line.Text.find("50 49 4E 47  0D 0A") != std::string::npos);
+
+    // COM3's text is maroon on the window colour.
+    DisplayPaintBox* display = rig.form->Display();
+    QCOMPARE(display->PortColour(3), QColor(128, 0, 0));
+    const QImage image = display->grab().toImage();
+    int maroon = 0;
+    for (int y = 0; y < display->LineHeight(); ++y) {
+      for (int x = 0; x < image.width(); ++x) maroon += image.pixelColor(x, y) == QColor(128, 0, 0);
+    }
+    QVERIFY(maroon > 20);
+  }
+
+  void BaudListReachesTheDevice() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QComboBox* baud = rig.form->PortSetup()->BaudComboBox;
+    QCOMPARE(baud->currentText(), QString("9600 baud"));
+    baud->setCurrentIndex(baud->findText("115k2 baud"));
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 115200u);
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 115200u);
+  }
+
+  void ChangingTabsLoadsWithoutWriting() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.AddPort(7);
+    QVERIFY(rig.Start());
+    PortSettings odd = rig.comms->GetPortSettings(7);
+    odd.BaudRate = 12345;  // not in the list
+    odd.Parity = ParityEven;
+    rig.comms->SetPortSettings(7, odd);
+    rig.form->PortSetup()->BaudComboBox->setCurrentIndex(2);  // COM3: 600 baud
+    rig.form->PortControlTab()->SetTabIndex(1);
+    QCOMPARE(rig.comms->GetPortSettings(7), odd);
+    // The list keeps showing the rate it showed before.
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("600 baud"));
+    QCOMPARE(rig.form->PortSetup()->ParityComboBox->currentText(), QString("Even Parity"));
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 600u);
+  }
+
+  void DisablingAPortReleasesIt() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QToolButton* disable = rig.form->PortSetup()->bDisable;
+    QTest::mouseClick(disable, Qt::LeftButton);
+    QVERIFY(disable->isChecked());
+    QVERIFY(!rig.comms->IsPortEnabled(3));
+    OpenResult other;
+    QTRY_VERIFY_WITH_TIMEOUT((other = PosixSerialDevice::Open(wire.SlavePath())).Status == OpenStatus::Opened, 3000);
+  }
+
+  void FunctionKeysSendUserPacketsByModifier() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    std::vector<std::pair<int, uint8_t>> sent;
+    rig.form->SetUserPacketSender([&sent](int packet, uint8_t port) { sent.emplace_back(packet, port); });
+    rig.Key(Qt::Key_F1);
+    rig.Key(Qt::Key_F3, Qt::ControlModifier);
+    rig.Key(Qt::Key_F1, Qt::ShiftModifier);
+    rig.Key(Qt::Key_F12, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.Key(Qt::Key_F5, Qt::AltModifier);
+    const std::vector<std::pair<int, uint8_t>> expected = {{1, 3}, {15, 3}, {25, 3}, {48, 3}};
+    QCOMPARE(sent, expected);
+  }
+
+  void AltKeysWorkTheToolbar() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.Key(Qt::Key_F, Qt::AltModifier);
+    QVERIFY(rig.form->ToolBar()->bDisableAll->isChecked());
+    QVERIFY(rig.form->Drain().Frozen());
+    rig.Key(Qt::Key_F, Qt::AltModifier);
+    QVERIFY(!rig.form->Drain().Frozen());
+
+    QVERIFY(wire.WriteAll({'x'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    rig.Key(Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(rig.Lines().LineCount(), 0);
+    // Alt letters never reach the port; Play is not there to press yet.
+    rig.Key(Qt::Key_P, Qt::AltModifier);
+    QVERIFY(!rig.form->ToolBar()->bPlay->isChecked());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+
+    rig.Key(Qt::Key_F4, Qt::AltModifier);
+    QTRY_VERIFY(!rig.form->isVisible());
+  }
+
+  void ArrowsScrollTheDisplayWhateverHasTheFocus() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    Pty::Bytes many(16 * 60, 'z');
+    QVERIFY(wire.WriteAll(many));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.Lines().LineCount() >= 60, 3000);
+    QTest::qWait(200);
+    QScrollBar* bar = rig.form->Display()->ScrollBox()->verticalScrollBar();
+    QTRY_VERIFY(bar->value() > 0);
+    const int end = bar->value();
+    rig.form->PortSetup()->StopComboBox->setFocus();
+    QTRY_VERIFY(rig.form->PortSetup()->StopComboBox->hasFocus());
+    rig.Key(Qt::Key_Up);
+    QCOMPARE(bar->value(), end - rig.form->Display()->LineHeight());
+    QCOMPARE(rig.form->PortSetup()->StopComboBox->currentIndex(), 0);
+    rig.Key(Qt::Key_PageUp);
+    QCOMPARE(bar->value(), std::max(0, end - rig.form->Display()->LineHeight() -
+                                           rig.form->Display()->ScrollBox()->viewport()->height()));
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(100)).empty());
+  }
+
+  void ClickSelectsEveryLineOfThePacket() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    Pty::Bytes forty(40);
+    for (size_t i = 0; i < forty.size(); ++i) forty[i] = static_cast<uint8_t>(i);
+    QVERIFY(wire.WriteAll(forty));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 3, 3000);
+    DisplayPaintBox* display = rig.form->Display();
+    QTest::mouseClick(display, Qt::LeftButton, {}, QPoint(30, display->LineHeight() + 2));
+    const std::string& text = display->Selection().SelectedPacketText();
+    QCOMPARE(QString::fromStdString(text.substr(0, 14)), QString("00 01 02 03  0"));
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 3);
+  }
+
+  void NoPortsIsReported() {
+    std::vector<std::string> shown;
+    const auto previous = SetMessageBoxHook(
+        [&shown](TMessageKind, std::string_view text, std::string_view) {
+          shown.emplace_back(text);
+          return 0;
+        });
+    Rig rig;
+    QVERIFY(!rig.Start());
+    SetMessageBoxHook(previous);
+    QCOMPARE(shown.size(), size_t{1});
+    QVERIFY(shown[0].find("No COM Ports are Available") == 0);
+  }
+
+  void ClosingWritesTheSettings() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.form->close();
+    for (const char* key : {"WinTWFormLeft", "WinTWFormWidth", "FontName", "FontSize", "Colour18",
+                            "RecordType", "WinColoursFormHeight", "UserPacketsFormGrid3"}) {
+      bool found = false;
+      for (const std::string& line : rig.settings.Lines()) found = found || line.rfind(std::string(key) + "\t", 0) == 0;
+      QVERIFY2(found, key);
+    }
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
