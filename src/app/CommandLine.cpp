@@ -37,11 +37,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
+  return "Usage: tapwise [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
+         "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B]\n"
          "\n"
          "Listens on every serial port at once and shows each packet (a run of bytes\n"
-         "ended by a quiet gap) as 80-column hex lines.\n"
+         "ended by a quiet gap) as 80-column hex lines, in a window when there is a\n"
+         "display.\n"
          "\n"
          "  -headless       print the packets to standard output instead of showing a\n"
          "                  window; when the output is a file it is a packet data file\n"
@@ -57,7 +59,7 @@ std::string UsageText() {
          "\n"
          "By default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96\n"
          "/dev/ttyACM0-31. Options are matched without regard to case; unknown options\n"
-         "are ignored. SIGINT or SIGTERM ends the monitor.\n";
+         "are ignored. SIGINT or SIGTERM ends the monitor (and closes the window).\n";
 }
 
 }  // namespace tapwise

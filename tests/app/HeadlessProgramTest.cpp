@@ -111,7 +111,7 @@ TEST(HeadlessProgram, ListPortsHelpAndVersion) {
 
   ChildProcess help({TAPWISE_PROGRAM, "--help"});
   EXPECT_EQ(help.Wait(), 0);
-  EXPECT_NE(help.Stdout().find("Usage: tapwise -headless"), std::string::npos);
+  EXPECT_NE(help.Stdout().find("tapwise -headless"), std::string::npos);
 
   ChildProcess version({TAPWISE_PROGRAM, "--version"});
   EXPECT_EQ(version.Wait(), 0);

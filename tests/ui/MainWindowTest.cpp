@@ -95,6 +95,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
   }
 
+  void DraggedTabKeepsItsPortAndSettings() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.AddPort(7);
+    QVERIFY(rig.Start());
+    PortSettings fast = rig.comms->GetPortSettings(7);
+    fast.BaudRate = 57600;
+    rig.comms->SetPortSettings(7, fast);
+    TTabControlSmart* tabs = rig.form->PortControlTab();
+    const QPoint from = tabs->tabRect(1).center();
+    const QPoint to = tabs->tabRect(0).center();
+    QTest::mousePress(tabs, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 5; ++i) QTest::mouseMove(tabs, from + (to - from) * i / 5);
+    QTest::mouseRelease(tabs, Qt::LeftButton, {}, to);
+    QCOMPARE(tabs->tabText(0), QString("COM7"));
+    QCOMPARE(rig.form->TabPort(0), uint8_t{7});
+    QCOMPARE(rig.form->TabPort(1), uint8_t{3});
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("57k6 baud"));
+    tabs->SetTabIndex(1);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("9600 baud"));
+  }
+
   void TypedKeyGoesOutAndShowsAsOneByteTransmission() {
     Rig rig;
     Pty& wire = rig.AddPort(3);

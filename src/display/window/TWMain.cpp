@@ -282,6 +282,7 @@ void TTWForm::ApplyDisplayFont() {
 
 void TTWForm::TimerTimer() {
   const auto start = std::chrono::steady_clock::now();
+  const size_t queued = m_tickObserver ? m_comms.Queue().Count() : 0;
   m_drain.DrainQueue();
   if (m_scrollPending) {
     m_scrollPending = false;
@@ -299,6 +300,7 @@ void TTWForm::TimerTimer() {
   m_lastTickMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)
                                .count();
+  if (m_tickObserver) m_tickObserver(queued, m_lastTickMicroseconds);
 }
 
 bool TTWForm::eventFilter(QObject* watched, QEvent* event) {

@@ -74,6 +74,10 @@ class TTWForm : public QMainWindow, private DisplayListener {
   uint8_t TabPort(int index) const;
   // The settings file was found unwritable at start-up and the user told.
   bool SettingsProblemReported() const { return m_settingsProblemReported; }
+  // Called after every timer tick with the records waiting when it began
+  // and how long its work took, for measuring the window under load.
+  using TickObserver = std::function<void(size_t queued, int64_t microseconds)>;
+  void SetTickObserver(TickObserver observer) { m_tickObserver = std::move(observer); }
   // Durations of the last timer ticks' work, for measuring the window.
   int64_t LastTickMicroseconds() const { return m_lastTickMicroseconds; }
 
@@ -132,6 +136,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   quint64 m_lastWheelTime = 0;
   int m_wheelRemainder = 0;
   UserPacketSender m_sendUserPacket;
+  TickObserver m_tickObserver;
 };
 
 }  // namespace tapwise
