@@ -9,6 +9,7 @@
 #include "display/DisplayDrain.h"
 #include "display/PacketSelection.h"
 #include "support/FakeOpener.h"
+#include "support/TestRecords.h"
 
 namespace tapwise {
 namespace {
@@ -81,19 +82,9 @@ TEST(DisplayBuffer, SelectionStaysInsideTheHeldLines) {
   EXPECT_EQ(lines.Count, 999);
 }
 
-std::unique_ptr<PacketRecord> Record(const std::string& bytes) {
-  auto record = std::make_unique<PacketRecord>();
-  record->Port = 1;
-  record->Length = static_cast<uint16_t>(bytes.size());
-  std::memcpy(record->Data, bytes.data(), bytes.size());
-  return record;
-}
+std::unique_ptr<PacketRecord> Record(const std::string& bytes) { return MakeRecord(1, bytes); }
 
-std::string Counting(size_t length) {
-  std::string bytes(length, '\0');
-  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(i);
-  return bytes;
-}
+std::string Counting(size_t length) { return CountingBytes(length); }
 
 class SelectionTest : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include "display/DisplayDrain.h"
 #include "display/HexLines.h"
 #include "support/FakeOpener.h"
+#include "support/TestRecords.h"
 
 namespace tapwise {
 namespace {
@@ -17,21 +18,10 @@ const std::string Dot(1, static_cast<char>(183));
 
 std::unique_ptr<PacketRecord> Record(uint8_t port, const std::string& bytes, uint8_t origin = OriginReceived,
                                      uint8_t error = 0) {
-  auto record = std::make_unique<PacketRecord>();
-  record->Port = port;
-  record->Origin = origin;
-  record->Error = error;
-  record->Time = 45000.0 + (10 * 3600 + 7 * 60 + 4.35) / 86400.0;
-  record->Length = static_cast<uint16_t>(bytes.size());
-  std::memcpy(record->Data, bytes.data(), bytes.size());
-  return record;
+  return MakeRecord(port, bytes, origin, error);
 }
 
-std::string Counting(size_t length) {
-  std::string bytes(length, '\0');
-  for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(i);
-  return bytes;
-}
+std::string Counting(size_t length) { return CountingBytes(length); }
 
 struct Listener : DisplayListener {
   void ScrollToEnd() override { ++Scrolls; }
