@@ -4,6 +4,10 @@ function(tapwise_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
                                            -Wno-sign-conversion)
+  if(TAPWISE_FUZZ)
+    # Coverage for the fuzzer's guidance in every library it links.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
   if(TAPWISE_SANITIZE)
     target_compile_options(${target} PUBLIC -fsanitize=${TAPWISE_SANITIZE} -fno-omit-frame-pointer
                                                -fno-sanitize-recover=all)
