@@ -9,6 +9,58 @@ bool Is(const std::string& arg, const char* option) { return strcasecmp(arg.c_st
 bool StartsWith(const std::string& arg, const char* prefix) {
   return strncasecmp(arg.c_str(), prefix, std::char_traits<char>::length(prefix)) == 0;
 }
+
+// The value after "-name:", or empty.
+std::string ValueOf(const std::string& arg) {
+  const size_t colon = arg.find(':');
+  return colon == std::string::npos ? std::string() : arg.substr(colon + 1);
+}
+
+// A whole decimal number within [low, high], or -1.
+int NumberIn(const std::string& text, int low, int high) {
+  if (text.empty() || text.size() > 6) return -1;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value >= low && value <= high ? value : -1;
+}
+
+struct FileOption {
+  const char* Prefix;
+  bool Play;
+  RecorderState Format;
+};
+
+// Longer names first: "-recordraw:" must not be read as "-record:".
+constexpr FileOption FileOptions[] = {
+    {"-recordraw:", false, RecorderState::RecordRaw},
+    {"-record:", false, RecorderState::RecordPacketData},
+    {"-playhex:", true, RecorderState::PlayHex},
+    {"-playraw:", true, RecorderState::PlayRaw},
+    {"-play:", true, RecorderState::PlayPacketData},
+};
+
+// True when arg is one of the file options (taken into result).
+bool TakeFileOption(const std::string& arg, CommandLine& result) {
+  for (const FileOption& option : FileOptions) {
+    if (!StartsWith(arg, option.Prefix)) continue;
+    const std::string path = ValueOf(arg);
+    RecorderState& format = option.Play ? result.PlayFormat : result.RecordFormat;
+    std::string& target = option.Play ? result.PlayPath : result.RecordPath;
+    if (path.empty()) {
+      result.Problems.push_back(std::string(option.Prefix) + " needs a file name");
+    } else if (format != RecorderState::Idle) {
+      result.Problems.push_back(option.Play ? "only one file can be played" : "only one file can be recorded");
+    } else {
+      format = option.Format;
+      target = path;
+    }
+    return true;
+  }
+  return false;
+}
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -31,7 +83,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.Version = true;
     } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:")) {
       result.PortOptions.push_back(arg);
+    } else if (TakeFileOption(arg, result)) {
+    } else if (StartsWith(arg, "-select:")) {
+      result.SelectPort = NumberIn(ValueOf(arg), 1, 128);
+      if (result.SelectPort < 0) result.Problems.push_back("-select: takes a COM number from 1 to 128");
+    } else if (StartsWith(arg, "-playgap:")) {
+      result.PlayGap = NumberIn(ValueOf(arg), 0, 100);
+      if (result.PlayGap < 0) result.Problems.push_back("-playgap: takes 0 to 100 (tenths of a second)");
+    } else if (Is(arg, "-repeat")) {
+      result.Repeat = true;
     }
+  }
+  if (result.RecordFormat != RecorderState::Idle && result.PlayFormat != RecorderState::Idle) {
+    result.Problems.push_back("a file cannot be recorded and played at the same time");
   }
   return result;
 }
@@ -39,6 +103,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "Usage: tapwise [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
+         "                [-record:FILE | -recordraw:FILE |\n"
+         "                 -play:FILE | -playhex:FILE | -playraw:FILE [-select:N] [-playgap:N] [-repeat]]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B]\n"
          "\n"
          "Listens on every serial port at once and shows each packet (a run of bytes\n"
@@ -56,6 +122,21 @@ std::string UsageText() {
          "  -list-ports      print the COM-number map and what each port is doing, then exit\n"
          "  --help           print this text and exit\n"
          "  --version        print the version and exit\n"
+         "\n"
+         "Headless recording and playing (one file at a time):\n"
+         "  -record:FILE     record every packet to FILE as a packet data file (the hex\n"
+         "                  lines, CR LF); the name is used as given\n"
+         "  -recordraw:FILE  record the bare bytes of every packet to FILE\n"
+         "  -play:FILE       play a packet data file out of the selected port, packet by\n"
+         "                  packet; played packets show as transmissions\n"
+         "  -playhex:FILE    play a hex data file (lines of hex bytes; a line of anything\n"
+         "                  else separates packets)\n"
+         "  -playraw:FILE    play a raw file; a packet ends at each 00 byte\n"
+         "  -select:N        play out of COM N (default: the lowest open port)\n"
+         "  -playgap:N       wait N tenths of a second between packets, 0 to 100\n"
+         "                  (default 10)\n"
+         "  -repeat          start the file again at its end; otherwise \"Playback\n"
+         "                  finished\" is printed and monitoring goes on\n"
          "\n"
          "By default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96\n"
          "/dev/ttyACM0-31. Options are matched without regard to case; unknown options\n"

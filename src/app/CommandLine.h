@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "recorder/RecorderState.h"
+
 namespace tapwise {
 
 struct CommandLine {
@@ -17,6 +19,20 @@ struct CommandLine {
   bool Version = false;
   std::vector<std::string> PortOptions;  // -port:… and -pair:…, in order
   std::vector<std::string> ProjectFiles;
+
+  // Headless recording and playing. -record:FILE and -recordraw:FILE record
+  // to FILE as named; -play:, -playhex: and -playraw: play FILE continuously
+  // out of COM SelectPort (0: the lowest open port), PlayGap × 100 ms apart,
+  // from the start again at its end with -repeat.
+  RecorderState RecordFormat = RecorderState::Idle;
+  std::string RecordPath;
+  RecorderState PlayFormat = RecorderState::Idle;
+  std::string PlayPath;
+  int SelectPort = 0;
+  int PlayGap = 10;
+  bool Repeat = false;
+  // What could not be understood in the options above, one message each.
+  std::vector<std::string> Problems;
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

@@ -3,7 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -12,6 +15,8 @@
 #include "app/PortReport.h"
 #include "capture/TWComms.h"
 #include "platform/PortMap.h"
+#include "recorder/Recorder.h"
+#include "recorder/TxThread.h"
 
 namespace tapwise {
 
@@ -57,11 +62,69 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
   return signal == SIGINT || signal == SIGTERM;
 }
 
+// Starts what the command line asks of the recorder; false (with the
+// message printed) when the file cannot be used.
+bool StartRecorder(const CommandLine& commandLine, Recorder& recorder) {
+  if (commandLine.RecordFormat != RecorderState::Idle) {
+    StartResult started = recorder.StartRecordingFile(commandLine.RecordPath, commandLine.RecordFormat);
+    if (!started.Ok) {
+      std::fprintf(stderr, "tapwise: cannot record to %s: %s\n", commandLine.RecordPath.c_str(),
+                   started.Reason.c_str());
+      return false;
+    }
+    std::fprintf(stderr, "Recording %s\n", commandLine.RecordPath.c_str());
+  }
+  if (commandLine.PlayFormat != RecorderState::Idle) {
+    PlaySettings settings;
+    settings.OneShot = 0;
+    settings.PlayGap = static_cast<uint8_t>(commandLine.PlayGap);
+    settings.Repeat = commandLine.Repeat ? 1 : 0;
+    recorder.SetPlaySettings(settings);
+    StartResult started = recorder.StartPlayingFile(commandLine.PlayPath, commandLine.PlayFormat);
+    // The window plays a file it cannot open as an empty one; here nobody
+    // would notice, so it is refused.
+    if (!started.Reason.empty()) {
+      recorder.Stop();
+      std::fprintf(stderr, "tapwise: cannot play %s: %s\n", commandLine.PlayPath.c_str(), started.Reason.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// What the recorder has to say after a tick, as the window's timer would show it.
+void ReportRecorder(Recorder& recorder, const CommandLine& commandLine) {
+  if (std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure()) {
+    std::fprintf(stderr, "tapwise: %s; monitoring goes on\n", failure->Text.c_str());
+  }
+  if (recorder.TakePlayFileError()) {
+    std::fprintf(stderr, "tapwise: %s: Invalid Packet Data file; playback stopped\n", commandLine.PlayPath.c_str());
+  }
+  if (recorder.TakeEndOfFileStop()) std::fprintf(stderr, "Playback finished\n");
+}
+
+// The port that playback uses: the one asked for, or the lowest open one; 0
+// (with the message printed) when the one asked for is not open.
+uint8_t PlaybackPort(const CommandLine& commandLine, const TWComms& comms) {
+  if (commandLine.SelectPort != 0) {
+    const auto port = static_cast<uint8_t>(commandLine.SelectPort);
+    if (comms.IsPortPresent(port)) return port;
+    std::fprintf(stderr, "tapwise: -select:%d: %s is not open\n", commandLine.SelectPort, ComName(port).c_str());
+    return 0;
+  }
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    if (comms.IsPortPresent(static_cast<uint8_t>(n))) return static_cast<uint8_t>(n);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int RunHeadless(const CommandLine& commandLine) {
   PortMap map;
   if (!BuildPortMap(commandLine, map)) return 2;
+  for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
+  if (!commandLine.Problems.empty()) return 2;
   for (const std::string& file : commandLine.ProjectFiles) {
     std::fprintf(stderr, "tapwise: project files are not read by the headless monitor: %s\n", file.c_str());
   }
@@ -91,7 +154,33 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   std::fflush(stderr);
 
+  std::atomic<uint8_t> selectedPort{0};
+  std::atomic<uint8_t> modemStatus{0};
+  if (commandLine.PlayFormat != RecorderState::Idle) {
+    selectedPort = PlaybackPort(commandLine, comms);
+    if (selectedPort.load() == 0) {
+      comms.DestroyPorts();
+      return 2;
+    }
+  }
+  Recorder recorder;
+  if (!StartRecorder(commandLine, recorder)) {
+    comms.DestroyPorts();
+    return 1;
+  }
+  if (commandLine.PlayFormat != RecorderState::Idle) {
+    std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
+                 ComName(selectedPort.load()).c_str());
+  }
+  std::fflush(stderr);
   HeadlessMonitor monitor(comms, STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  monitor.SetRecordingHook(&recorder);
+  // The playback thread runs only when there is something to play.
+  std::unique_ptr<TTxThread> player;
+  if (IsPlayingState(recorder.State())) {
+    player = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus);
+  }
+
   int status = 0;
   auto tick = std::chrono::steady_clock::now() + TickInterval;
   while (!WaitForTickOrSignal(stopSignals, tick)) {
@@ -101,6 +190,7 @@ int RunHeadless(const CommandLine& commandLine) {
       status = 1;
       break;
     }
+    ReportRecorder(recorder, commandLine);
     tick += TickInterval;
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
@@ -111,7 +201,10 @@ int RunHeadless(const CommandLine& commandLine) {
     status = 1;
   }
   // Stop draining first, then take the ports down: whatever is still queued
-  // or half-filled is freed, not printed.
+  // or half-filled is freed, not printed. The player sends through the
+  // ports, so it goes before them.
+  player.reset();
+  recorder.Stop();
   comms.DestroyPorts();
   return status;
 }

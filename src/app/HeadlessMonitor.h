@@ -35,6 +35,10 @@ class HeadlessMonitor : private DisplayListener {
   void SetHexDisplay(bool hex);
   bool HexDisplay() const { return m_drain.HexDisplay(); }
 
+  // Every packet the drain counts also goes to the hook (a recording),
+  // unless it is paused. Not owned; may be null.
+  void SetRecordingHook(RecordingHook* hook) { m_drain.SetRecordingHook(hook); }
+
   // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
   uint16_t PacketCounter() const { return m_drain.PacketCounter(); }

@@ -24,5 +24,48 @@ TEST(CommandLine, HelpAndVersionSpellings) {
   EXPECT_FALSE(ParseCommandLine({"-headless"}).Help);
 }
 
+TEST(CommandLine, RecordAndPlayOptions) {
+  CommandLine line = ParseCommandLine({"-RECORDRAW:/tmp/a b.bin", "-select:12", "-PlayGap:0", "-Repeat"});
+  EXPECT_EQ(line.RecordFormat, RecorderState::RecordRaw);
+  EXPECT_EQ(line.RecordPath, "/tmp/a b.bin");
+  EXPECT_EQ(line.PlayFormat, RecorderState::Idle);
+  EXPECT_EQ(line.SelectPort, 12);
+  EXPECT_EQ(line.PlayGap, 0);
+  EXPECT_TRUE(line.Repeat);
+  EXPECT_TRUE(line.Problems.empty());
+
+  struct Case {
+    const char* option;
+    RecorderState record;
+    RecorderState play;
+  };
+  const Case cases[] = {
+      {"-record:x.DAT", RecorderState::RecordPacketData, RecorderState::Idle},
+      {"-play:x.DAT", RecorderState::Idle, RecorderState::PlayPacketData},
+      {"-playhex:x.hex", RecorderState::Idle, RecorderState::PlayHex},
+      {"-playraw:x.bin", RecorderState::Idle, RecorderState::PlayRaw},
+  };
+  for (const Case& c : cases) {
+    CommandLine parsed = ParseCommandLine({c.option});
+    EXPECT_EQ(parsed.RecordFormat, c.record) << c.option;
+    EXPECT_EQ(parsed.PlayFormat, c.play) << c.option;
+    EXPECT_EQ(c.record != RecorderState::Idle ? parsed.RecordPath : parsed.PlayPath, std::string(c.option).substr(std::string(c.option).find(':') + 1));
+  }
+  CommandLine defaults = ParseCommandLine({"-play:x"});
+  EXPECT_EQ(defaults.SelectPort, 0);
+  EXPECT_EQ(defaults.PlayGap, 10);
+  EXPECT_FALSE(defaults.Repeat);
+}
+
+TEST(CommandLine, BadRecordAndPlayOptionsAreProblems) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-select:0"}, {"-select:129"}, {"-select:COM3"}, {"-playgap:101"}, {"-playgap:"}, {"-playgap:-1"},
+      {"-record:"}, {"-play:a", "-playhex:b"}, {"-record:a", "-recordraw:b"}, {"-record:a", "-play:b"},
+  };
+  for (const auto& args : cases) {
+    EXPECT_EQ(ParseCommandLine(args).Problems.size(), 1u) << args[0] << " " << args.back();
+  }
+}
+
 }  // namespace
 }  // namespace tapwise

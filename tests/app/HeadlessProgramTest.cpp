@@ -10,6 +10,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/Pty.h"
+#include "support/TempDir.h"
 
 namespace tapwise {
 namespace {
@@ -100,6 +101,80 @@ TEST(HeadlessProgram, BadPortOptionIsRefusedWithAMessage) {
     EXPECT_EQ(tapwise.Wait(), 2);
     EXPECT_NE(tapwise.Stderr().find(c.message), std::string::npos) << tapwise.Stderr();
     EXPECT_TRUE(tapwise.Stdout().empty());
+  }
+}
+
+TEST(HeadlessProgram, PlaysAFileOutOfTheSelectedPortThenGoesOnMonitoring) {
+  Pty first;
+  Pty second;
+  TempDir dir;
+  TempDir::WriteFile(dir / "p.hex", "50 49 4E 47\r\n--\r\n41 42\r\n");
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + first.SlavePath(), "-port:2=" + second.SlavePath(),
+                        "-select:2", "-playhex:" + (dir / "p.hex"), "-playgap:1"});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Playback finished\n"))) << tapwise.Stderr();
+  EXPECT_NE(tapwise.Stderr().find("out of COM2"), std::string::npos) << tapwise.Stderr();
+  EXPECT_EQ(second.ReadFor(6), (std::vector<uint8_t>{'P', 'I', 'N', 'G', 'A', 'B'}));
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(2))) << tapwise.Stdout();
+  EXPECT_EQ(tapwise.Stdout().substr(0, 5), "COM2*");
+  EXPECT_EQ(tapwise.Stdout().substr(82, 5), "COM2*");
+  // Still monitoring.
+  first.WriteAll({'x'});
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(3))) << tapwise.Stdout();
+  EXPECT_EQ(tapwise.Stdout().substr(164, 5), "COM1 ");
+  tapwise.Signal(SIGINT);
+  EXPECT_EQ(tapwise.Wait(), 0);
+}
+
+TEST(HeadlessProgram, RecordsWhatItShowsAndSurvivesAFailingRecording) {
+  Pty wire;
+  TempDir dir;
+  {
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-record:" + (dir / "r")});
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Recording ")));
+    wire.WriteAll({'h', 'e', 'l', 'l', 'o'});
+    ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(1)));
+    std::this_thread::sleep_for(50ms);
+    wire.WriteAll(std::vector<uint8_t>(40, '!'));
+    ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(4)));
+    tapwise.Signal(SIGINT);
+    EXPECT_EQ(tapwise.Wait(), 0);
+    // The name is used as given, and the file holds what the monitor showed.
+    EXPECT_EQ(TempDir::ReadFile(dir / "r"), tapwise.Stdout());
+  }
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-record:/dev/full"});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Recording ")));
+  wire.WriteAll({'1'});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("No space left on device"))) << tapwise.Stderr();
+  EXPECT_NE(tapwise.Stderr().find("Recording stopped"), std::string::npos);
+  std::this_thread::sleep_for(50ms);
+  wire.WriteAll({'2'});
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(2))) << tapwise.Stdout();
+  tapwise.Signal(SIGTERM);
+  EXPECT_EQ(tapwise.Wait(), 0);
+}
+
+TEST(HeadlessProgram, UnusableRecordAndPlayOptionsAreRefused) {
+  Pty wire;
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"-playgap:500", "-play:x"}, 2, "-playgap: takes 0 to 100"},
+      {{"-record:a", "-play:b"}, 2, "cannot be recorded and played at the same time"},
+      {{"-play:" + (dir / "missing")}, 1, "cannot play"},
+      {{"-record:" + (dir / "no/such/folder")}, 1, "cannot record to"},
+      {{"-select:9", "-play:x"}, 2, "COM9 is not open"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> argv = {TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath()};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    ChildProcess tapwise(argv);
+    EXPECT_EQ(tapwise.Wait(), c.status);
+    EXPECT_NE(tapwise.Stderr().find(c.message), std::string::npos) << tapwise.Stderr();
   }
 }
 
