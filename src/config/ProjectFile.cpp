@@ -225,6 +225,10 @@ std::string FormatProjectText(const ProjectData& data) {
     const std::string& text = data.Rows[static_cast<size_t>(row)].Trigger;
     if (!text.empty()) AddLine(out, "UT" + HexByte(static_cast<uint8_t>(row)) + LineSafeText(text));
   }
+  // The reader knows the fixed layouts by their size alone, so a text of
+  // exactly such a size would come back as garbage. A line that no reader
+  // knows moves it off that size.
+  if (out.size() == ProjectFixedLayoutSize || out.size() == ProjectFixedLayoutShortSize) AddLine(out, ";");
   return out;
 }
 

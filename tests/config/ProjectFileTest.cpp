@@ -213,6 +213,20 @@ TEST(ProjectFile, ReadsBothFixedLayouts) {
   EXPECT_EQ(data.Ports[1].BaudRate, 9600u);
 }
 
+TEST(ProjectFile, TextNeverTakesTheSizeOfAFixedLayout) {
+  for (size_t size : {ProjectFixedLayoutSize, ProjectFixedLayoutShortSize}) {
+    ProjectData data = Changed();
+    const size_t plain = FormatProjectText(data).size();
+    data.Rows[30].Packet = "41";
+    data.Rows[30].Packet += std::string(size - plain - 4 - 2 - 2, 'A');
+    const std::string text = FormatProjectText(data);
+    EXPECT_NE(text.size(), size);
+    ProjectData read;
+    ReadProjectBytes(text, read);
+    EXPECT_EQ(read, data);
+  }
+}
+
 TEST(ProjectState, NamesProjectFilesWithTheirExtension) {
   for (auto [chosen, name] : std::vector<std::pair<const char*, const char*>>{
            {"proj", "proj.TW"}, {"/home/u/proj.tw", "/home/u/proj.tw"}, {"proj.Tw", "proj.Tw"},
