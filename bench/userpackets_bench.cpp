@@ -174,7 +174,10 @@ int ReplyLatency(int replies) {
     // every point of its 10 ms passes.
     pause = pause * 1103515245u + 12345u;
     std::this_thread::sleep_for(std::chrono::microseconds(2000 + (pause >> 8) % 20000));
-    if (!WriteAll(wire->MasterFd(), trigger, sizeof trigger)) return 2;
+    if (!WriteAll(wire->MasterFd(), trigger, sizeof trigger)) {
+      comms.DestroyPorts();
+      return 2;
+    }
     const auto written = Clock::now();
     Clock::time_point first;
     if (ReadReply(wire->MasterFd(), replyLength, 1000, &first)) {

@@ -4,7 +4,8 @@
 // the trigger step that every receive thread runs at the end of a packet.
 //
 // Hand it to the port manager with TWComms::SetTriggerStep before the ports
-// are created. Threads:
+// are created, and destroy the ports (TWComms::DestroyPorts) before it goes:
+// the receive threads call it until they stop. Threads:
 // - SendUserPacket runs on the window's thread (keys, menu) and on receive
 //   threads (trigger replies), possibly at once.
 // - Match and React run on receive threads, several at once, while the

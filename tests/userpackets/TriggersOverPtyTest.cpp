@@ -35,6 +35,8 @@ class TriggersOverPty : public ::testing::Test {
     fakeLine = opener.AddFake(3);
     comms.SetTriggerStep(&packets);
   }
+  // The receive threads call the user packets: they stop before it goes.
+  void TearDown() override { comms.DestroyPorts(); }
   void Start() {
     packets.RebuildTriggerTable();
     comms.CreatePorts();
