@@ -8,11 +8,9 @@
 #include <tuple>
 #include <vector>
 
-#include "userpackets/PacketCompiler.h"
 #include "userpackets/UserPacketEditing.h"
 #include "userpackets/UserPacketKeys.h"
 #include "userpackets/UserPacketTable.h"
-#include "util/AnsiStringLib.h"
 #include "util/MarkupText.h"
 #include "util/UserMessages.h"
 
@@ -51,20 +49,6 @@ TEST(UserPacketEditing, TrimsAndPastes) {
            {"", ""}}) {
     EXPECT_EQ(HexListToPacketText(clipboard), cell) << clipboard;
   }
-}
-
-TEST(UserPacketEditing, PasteAsAsciiCompilesBackToTheSameBytes) {
-  std::string hex;
-  std::vector<uint8_t> bytes;
-  for (int b = 0; b < 256; ++b) {
-    hex += HexByte(static_cast<uint8_t>(b)) + " ";
-    bytes.push_back(static_cast<uint8_t>(b));
-  }
-  CalcState calc;
-  uint8_t buffer[PacketTextCapacity];
-  const std::string text = HexListToPacketText(CleanPastedText(hex));
-  ASSERT_EQ(CompilePacketText(text, buffer, PacketTextCapacity, calc), 256) << text;
-  EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 256), bytes);
 }
 
 TEST(UserPacketTable, MovesRowsLikeTheGridDoes) {
