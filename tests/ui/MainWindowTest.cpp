@@ -6,18 +6,23 @@
 #include "capture/TWComms.h"
 #include "config/INIUnit.h"
 #include "display/window/DisplayPaintBox.h"
+#include "config/ProjectState.h"
 #include "display/window/MainToolBar.h"
 #include "display/window/PortSetupPanel.h"
+#include "display/window/StatusPanels.h"
 #include "display/window/TWMain.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/Termios2.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
+#include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 #include "ui/TabControlSmart.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -25,6 +30,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace tapwise;
@@ -33,6 +39,23 @@ namespace {
 
 // A window over ports that are pseudo-terminals the test holds the other end of.
 struct Rig {
+  // Message boxes and file dialogs answer without showing: every box gets
+  // its second button (No, where there is one), every dialog is cancelled,
+  // unless a test says otherwise.
+  std::vector<std::string> shown;
+  int32_t answer = 1;
+  std::optional<FileDialogResult> fileAnswer;
+  std::vector<FileDialogRequest> asked;
+  MessageBoxHookFunction previousBoxHook = SetMessageBoxHook(
+      [this](TMessageKind, std::string_view text, std::string_view) {
+        shown.emplace_back(text);
+        return answer;
+      });
+  FileDialogHook previousFileHook = SetFileDialogHook([this](const FileDialogRequest& request) {
+    asked.push_back(request);
+    return fileAnswer;
+  });
+
   std::vector<std::unique_ptr<Pty>> ptys;  // outlive the port manager
   FakeOpener opener;
   std::unique_ptr<TWComms> comms;
@@ -47,10 +70,10 @@ struct Rig {
     return pty;
   }
 
-  bool Start() {
+  bool Start(CommandLine commandLine = {}) {
     comms = std::make_unique<TWComms>(opener);
     settings.Create();
-    form = std::make_unique<TTWForm>(*comms, opener, settings, CommandLine{});
+    form = std::make_unique<TTWForm>(*comms, opener, settings, std::move(commandLine));
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) return false;
     form->activateWindow();
@@ -61,6 +84,8 @@ struct Rig {
     if (form) form->close();
     form.reset();
     if (comms) comms->DestroyPorts();
+    SetMessageBoxHook(previousBoxHook);
+    SetFileDialogHook(previousFileHook);
   }
 
   // Sends the key where the user's keyboard would: to the focused control.
@@ -282,17 +307,141 @@ class MainWindowTest : public QObject {
   }
 
   void NoPortsIsReported() {
-    std::vector<std::string> shown;
-    const auto previous = SetMessageBoxHook(
-        [&shown](TMessageKind, std::string_view text, std::string_view) {
-          shown.emplace_back(text);
-          return 0;
-        });
     Rig rig;
     QVERIFY(!rig.Start());
-    SetMessageBoxHook(previous);
-    QCOMPARE(shown.size(), size_t{1});
-    QVERIFY(shown[0].find("No COM Ports are Available") == 0);
+    QCOMPARE(rig.shown.size(), size_t{1});
+    QVERIFY(rig.shown[0].find("No COM Ports are Available") == 0);
+  }
+
+  void RecordingThroughTheButtons() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    MainToolBar* bar = rig.form->ToolBar();
+    // A cancelled dialog leaves the program idle with Stop down.
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.asked[0].Title), QString("Record: Select File"));
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(bar->bPlay->isEnabled() && bar->bRecord->isEnabled());
+
+    const QString dir = QDir::tempPath() + "/tapwise-window-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.DAT"));
+    QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
+    QVERIFY(!bar->bPlay->isEnabled());
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QTest::mouseClick(bar->bStop, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QFile file(dir + "/capture.DAT");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QCOMPARE(content.size(), 82);
+    QVERIFY(content.contains("52 45 43"));
+    QDir(dir).removeRecursively();
+  }
+
+  void PlayingOneShotSendsOnePacketPerReleaseOfPause() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    const QString path = QDir::tempPath() + "/tapwise-play-" + QString::number(getpid()) + ".txt";
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("01 02\r\nnot hex\r\n03\r\n");
+    }
+    MainToolBar* bar = rig.form->ToolBar();
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    QTest::mouseClick(bar->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QVERIFY(bar->bPause->isChecked());
+    QVERIFY(!bar->bRecord->isEnabled());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+    QTest::mouseClick(bar->bPause, Qt::LeftButton);  // release: one packet
+    QCOMPARE(wire.ReadFor(2), (Pty::Bytes{1, 2}));
+    QTRY_VERIFY(bar->bPause->isChecked());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+    rig.Key(Qt::Key_A, Qt::AltModifier);  // Alt+A releases it as a click does
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{3});
+    // The file has ended: playing stops by itself.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QVERIFY(bar->bStop->isChecked());
+    QFile::remove(path);
+  }
+
+  void AnInvalidPacketDataFileIsReported() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    PlaySettings continuous = rig.form->GetPlaySettings();
+    continuous.OneShot = 0;
+    rig.form->SetPlaySettings(continuous);
+    const QString path = QDir::tempPath() + "/tapwise-bad-" + QString::number(getpid()) + ".DAT";
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("this is not a packet data file\r\n");
+    }
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 1};
+    QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_VERIFY(std::find(rig.shown.begin(), rig.shown.end(), "\\1Error: Invalid Packet Data file") !=
+                rig.shown.end());
+    QFile::remove(path);
+  }
+
+  void FunctionKeySendsTheUserPacket() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.form->GetUserPackets().Table().SetPacketText(13, "01 \"AB\" $9");
+    rig.form->GetUserPackets().Table().SetPacketText(2, "01 GG");
+    rig.Key(Qt::Key_F1, Qt::ControlModifier);
+    QCOMPARE(wire.ReadFor(4), (Pty::Bytes{0x01, 'A', 'B', 0x84}));
+    rig.Key(Qt::Key_F2);
+    QTRY_VERIFY(!rig.shown.empty());
+    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\bError in User Packet"));
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+  }
+
+  void ProjectOnTheCommandLineIsReadBeforeThePortsOpen() {
+    const std::string path =
+        (QDir::tempPath() + "/tapwise-project-" + QString::number(getpid()) + ".TW").toStdString();
+    {
+      ProjectData data;
+      data.Ports[3].BaudRate = 115200;
+      data.Rows[1].Packet = "41 42";
+      ProjectState writer;
+      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+    }
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.ProjectFiles = {path};
+    QVERIFY(rig.Start(commandLine));
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 115200u);
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("115k2 baud"));
+    QVERIFY(rig.form->windowTitle().endsWith(QString::fromStdString(path)));
+    rig.Key(Qt::Key_F1);
+    QCOMPARE(wire.ReadFor(2), (Pty::Bytes{'A', 'B'}));
+
+    // A change makes closing ask; No leaves the file as it was.
+    rig.form->PortSetup()->ParityComboBox->setCurrentIndex(1);
+    QVERIFY(rig.form->Project().ConfigChanged());
+    rig.form->close();
+    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
+    ProjectData reread;
+    ProjectState reader;
+    QVERIFY(reader.ReadProject(path, reread).Read);
+    QCOMPARE(reread.Ports[3].Parity, uint8_t{ParityNone});
+    std::remove(path.c_str());
   }
 
   void ClosingWritesTheSettings() {

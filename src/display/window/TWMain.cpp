@@ -3,18 +3,22 @@
 #include "app/PortReport.h"
 #include "capture/TWComms.h"
 #include "config/INIUnit.h"
+#include "config/ProjectApply.h"
+#include "recorder/TxThread.h"
 #include "display/window/DisplayPaintBox.h"
 #include "display/window/MainKeys.h"
 #include "display/window/MainToolBar.h"
 #include "display/window/PortSetupPanel.h"
 #include "display/window/StatusPanels.h"
 #include "ui/AnsiText.h"
+#include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
 #include "ui/TabControlSmart.h"
 #include "ui/ToolIcons.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -30,9 +34,12 @@ namespace tapwise {
 namespace {
 
 constexpr int TimerInterval = 50;
-// Until the playback thread reads them, the timer asks for the modem lines
-// itself, every fifth tick (250 ms).
-constexpr unsigned ModemPollTicks = 5;
+
+const char* const RecordFilter = "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*";
+const char* const PlayFilter =
+    "Packet Data File  (*.DAT)|*.dat|Hex Data File  (*.*)|*.*|Raw Data File  (*.*)|*.*";
+
+QColor Rgb(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 WindowPlacement PlacementOf(const QWidget& window) {
   return {window.x(), window.y(), window.width(), window.height()};
@@ -53,10 +60,13 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
       m_map(map),
       m_settings(settings),
       m_commandLine(std::move(commandLine)),
-      m_drain(comms) {
+      m_drain(comms),
+      m_userPackets(comms, SelectedPort, m_messages) {
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
   m_drain.SetListener(this);
+  m_drain.SetRecordingHook(&m_recorder);
+  m_comms.SetTriggerStep(&m_userPackets);
 
   auto* client = new QWidget(this);
   auto* column = new QVBoxLayout(client);
@@ -97,13 +107,19 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { m_drain.SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  // The recorder, the project files and the tool windows attach later; their
-  // buttons stay disabled until then.
-  for (QToolButton* button : {m_toolBar->bOpenProject, m_toolBar->bPlay, m_toolBar->bRecord,
-                              m_toolBar->bPause, m_toolBar->bProperties,
-                              m_toolBar->bUserPackets, m_toolBar->bHelp}) {
+  // The tool windows attach later; their buttons stay disabled until then.
+  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
+  for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
+    connect(button, &QToolButton::clicked, this, &TTWForm::RecorderButtonClick);
+  }
+  connect(m_toolBar->bPause, &QToolButton::clicked, this, &TTWForm::bPauseClick);
+  connect(m_toolBar->bOpenProject, &QToolButton::clicked, this, [this] {
+    WriteProject();
+    ReadProject(true);
+  });
+  m_sendUserPacket = [this](int packet, uint8_t port) { m_userPackets.SendUserPacket(packet, port); };
 
   connect(m_portTabs, &QTabBar::currentChanged, this, [this] { ShowSelectedPort(); });
   connect(m_portTabs, &TTabControlSmart::OnSwapData, this,
@@ -114,10 +130,20 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
+
+  m_txThread = std::make_unique<TTxThread>(m_recorder, comms, SelectedPort, ModemStatus);
 }
 
 TTWForm::~TTWForm() {
   qApp->removeEventFilter(this);
+  // The receive threads answer triggers through the user packets, which go
+  // with this window: the ports must be down first.
+  m_comms.DestroyPorts();
+  m_comms.SetTriggerStep(nullptr);
+  m_txThread->Stop();
+  m_txThread.reset();
+  m_recorder.Stop();
+  m_drain.SetRecordingHook(nullptr);
   m_drain.SetListener(nullptr);
 }
 
@@ -140,6 +166,9 @@ bool TTWForm::FormShow() {
   m_started = true;
 
   m_userSettings = ReadUserSettings(m_settings);
+  m_project.SetConfigName(m_userSettings.ConfigName);
+  m_recorder.SetRecordName(m_userSettings.RecordName);
+  m_recorder.SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
   // The tool windows' designed places, until those windows exist.
   m_layouts.UserPackets.Placement = {120, 120, 540, 420};
@@ -156,11 +185,14 @@ bool TTWForm::FormShow() {
 
   for (int n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(static_cast<uint8_t>(n), PortSettings{});
   m_drain.SetHexDisplay(true);
+  PlaySettings play;
+  play.Repeat = m_playSettings.Repeat;  // kept from program start, as PacketGap is
+  SetPlaySettings(play);
+  m_userPackets.Table().Clear();
 
   m_comms.NoHandshake.store(m_commandLine.NoHandshake ? 1 : 0);
-  for (const std::string& project : m_commandLine.ProjectFiles) {
-    ReportProblem("Project files cannot be read yet: " + project);
-  }
+  // Before the ports open, so that they open with the project's settings.
+  for (const std::string& project : m_commandLine.ProjectFiles) ReadProject(false, project);
 
   ModemStatus.store(8);
   m_tickCount = 0;
@@ -238,6 +270,135 @@ void TTWForm::PortControlChange() {
   const PortSettings current = m_comms.GetPortSettings(port);
   m_comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
   m_comms.ApplyPortSettings(port);
+  m_project.SetConfigChanged();
+}
+
+void TTWForm::SetPlaySettings(const PlaySettings& settings) {
+  m_playSettings = settings;
+  m_recorder.SetPlaySettings(settings);
+}
+
+void TTWForm::ShowRecorderStatus() {
+  m_statusBar->SetStatus(QString::fromLocal8Bit(m_recorder.StatusText()), Rgb(m_recorder.StatusColour()));
+}
+
+void TTWForm::UpdateRecorderButtons() {
+  m_toolBar->bRecord->setEnabled(m_recorder.RecordEnabled());
+  m_toolBar->bPlay->setEnabled(m_recorder.PlayEnabled());
+  if (m_recorder.StopDown()) m_toolBar->bStop->setChecked(true);
+}
+
+void TTWForm::RecorderButtonClick() {
+  if (m_recorder.State() == RecorderState::Idle) {
+    if (m_toolBar->bRecord->isChecked()) {
+      const auto chosen = AskForFile(this, {true, "Record: Select File", RecordFilter,
+                                            m_recorder.RecordName(), m_recorder.RecordType()});
+      if (chosen) {
+        const StartResult result = m_recorder.StartRecording(chosen->Path, chosen->FilterIndex);
+        if (result.Ok) {
+          ShowRecorderStatus();
+        } else {
+          MsgError(result.Message);
+        }
+      }
+    }
+    if (m_toolBar->bPlay->isChecked()) {
+      const auto chosen = AskForFile(this, {false, "Play: Select File", PlayFilter,
+                                            m_recorder.RecordName(), m_recorder.RecordType()});
+      if (chosen) {
+        m_recorder.StartPlaying(chosen->Path, chosen->FilterIndex);
+        // In one-shot mode nothing goes out until Pause is released.
+        m_toolBar->bPause->setChecked(m_recorder.Paused());
+        ShowRecorderStatus();
+      }
+    }
+  } else if (m_toolBar->bStop->isChecked()) {
+    m_recorder.Stop();
+    ShowRecorderStatus();
+  }
+  UpdateRecorderButtons();
+}
+
+void TTWForm::bPauseClick(bool down) {
+  m_recorder.PauseClick(down);
+}
+
+void TTWForm::ShowCaption() {
+  // One project at a time: the suffix names the project last read.
+  QString caption = "Tapwise";
+  if (!m_project.ConfigName().empty()) {
+    caption += " - " + QFile::decodeName(QByteArray::fromStdString(m_project.ConfigName()));
+  }
+  setWindowTitle(caption);
+}
+
+void TTWForm::ReadProject(bool askForFile, const std::string& name) {
+  m_project.SetConfigChanged(false);
+  std::string chosen = name;
+  bool read = false;
+  bool cancelled = false;
+  if (askForFile) {
+    const auto answer = AskForFile(this, {false, std::string(ReadProjectDialogTitle),
+                                          std::string(ProjectFileFilter), m_project.DialogFileName(), 1});
+    cancelled = !answer;
+    if (answer) chosen = answer->Path;
+  }
+  if (!cancelled) {
+    ProjectData data = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings);
+    const ProjectState::ReadResult result = m_project.ReadProject(chosen, data);
+    if (!result.Message.empty()) MsgError(result.Message);
+    if (result.Read) {
+      ApplyProject(data, m_comms, m_userPackets);
+      if (data.HexDisplay != m_drain.HexDisplay()) {
+        m_drain.SetHexDisplay(data.HexDisplay);
+        bClearClick();
+      }
+      SetPlaySettings(data.Play);
+      ShowCaption();
+      read = true;
+    }
+  }
+  // Whatever was read, the triggers, the tabs and the options follow.
+  if (!read) m_userPackets.RebuildTriggerTable();
+  if (m_portTabs->count() > 0) {
+    m_portTabs->SetTabIndex(0);
+    ShowSelectedPort();
+  }
+}
+
+void TTWForm::WriteProject() {
+  if (!m_project.ConfigChanged()) return;
+  if (!MsgYesNo(SaveChangesQuestion)) return;
+  const auto chosen = AskForFile(this, {true, std::string(WriteProjectDialogTitle),
+                                        std::string(ProjectFileFilter), m_project.DialogFileName(), 1});
+  if (!chosen) return;
+  const std::string problem = m_project.WriteProject(
+      chosen->Path, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+  if (!problem.empty()) {
+    MsgError(problem);
+  } else {
+    ShowCaption();
+  }
+}
+
+void TTWForm::ShowPendingMessages() {
+  // A message box runs its own event loop, in which this timer goes on
+  // draining; the messages that come meanwhile wait for the next round.
+  if (m_showingMessages) return;
+  m_showingMessages = true;
+  if (auto failure = m_recorder.TakeRecordingFailure()) {
+    UpdateRecorderButtons();
+    m_statusBar->SetStatus(QString::fromLocal8Bit(failure->Text), QColor(128, 0, 0));
+    std::fprintf(stderr, "tapwise: %s\n", failure->Text.c_str());
+    MsgError(failure->Markup);
+  }
+  if (m_recorder.TakePlayFileError()) {
+    UpdateRecorderButtons();
+    ShowRecorderStatus();
+    MsgError(InvalidPacketDataFileText);
+  }
+  for (const std::string& text : m_messages.TakeAll()) MsgError(text);
+  m_showingMessages = false;
 }
 
 void TTWForm::bDisableClick(bool down) {
@@ -288,15 +449,19 @@ void TTWForm::TimerTimer() {
     m_scrollPending = false;
     m_display->ScrollToEnd();
   }
-  if (m_tickCount % ModemPollTicks == 0 && SelectedPort.load() != 0) {
-    ModemStatus.store(m_comms.GetModemLines(SelectedPort.load()));
+  m_toolBar->bPause->setChecked(m_recorder.Paused());
+  if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
+    m_toolBar->bStop->setChecked(true);
+    RecorderButtonClick();
   }
+  if (IsPlayingState(m_recorder.State())) m_statusBar->SetProgress(m_recorder.Progress());
   const uint8_t modem = ModemStatus.load();
   if (modem != m_shownModemBits) {
     m_shownModemBits = modem;
     m_portSetup->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
+  ShowPendingMessages();
   m_lastTickMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)
                                .count();
@@ -400,6 +565,9 @@ bool TTWForm::FormKeyDown(QKeyEvent* event) {
       bar->setValue(bar->value() - m_display->LineHeight());
       break;
   }
+  // Play, Record and Stop were put down above; whatever the letter, the
+  // recorder follows the buttons.
+  if (command.AltKey) RecorderButtonClick();
   return consumed;
 }
 
@@ -427,10 +595,15 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   }
   m_closed = true;
   m_timer.stop();
+  if (m_recorder.State() != RecorderState::Idle) m_recorder.Stop();
   m_comms.DestroyPorts();
   m_layouts.Main.Placement = PlacementOf(*this);
   m_layouts.Main.State = ShowStateOf(*this);
   SaveMainWindowLayout(m_settings, m_layouts);
+  WriteProject();
+  m_userSettings.ConfigName = m_project.ConfigName();
+  m_userSettings.RecordName = m_recorder.RecordName();
+  m_userSettings.RecordType = m_recorder.RecordType();
   WriteUserSettings(m_settings, m_userSettings);
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();

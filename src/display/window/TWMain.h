@@ -18,13 +18,19 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/CommandLine.h"
+#include "config/PlaySettings.h"
+#include "config/ProjectState.h"
 #include "config/UserSettings.h"
 #include "config/WindowLayouts.h"
 #include "display/DisplayDrain.h"
 #include "display/DisplayListener.h"
+#include "recorder/Recorder.h"
+#include "userpackets/UserPackets.h"
+#include "util/UserMessages.h"
 
 namespace tapwise {
 
@@ -35,6 +41,7 @@ class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
+class TTxThread;
 class TWComms;
 
 class TTWForm : public QMainWindow, private DisplayListener {
@@ -56,8 +63,21 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD); 8 = not known yet.
   std::atomic<uint8_t> ModemStatus{8};
 
+  // Function keys send user packets through this; by default the user
+  // packet table's SendUserPacket.
   using UserPacketSender = std::function<void(int packet, uint8_t port)>;
   void SetUserPacketSender(UserPacketSender sender) { m_sendUserPacket = std::move(sender); }
+
+  // The Play, Record and Stop buttons' shared click: starts playing or
+  // recording, or stops, by which of them is down.
+  void RecorderButtonClick();
+  void bPauseClick(bool down);
+  // Reads a project file: with a dialog when askForFile, else ConfigName
+  // (or the name given). Then the trigger table, the first tab and the
+  // options follow it.
+  void ReadProject(bool askForFile, const std::string& name = {});
+  // Asks whether to save a changed project, and saves it.
+  void WriteProject();
 
   // Tells the user about something that went wrong without stopping them:
   // on standard error and in the status bar.
@@ -70,6 +90,11 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
   const UserSettings& Settings() const { return m_userSettings; }
+  Recorder& GetRecorder() { return m_recorder; }
+  UserPackets& GetUserPackets() { return m_userPackets; }
+  ProjectState& Project() { return m_project; }
+  const PlaySettings& GetPlaySettings() const { return m_playSettings; }
+  void SetPlaySettings(const PlaySettings& settings);
   // COM number shown by each tab, by tab index.
   uint8_t TabPort(int index) const;
   // The settings file was found unwritable at start-up and the user told.
@@ -107,6 +132,11 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // True when the wheel event is used up.
   bool FormMouseWheel(QWidget* widget, QWheelEvent* event);
   void ShowNoPorts();
+  void UpdateRecorderButtons();
+  void ShowRecorderStatus();
+  // Shows what worker threads and the recorder left for the user.
+  void ShowPendingMessages();
+  void ShowCaption();
 
   TWComms& m_comms;
   const DeviceOpener& m_map;
@@ -115,6 +145,12 @@ class TTWForm : public QMainWindow, private DisplayListener {
   UserSettings m_userSettings;
   WindowLayouts m_layouts;
   DisplayDrain m_drain;
+  UserMessages m_messages;
+  UserPackets m_userPackets;
+  Recorder m_recorder;
+  ProjectState m_project;
+  PlaySettings m_playSettings;
+  std::unique_ptr<TTxThread> m_txThread;
 
   MainToolBar* m_toolBar;
   TTabControlSmart* m_portTabs;
@@ -132,6 +168,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool m_closed = false;
   int64_t m_lastTickMicroseconds = 0;
   bool m_settingsProblemReported = false;
+  bool m_showingMessages = false;
   const QWheelEvent* m_lastWheel = nullptr;
   quint64 m_lastWheelTime = 0;
   int m_wheelRemainder = 0;
