@@ -100,7 +100,10 @@ void ReportRecorder(Recorder& recorder, const CommandLine& commandLine) {
   if (recorder.TakePlayFileError()) {
     std::fprintf(stderr, "tapwise: %s: Invalid Packet Data file; playback stopped\n", commandLine.PlayPath.c_str());
   }
-  if (recorder.TakeEndOfFileStop()) std::fprintf(stderr, "Playback finished\n");
+  if (recorder.TakeEndOfFileStop()) {
+    recorder.Stop();
+    std::fprintf(stderr, "Playback finished\n");
+  }
 }
 
 // The port that playback uses: the one asked for, or the lowest open one; 0

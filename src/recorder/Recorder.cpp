@@ -164,8 +164,9 @@ bool Recorder::TakePlayFileError() {
 
 bool Recorder::TakeEndOfFileStop() {
   if (m_endOfFileStop.exchange(0) == 0) return false;
-  Stop();
-  return true;
+  // Stop and a new Play clear the request, so one that is seen here always
+  // belongs to the file that is playing now.
+  return IsPlayingState(State());
 }
 
 void Recorder::SetEndOfFileNotifier(std::function<void()> notifier) {
@@ -221,8 +222,9 @@ void Recorder::PlayStep(const PacketSender& send) {
       if (m_repeat.load() != 0) {
         m_file.Rewind();
       } else if (!pending || PlayFileError()) {
-        m_endOfFileStop.store(1);
-        endOfFile = true;
+        // Until the request is taken, later steps find the file at its end
+        // again; the window hears of it once.
+        endOfFile = m_endOfFileStop.exchange(1) == 0;
       }
     }
   }

@@ -13,9 +13,10 @@
 //  - TakePlayFileError: a packet data file was not in the layout; playing
 //    has been stopped and InvalidPacketDataFileText must be shown;
 //  - TakeEndOfFileStop: the playback thread reached the end of the file and
-//    asks for Stop to be pressed. The thread never touches the window; it
-//    also calls the end-of-file notifier, which the window may turn into a
-//    queued call instead of waiting for the timer.
+//    asks for Stop to be pressed; the caller presses it (which calls Stop).
+//    The thread never touches the window; it also calls the end-of-file
+//    notifier, which the window may turn into a queued call instead of
+//    waiting for the timer.
 //
 // Threads: the window's thread calls everything except PlayStep, which only
 // the playback thread calls. One lock guards the file and the readers, so a
@@ -130,7 +131,8 @@ class Recorder : public RecordingHook {
   std::optional<RecordingFailure> TakeRecordingFailure();
   // True once per error; playing has then been stopped.
   bool TakePlayFileError();
-  // True once per request; the caller then presses Stop.
+  // True once per request of the playback thread to end the file that is
+  // playing; the caller then presses Stop. Leaves the state alone.
   bool TakeEndOfFileStop();
   // Called on the playback thread after each end-of-file request.
   void SetEndOfFileNotifier(std::function<void()> notifier);

@@ -84,7 +84,7 @@ TEST_F(PlaybackOverPty, PacketDataFilePlaysOutByteForByteThenAsksForStop) {
   }
   ASSERT_TRUE(Eventually([&] { return endOfFileNotices.load() > 0; }));
   EXPECT_TRUE(recorder.TakeEndOfFileStop());
-  EXPECT_EQ(recorder.State(), RecorderState::Idle);
+  recorder.Stop();
   EXPECT_TRUE(CollectFor(comms.Queue(), 100ms).empty());
 }
 

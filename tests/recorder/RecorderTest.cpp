@@ -135,10 +135,13 @@ TEST_F(RecorderStates, PlayStepsToTheEndThenAsksOnceForStop) {
   recorder.PlayStep(send);
   EXPECT_EQ(sent, (std::vector<std::string>{std::string("ab\0", 3), std::string("cd\0", 3)}));
   EXPECT_EQ(notified, 1);
+  recorder.PlayStep(send);  // before the window has acted: no second notice
+  EXPECT_EQ(notified, 1);
   EXPECT_EQ(recorder.Progress(), 100);
   EXPECT_TRUE(recorder.TakeEndOfFileStop());
-  EXPECT_EQ(recorder.State(), RecorderState::Idle);
+  EXPECT_EQ(recorder.State(), RecorderState::PlayRaw);  // the caller presses Stop
   EXPECT_FALSE(recorder.TakeEndOfFileStop());
+  recorder.Stop();
   // Nothing plays once stopped.
   recorder.PlayStep(send);
   EXPECT_EQ(sent.size(), 2u);
