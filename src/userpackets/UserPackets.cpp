@@ -59,7 +59,7 @@ UserPackets::SendResult UserPackets::Send(int row, uint8_t port, int triggerRow)
   return count < 0 ? SendResult::SyntaxError : SendResult::TooLong;
 }
 
-uint8_t UserPackets::Match(const uint8_t* data, uint16_t length) {
+uint8_t UserPackets::MatchTriggers(const uint8_t* data, uint16_t length) const {
   const TriggerMode mode = m_mode.load();
   if (mode == TriggerMode::Off) return 0;
   return Triggers()->Match(data, length, mode);

@@ -68,8 +68,14 @@ class UserPackets : public TriggerStep {
   // WritePacket. A failure is posted as a message and returned.
   SendResult SendUserPacket(int row, uint8_t port);
 
-  // The trigger step (MatchTriggers and its reaction).
-  uint8_t Match(const uint8_t* data, uint16_t length) override;
+  // The row (1..60) of the lowest trigger that the packet matches in the
+  // current mode, or 0.
+  uint8_t MatchTriggers(const uint8_t* data, uint16_t length) const;
+
+  // The trigger step: Match is MatchTriggers; React sends row's packet back
+  // on port, or toggles RTS and DTR of the selected port when the row has no
+  // packet.
+  uint8_t Match(const uint8_t* data, uint16_t length) override { return MatchTriggers(data, length); }
   void React(uint8_t row, uint8_t port) override;
 
  private:
