@@ -90,8 +90,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (StartsWith(arg, "-playgap:")) {
       result.PlayGap = NumberIn(ValueOf(arg), 0, 100);
       if (result.PlayGap < 0) result.Problems.push_back("-playgap: takes 0 to 100 (tenths of a second)");
+      result.PlayGapGiven = true;
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
+    } else if (Is(arg, "-trigger")) {
+      result.Triggers = TriggerMode::WholePacket;
+    } else if (Is(arg, "-triggerpart")) {
+      result.Triggers = TriggerMode::PartPacket;
+    } else if (StartsWith(arg, "-send:")) {
+      const int row = NumberIn(ValueOf(arg), 1, 60);
+      if (row < 0) {
+        result.Problems.push_back("-send: takes a user packet number from 1 to 60");
+      } else {
+        result.SendRows.push_back(row);
+      }
     }
   }
   if (result.RecordFormat != RecorderState::Idle && result.PlayFormat != RecorderState::Idle) {
@@ -104,7 +116,8 @@ std::string UsageText() {
   return "Usage: tapwise [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "                [-record:FILE | -recordraw:FILE |\n"
-         "                 -play:FILE | -playhex:FILE | -playraw:FILE [-select:N] [-playgap:N] [-repeat]]\n"
+         "                 -play:FILE | -playhex:FILE | -playraw:FILE [-playgap:N] [-repeat]]\n"
+         "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B]\n"
          "\n"
          "Listens on every serial port at once and shows each packet (a run of bytes\n"
@@ -132,11 +145,22 @@ std::string UsageText() {
          "  -playhex:FILE    play a hex data file (lines of hex bytes; a line of anything\n"
          "                  else separates packets)\n"
          "  -playraw:FILE    play a raw file; a packet ends at each 00 byte\n"
-         "  -select:N        play out of COM N (default: the lowest open port)\n"
+         "  -select:N        the selected port: playback, -send: and the RTS/DTR toggle of\n"
+         "                  a trigger without a reply use it (default: the lowest open port)\n"
          "  -playgap:N       wait N tenths of a second between packets, 0 to 100\n"
          "                  (default 10)\n"
          "  -repeat          start the file again at its end; otherwise \"Playback\n"
          "                  finished\" is printed and monitoring goes on\n"
+         "\n"
+         "User packets and triggers (from the project files named):\n"
+         "  -trigger         answer trigger packets: a received packet equal to a\n"
+         "                  trigger gets its user packet as the reply, on its own port\n"
+         "  -triggerpart     the same when a trigger occurs anywhere in a packet\n"
+         "  -send:N          send user packet N on the selected port once the ports are\n"
+         "                  open (repeatable, in the order given)\n"
+         "A project file sets the port settings, the display mode (ASCII mode prints\n"
+         "running text), the play options, the user packets and the triggers;\n"
+         "-playgap: and -repeat override the project's.\n"
          "\n"
          "By default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96\n"
          "/dev/ttyACM0-31. Options are matched without regard to case; unknown options\n"

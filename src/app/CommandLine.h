@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "recorder/RecorderState.h"
+#include "userpackets/TriggerMode.h"
 
 namespace tapwise {
 
@@ -30,7 +31,12 @@ struct CommandLine {
   std::string PlayPath;
   int SelectPort = 0;
   int PlayGap = 10;
+  bool PlayGapGiven = false;  // -playgap: overrides a project's play gap
   bool Repeat = false;
+  // -trigger (whole packets) or -triggerpart (part of a packet); off unless given.
+  TriggerMode Triggers = TriggerMode::Off;
+  // -send:N, in order: user packets sent on the selected port once the ports are open.
+  std::vector<int> SendRows;
   // What could not be understood in the options above, one message each.
   std::vector<std::string> Problems;
 };

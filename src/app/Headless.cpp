@@ -16,7 +16,12 @@
 #include "capture/TWComms.h"
 #include "platform/PortMap.h"
 #include "recorder/Recorder.h"
+#include "config/ProjectApply.h"
+#include "config/ProjectState.h"
 #include "recorder/TxThread.h"
+#include "userpackets/UserPackets.h"
+#include "util/MarkupText.h"
+#include "util/UserMessages.h"
 
 namespace tapwise {
 
@@ -64,7 +69,7 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
 
 // Starts what the command line asks of the recorder; false (with the
 // message printed) when the file cannot be used.
-bool StartRecorder(const CommandLine& commandLine, Recorder& recorder) {
+bool StartRecorder(const CommandLine& commandLine, const PlaySettings& projectPlay, Recorder& recorder) {
   if (commandLine.RecordFormat != RecorderState::Idle) {
     StartResult started = recorder.StartRecordingFile(commandLine.RecordPath, commandLine.RecordFormat);
     if (!started.Ok) {
@@ -75,10 +80,11 @@ bool StartRecorder(const CommandLine& commandLine, Recorder& recorder) {
     std::fprintf(stderr, "Recording %s\n", commandLine.RecordPath.c_str());
   }
   if (commandLine.PlayFormat != RecorderState::Idle) {
-    PlaySettings settings;
+    // Headless playing is always continuous; the command line wins over the project.
+    PlaySettings settings = projectPlay;
     settings.OneShot = 0;
-    settings.PlayGap = static_cast<uint8_t>(commandLine.PlayGap);
-    settings.Repeat = commandLine.Repeat ? 1 : 0;
+    if (commandLine.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(commandLine.PlayGap);
+    if (commandLine.Repeat) settings.Repeat = 1;
     recorder.SetPlaySettings(settings);
     StartResult started = recorder.StartPlayingFile(commandLine.PlayPath, commandLine.PlayFormat);
     // The window plays a file it cannot open as an empty one; here nobody
@@ -91,6 +97,47 @@ bool StartRecorder(const CommandLine& commandLine, Recorder& recorder) {
   }
   return true;
 }
+
+// What the window would show in its message box, as plain text.
+void PrintMessages(UserMessages& messages) {
+  for (const std::string& text : messages.TakeAll()) {
+    std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
+  }
+}
+
+// Reads the project files in order, before the ports open, so that they
+// open with the project's settings. The last one read gives the display
+// mode and play options.
+void ReadProjects(const CommandLine& commandLine, TWComms& comms, UserPackets& userPackets,
+                  bool& hexDisplay, PlaySettings& play) {
+  ProjectState project;
+  for (const std::string& file : commandLine.ProjectFiles) {
+    ProjectData data = CollectProject(comms, userPackets, hexDisplay, play);
+    const ProjectState::ReadResult result = project.ReadProject(file, data);
+    if (!result.Message.empty()) userPackets.Messages().Post(result.Message);
+    if (!result.Read) {
+      if (result.Message.empty()) std::fprintf(stderr, "tapwise: no project file %s\n", file.c_str());
+      continue;
+    }
+    ApplyProject(data, comms, userPackets);
+    hexDisplay = data.HexDisplay;
+    play = data.Play;
+    std::fprintf(stderr, "Project %s\n", project.ConfigName().c_str());
+  }
+}
+
+// Takes the ports down when it goes, before the objects their receive
+// threads call into (declared before it) go.
+class PortsDown {
+ public:
+  explicit PortsDown(TWComms& comms) : m_comms(comms) {}
+  ~PortsDown() { m_comms.DestroyPorts(); }
+  PortsDown(const PortsDown&) = delete;
+  PortsDown& operator=(const PortsDown&) = delete;
+
+ private:
+  TWComms& m_comms;
+};
 
 // What the recorder has to say after a tick, as the window's timer would show it.
 void ReportRecorder(Recorder& recorder, const CommandLine& commandLine) {
@@ -128,9 +175,6 @@ int RunHeadless(const CommandLine& commandLine) {
   if (!BuildPortMap(commandLine, map)) return 2;
   for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
   if (!commandLine.Problems.empty()) return 2;
-  for (const std::string& file : commandLine.ProjectFiles) {
-    std::fprintf(stderr, "tapwise: project files are not read by the headless monitor: %s\n", file.c_str());
-  }
 
   // Stop signals are taken synchronously by the drain loop. They are blocked
   // before any receive thread exists, so every thread inherits the block and
@@ -145,6 +189,19 @@ int RunHeadless(const CommandLine& commandLine) {
 
   TWComms comms(map);
   comms.NoHandshake.store(commandLine.NoHandshake ? 1 : 0);
+  std::atomic<uint8_t> selectedPort{0};
+  std::atomic<uint8_t> modemStatus{0};
+  UserMessages messages;
+  UserPackets userPackets(comms, selectedPort, messages);
+  comms.SetTriggerStep(&userPackets);
+  bool hexDisplay = true;
+  PlaySettings play;
+  ReadProjects(commandLine, comms, userPackets, hexDisplay, play);
+  if (commandLine.ProjectFiles.empty()) userPackets.RebuildTriggerTable();
+  userPackets.SetTriggerMode(commandLine.Triggers);
+  PrintMessages(messages);
+
+  PortsDown portsDown(comms);
   comms.CreatePorts();
   if (comms.PresentCount() == 0) {
     ReportNoPorts(comms, map);
@@ -157,27 +214,20 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   std::fflush(stderr);
 
-  std::atomic<uint8_t> selectedPort{0};
-  std::atomic<uint8_t> modemStatus{0};
-  if (commandLine.PlayFormat != RecorderState::Idle) {
-    selectedPort = PlaybackPort(commandLine, comms);
-    if (selectedPort.load() == 0) {
-      comms.DestroyPorts();
-      return 2;
-    }
-  }
+  selectedPort = PlaybackPort(commandLine, comms);
+  if (selectedPort.load() == 0) return 2;
   Recorder recorder;
-  if (!StartRecorder(commandLine, recorder)) {
-    comms.DestroyPorts();
-    return 1;
-  }
+  if (!StartRecorder(commandLine, play, recorder)) return 1;
   if (commandLine.PlayFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
                  ComName(selectedPort.load()).c_str());
   }
   std::fflush(stderr);
   HeadlessMonitor monitor(comms, STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  monitor.SetHexDisplay(hexDisplay);
   monitor.SetRecordingHook(&recorder);
+  for (int row : commandLine.SendRows) userPackets.SendUserPacket(row, selectedPort.load());
+  PrintMessages(messages);
   // The playback thread runs only when there is something to play.
   std::unique_ptr<TTxThread> player;
   if (IsPlayingState(recorder.State())) {
@@ -194,6 +244,7 @@ int RunHeadless(const CommandLine& commandLine) {
       break;
     }
     ReportRecorder(recorder, commandLine);
+    PrintMessages(messages);
     tick += TickInterval;
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
@@ -209,6 +260,7 @@ int RunHeadless(const CommandLine& commandLine) {
   player.reset();
   recorder.Stop();
   comms.DestroyPorts();
+  PrintMessages(messages);
   return status;
 }
 

@@ -10,6 +10,8 @@
 
 #include "support/ChildProcess.h"
 #include "support/Pty.h"
+#include "config/ProjectData.h"
+#include "config/ProjectState.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -191,6 +193,50 @@ TEST(HeadlessProgram, ListPortsHelpAndVersion) {
   ChildProcess version({TAPWISE_PROGRAM, "--version"});
   EXPECT_EQ(version.Wait(), 0);
   EXPECT_EQ(version.Stdout(), std::string("tapwise ") + TAPWISE_VERSION + "\n");
+}
+
+}  // namespace
+}  // namespace tapwise
+
+namespace tapwise {
+namespace {
+
+// A project named on the command line: its display mode, user packets and
+// triggers take effect; -send: and -triggerpart use them; a faulty trigger
+// is reported on standard error as plain text.
+TEST(HeadlessProgram, ProjectUserPacketsAndTriggers) {
+  TempDir dir;
+  const std::string project = dir / "job.TW";
+  {
+    ProjectData data;
+    data.HexDisplay = false;
+    data.Rows[1].Packet = "41 42 0D";
+    data.Rows[2].Trigger = "\"PING\"";
+    data.Rows[2].Packet = "\"OK\"";
+    data.Rows[3].Trigger = "GG";
+    ProjectState writer;
+    ASSERT_EQ(writer.WriteProject(project, data), "");
+  }
+  Pty wire;
+  ASSERT_TRUE(wire.Ok());
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), project,
+                        "-triggerpart", "-send:1"});
+  ASSERT_TRUE(tapwise.Started());
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("COM1 ")));
+  EXPECT_EQ(wire.ReadFor(3), (Pty::Bytes{'A', 'B', '\r'}));
+  // ASCII mode: the packet's text, its CR ending the line.
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(Contains("AB\r\n"))) << tapwise.Stdout();
+  EXPECT_NE(tapwise.Stderr().find("tapwise: Error in Trigger Packet #3"), std::string::npos)
+      << tapwise.Stderr();
+
+  ASSERT_TRUE(wire.WriteAll({'x', 'P', 'I', 'N', 'G', 'y'}));
+  EXPECT_EQ(wire.ReadFor(2), (Pty::Bytes{'O', 'K'}));
+  // The trigger's text runs on in the open line, then the reply's; a CR
+  // from the wire finishes the line.
+  ASSERT_TRUE(wire.WriteAll({'\r'}));
+  EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("AB\r\nxPINGyOK\r\n"))) << tapwise.Stdout();
+  tapwise.Signal(SIGTERM);
+  EXPECT_EQ(tapwise.Wait(), 0);
 }
 
 }  // namespace

@@ -344,16 +344,16 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     if (answer) chosen = answer->Path;
   }
   if (!cancelled) {
-    ProjectData data = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings);
-    const ProjectState::ReadResult result = m_project.ReadProject(chosen, data);
+    ProjectData project = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings);
+    const ProjectState::ReadResult result = m_project.ReadProject(chosen, project);
     if (!result.Message.empty()) MsgError(result.Message);
     if (result.Read) {
-      ApplyProject(data, m_comms, m_userPackets);
-      if (data.HexDisplay != m_drain.HexDisplay()) {
-        m_drain.SetHexDisplay(data.HexDisplay);
+      ApplyProject(project, m_comms, m_userPackets);
+      if (project.HexDisplay != m_drain.HexDisplay()) {
+        m_drain.SetHexDisplay(project.HexDisplay);
         bClearClick();
       }
-      SetPlaySettings(data.Play);
+      SetPlaySettings(project.Play);
       ShowCaption();
       read = true;
     }
