@@ -88,17 +88,24 @@ class OutputFile {
   off_t m_read = 0;
 };
 
+// A monitor writing to a file over one fake port, COM1.
+struct MonitorRig {
+  MonitorRig() { opener.AddFake(1); comms.CreatePorts(); }
+  FakeOpener opener;
+  TWComms comms{opener};
+  OutputFile out;
+  HeadlessMonitor monitor{comms, out.Fd(), false};
+};
+
 void Send(TWComms& comms, const std::string& bytes) {
   comms.WritePacket(1, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint16_t>(bytes.size()));
 }
 
 TEST(HeadlessMonitor, HexModeWritesEveryLineEvenWhenATickOverrunsTheRing) {
-  FakeOpener opener;
-  opener.AddFake(1);
-  TWComms comms(opener);
-  comms.CreatePorts();
-  OutputFile out;
-  HeadlessMonitor monitor(comms, out.Fd(), false);
+  MonitorRig rig;
+  TWComms& comms = rig.comms;
+  OutputFile& out = rig.out;
+  HeadlessMonitor& monitor = rig.monitor;
   EXPECT_TRUE(monitor.HexDisplay());
   std::string full(4096, 'x');
   for (int i = 0; i < 5; ++i) Send(comms, full);  // 1280 lines in one tick
@@ -140,12 +147,10 @@ TEST(HeadlessMonitor, AsciiModeWritesLinesAsTheyCompleteAndTheLastOneAtFinish) {
 }
 
 TEST(HeadlessMonitor, AsciiModeLosesNoLineOfAPacketLongerThanTheRing) {
-  FakeOpener opener;
-  opener.AddFake(1);
-  TWComms comms(opener);
-  comms.CreatePorts();
-  OutputFile out;
-  HeadlessMonitor monitor(comms, out.Fd(), false);
+  MonitorRig rig;
+  TWComms& comms = rig.comms;
+  OutputFile& out = rig.out;
+  HeadlessMonitor& monitor = rig.monitor;
   monitor.SetHexDisplay(false);
   std::string lines;
   for (int i = 0; i < 2000; ++i) lines += static_cast<char>('0' + i % 10) + std::string("\r");
@@ -159,12 +164,10 @@ TEST(HeadlessMonitor, AsciiModeLosesNoLineOfAPacketLongerThanTheRing) {
 }
 
 TEST(HeadlessMonitor, SwitchingModeWritesTheUnfinishedLineFirst) {
-  FakeOpener opener;
-  opener.AddFake(1);
-  TWComms comms(opener);
-  comms.CreatePorts();
-  OutputFile out;
-  HeadlessMonitor monitor(comms, out.Fd(), false);
+  MonitorRig rig;
+  TWComms& comms = rig.comms;
+  OutputFile& out = rig.out;
+  HeadlessMonitor& monitor = rig.monitor;
   monitor.SetHexDisplay(false);
   Send(comms, "half");
   ASSERT_TRUE(monitor.Tick());

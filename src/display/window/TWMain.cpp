@@ -191,6 +191,9 @@ bool TTWForm::FormShow() {
   m_userPackets.Table().Clear();
 
   m_comms.NoHandshake.store(m_commandLine.NoHandshake ? 1 : 0);
+  // Until the User Defined Packets window has its check boxes, the command
+  // line can switch triggers on (-trigger, -triggerpart) as it does headless.
+  m_userPackets.SetTriggerMode(m_commandLine.Triggers);
   // Before the ports open, so that they open with the project's settings.
   for (const std::string& project : m_commandLine.ProjectFiles) ReadProject(false, project);
 
