@@ -112,17 +112,13 @@ void ReadProjects(const CommandLine& commandLine, TWComms& comms, UserPackets& u
                   bool& hexDisplay, PlaySettings& play) {
   ProjectState project;
   for (const std::string& file : commandLine.ProjectFiles) {
-    ProjectData data = CollectProject(comms, userPackets, hexDisplay, play);
-    const ProjectState::ReadResult result = project.ReadProject(file, data);
+    const ProjectState::ReadResult result = LoadProject(project, file, comms, userPackets, hexDisplay, play);
     if (!result.Message.empty()) userPackets.Messages().Post(result.Message);
-    if (!result.Read) {
-      if (result.Message.empty()) std::fprintf(stderr, "tapwise: no project file %s\n", file.c_str());
-      continue;
+    if (result.Read) {
+      std::fprintf(stderr, "Project %s\n", project.ConfigName().c_str());
+    } else if (result.Message.empty()) {
+      std::fprintf(stderr, "tapwise: no project file %s\n", file.c_str());
     }
-    ApplyProject(data, comms, userPackets);
-    hexDisplay = data.HexDisplay;
-    play = data.Play;
-    std::fprintf(stderr, "Project %s\n", project.ConfigName().c_str());
   }
 }
 

@@ -8,6 +8,7 @@
 #include "capture/TWComms.h"
 #include "config/PlaySettings.h"
 #include "config/ProjectData.h"
+#include "config/ProjectState.h"
 #include "userpackets/UserPackets.h"
 
 namespace tapwise {
@@ -22,5 +23,12 @@ ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, boo
 // the trigger table is rebuilt (faulty triggers are posted as messages).
 // The caller sets HexDisplay and the play settings from data.
 void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets);
+
+// Reads the project file that chosen names (see ProjectState::ReadProject)
+// and, when it was read, puts it into effect: ApplyProject, then the display
+// mode and play settings into the caller's. What cannot be read is in the
+// result's Message.
+ProjectState::ReadResult LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
+                                     UserPackets& packets, bool& hexDisplay, PlaySettings& play);
 
 }  // namespace tapwise

@@ -1,9 +1,8 @@
 #pragma once
 // Texts of the core are 8-bit Windows-1252 bytes (file lines, packet bytes,
 // markup). Widgets want QString. These two convert at that boundary, every
-// byte to exactly one character and back, so a text survives a round trip;
-// the five codes the table leaves undefined map to the C1 code points of the
-// same value.
+// byte to exactly one character and back (the table is the core's,
+// util/Windows1252.h), so a text survives a round trip.
 
 #include <QString>
 

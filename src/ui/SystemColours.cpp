@@ -18,21 +18,21 @@ QColor SystemColour(uint8_t index) {
     case 2: case 27: return palette.color(QPalette::Highlight);        // active caption
     case 3: case 28: return palette.color(QPalette::Mid);              // inactive caption
     case 4: return palette.color(QPalette::Window);                    // menu
-    case 5: return palette.color(QPalette::Base);                      // window
+    case 5: return WindowColour();
     case 6: return palette.color(QPalette::Shadow);                    // window frame
     case 7: return palette.color(QPalette::WindowText);                // menu text
-    case 8: return palette.color(QPalette::Text);                      // window text
+    case 8: return WindowTextColour();
     case 9: return palette.color(QPalette::HighlightedText);           // caption text
     case 10: case 11: return palette.color(QPalette::Mid);             // borders
     case 12: return palette.color(QPalette::Dark);                     // app workspace
     case 13: return palette.color(QPalette::Highlight);                // highlight
     case 14: return palette.color(QPalette::HighlightedText);          // highlight text
-    case 15: return palette.color(QPalette::Button);                   // button face
-    case 16: return palette.color(QPalette::Mid);                      // button shadow
+    case 15: return ButtonFaceColour();
+    case 16: return ButtonShadowColour();
     case 17: return palette.color(QPalette::Disabled, QPalette::Text); // grey text
     case 18: return palette.color(QPalette::ButtonText);               // button text
     case 19: return palette.color(QPalette::Disabled, QPalette::WindowText);
-    case 20: return palette.color(QPalette::Light);                    // button highlight
+    case 20: return ButtonHighlightColour();
     case 21: return palette.color(QPalette::Shadow);                   // 3D dark shadow
     case 22: return palette.color(QPalette::Midlight);                 // 3D light
     case 23: return palette.color(QPalette::ToolTipText);              // info text

@@ -9,19 +9,20 @@ namespace {
 constexpr char32_t Replacement = 0xFFFD;
 
 // 80h-9Fh; the rest of the upper half equals Latin-1, i.e. U+00A0-U+00FF.
-constexpr char32_t HighControls[32] = {
-    0x20AC, Replacement, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, Replacement, 0x017D, Replacement,
-    Replacement, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, Replacement, 0x017E, 0x0178,
+// The undefined codes keep their own value.
+constexpr char16_t HighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// For a terminal: nothing that a terminal could act on.
 char32_t CodePoint(uint8_t byte) {
   if (byte < 0x20) return Replacement;
-  if (byte < 0x7F) return byte;
   if (byte == 0x7F) return 0x2302;
-  if (byte < 0xA0) return HighControls[byte - 0x80];
-  return byte;
+  const char16_t unicode = Windows1252ToUnicode(byte);
+  return unicode >= 0x80 && unicode < 0xA0 ? Replacement : unicode;
 }
 
 // Code points here are below U+10000, so at most three bytes.
@@ -39,6 +40,10 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 }  // namespace
+
+char16_t Windows1252ToUnicode(uint8_t byte) {
+  return byte >= 0x80 && byte < 0xA0 ? HighControls[byte - 0x80] : static_cast<char16_t>(byte);
+}
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
   std::string result;

@@ -14,4 +14,9 @@ namespace tapwise {
 
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// The character a byte stands for, exactly: control bytes stay themselves,
+// and the five codes the table leaves undefined map to the C1 code points of
+// the same value, so that every byte converts back to itself.
+char16_t Windows1252ToUnicode(uint8_t byte);
+
 }  // namespace tapwise

@@ -347,16 +347,17 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     if (answer) chosen = answer->Path;
   }
   if (!cancelled) {
-    ProjectData project = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings);
-    const ProjectState::ReadResult result = m_project.ReadProject(chosen, project);
+    bool hexDisplay = m_drain.HexDisplay();
+    PlaySettings play = m_playSettings;
+    const ProjectState::ReadResult result =
+        LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
     if (!result.Message.empty()) MsgError(result.Message);
     if (result.Read) {
-      ApplyProject(project, m_comms, m_userPackets);
-      if (project.HexDisplay != m_drain.HexDisplay()) {
-        m_drain.SetHexDisplay(project.HexDisplay);
+      if (hexDisplay != m_drain.HexDisplay()) {
+        m_drain.SetHexDisplay(hexDisplay);
         bClearClick();
       }
-      SetPlaySettings(project.Play);
+      SetPlaySettings(play);
       ShowCaption();
       read = true;
     }
@@ -465,10 +466,11 @@ void TTWForm::TimerTimer() {
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
   ShowPendingMessages();
-  m_lastTickMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(
+  if (m_tickObserver) {
+    m_tickObserver(queued, std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)
-                               .count();
-  if (m_tickObserver) m_tickObserver(queued, m_lastTickMicroseconds);
+                               .count());
+  }
 }
 
 bool TTWForm::eventFilter(QObject* watched, QEvent* event) {

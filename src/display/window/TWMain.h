@@ -56,7 +56,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // False when no port opened: the user has been told and the application
   // asked to end with status 1.
   bool FormShow();
-  bool Started() const { return m_started; }
 
   // COM number of the selected tab; read by other threads.
   std::atomic<uint8_t> SelectedPort{0};
@@ -103,8 +102,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // and how long its work took, for measuring the window under load.
   using TickObserver = std::function<void(size_t queued, int64_t microseconds)>;
   void SetTickObserver(TickObserver observer) { m_tickObserver = std::move(observer); }
-  // Durations of the last timer ticks' work, for measuring the window.
-  int64_t LastTickMicroseconds() const { return m_lastTickMicroseconds; }
 
  public slots:
   void TimerTimer();
@@ -166,7 +163,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool m_started = false;
   bool m_startQueued = false;
   bool m_closed = false;
-  int64_t m_lastTickMicroseconds = 0;
   bool m_settingsProblemReported = false;
   bool m_showingMessages = false;
   const QWheelEvent* m_lastWheel = nullptr;
