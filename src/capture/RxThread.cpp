@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "capture/TWComms.h"
 #include "util/Clock.h"
 
 namespace tapwise {
@@ -29,8 +28,8 @@ void RaisePriority() {
 
 }  // namespace
 
-TRxThread::TRxThread(TWComms& comms, uint8_t portNumber, std::unique_ptr<SerialDevice> device)
-    : PortNumber(portNumber), PortHandle(std::move(device)), m_comms(comms) {
+TRxThread::TRxThread(ReceiveContext& context, PortSlot& slot, uint8_t portNumber)
+    : PortNumber(portNumber), m_context(context), m_slot(slot) {
   m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
@@ -54,6 +53,7 @@ void TRxThread::Wake() {
 
 void TRxThread::Join() {
   if (m_thread.joinable()) m_thread.join();
+  m_currentPacket.reset();
 }
 
 bool TRxThread::Pause(PassKind kind) {
@@ -66,11 +66,11 @@ bool TRxThread::Pause(PassKind kind) {
     // the hang-up lasts, so a forgotten port costs next to nothing.
     timeout = m_hangupWaitMs;
     m_hangupWaitMs = std::min(m_hangupWaitMs * 2, MaxHangupWaitMs);
-  } else if (kind == PassKind::WaitForBytes && PacketLength == 0 && m_wakeFd >= 0) {
+  } else if (kind == PassKind::WaitForBytes && m_packetLength == 0 && m_wakeFd >= 0) {
     // Nothing is filling, so no gap is being timed: sleep until the port has
     // bytes (or, when closed, until someone changes Enabled or asks to stop).
     // Without a wake-up descriptor a stop request could not end this wait.
-    SerialDevice* device = PortHandle.get();
+    SerialDevice* device = m_slot.Device();
     int handle = device ? device->WaitHandle() : -1;
     if (!device || handle >= 0) {
       fds[1].fd = handle;
@@ -101,60 +101,61 @@ void TRxThread::DrainWakeups(short revents) {
 }
 
 void TRxThread::KeepPortInStep() {
-  bool enabled = Enabled.load() != 0;
-  if (!PortHandle && enabled) {
-    OpenResult opened = m_comms.OpenComPort(PortNumber);
+  const bool enabled = m_slot.Enabled();
+  if (!m_slot.Device() && enabled) {
+    OpenResult opened = m_context.OpenComPort(PortNumber);
     if (opened.Status != OpenStatus::Opened || !opened.Device) {
       // Someone else has it now: show the port as disabled; the user may try again.
-      Enabled.store(0);
+      m_slot.SetEnabled(false);
     } else {
-      m_comms.SetPortHandle(PortNumber, std::move(opened.Device));
-      m_comms.ApplyPortSettings(PortNumber);
+      m_slot.SetDevice(std::move(opened.Device));
+      m_context.ApplyPortSettings(PortNumber);
     }
-  } else if (PortHandle && !enabled) {
-    m_comms.SetPortHandle(PortNumber, nullptr);
+  } else if (m_slot.Device() && !enabled) {
+    m_slot.SetDevice(nullptr);
   }
 }
 
 void TRxThread::FinishPacket() {
-  TriggerStep* trigger = m_comms.GetTriggerStep();
-  TriggerMatch = trigger ? trigger->Match(CurrentPacket->Data, PacketLength) : 0;
-  CurrentPacket->Length = PacketLength;
-  CurrentPacket->Port = PortNumber;
-  CurrentPacket->Origin = OriginReceived;
+  TriggerStep* trigger = m_context.GetTriggerStep();
+  const uint8_t match = trigger ? trigger->Match(m_currentPacket->Data, m_packetLength) : 0;
+  m_currentPacket->Length = m_packetLength;
+  m_currentPacket->Port = PortNumber;
+  m_currentPacket->Origin = OriginReceived;
   // Errors are reported on the packet at whose end they are collected,
   // including those that happened between packets.
-  CurrentPacket->Error = PortHandle && PortHandle->TakeErrorState() ? 1 : 0;
-  m_comms.Queue().Append(std::move(CurrentPacket));
-  PacketLength = 0;
-  if (TriggerMatch != 0 && trigger) trigger->React(TriggerMatch, PortNumber);
+  SerialDevice* device = m_slot.Device();
+  m_currentPacket->Error = device && device->TakeErrorState() ? 1 : 0;
+  m_context.Queue().Append(std::move(m_currentPacket));
+  m_packetLength = 0;
+  if (match != 0 && trigger) trigger->React(match, PortNumber);
 }
 
 void TRxThread::Execute() {
   RaisePriority();
-  PacketLength = 0;
+  m_packetLength = 0;
   uint32_t lastReadTick = TickCount();
   // After a wake-up for bytes that found nothing to read, the next pass does
   // not wait for bytes, so no device state can turn the wait into a spin.
   PassKind nextPass = PassKind::WaitForBytes;
   do {
-    bool woke = Pause(nextPass);
-    if (!CurrentPacket) CurrentPacket = NewPacketRecord();
+    const bool woke = Pause(nextPass);
+    if (!m_currentPacket) m_currentPacket = NewPacketRecord();
     KeepPortInStep();
-    BytesRead = 0;
-    if (PortHandle) {
-      BytesRead = static_cast<uint32_t>(
-          PortHandle->Read(CurrentPacket->Data + PacketLength, PacketCapacity - PacketLength));
-      if (BytesRead > 0) {
+    size_t bytesRead = 0;
+    if (SerialDevice* device = m_slot.Device()) {
+      bytesRead = device->Read(m_currentPacket->Data + m_packetLength, PacketCapacity - m_packetLength);
+      if (bytesRead > 0) {
         lastReadTick = TickCount();
-        if (PacketLength == 0) CurrentPacket->Time = Now();
-        PacketLength = static_cast<uint16_t>(PacketLength + BytesRead);
+        if (m_packetLength == 0) m_currentPacket->Time = Now();
+        m_packetLength = static_cast<uint16_t>(m_packetLength + bytesRead);
       }
     }
     nextPass = PassKind::WaitForBytes;
-    if (woke && BytesRead == 0) nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
-    auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);
-    if (BytesRead == 0 && PacketLength > 0 && sinceLastRead >= static_cast<int32_t>(m_comms.PacketGap.load())) {
+    if (woke && bytesRead == 0) nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
+    const auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);
+    if (bytesRead == 0 && m_packetLength > 0 &&
+        sinceLastRead >= static_cast<int32_t>(m_context.CurrentPacketGap())) {
       FinishPacket();
     }
   } while (StopRequest.load() == 0);

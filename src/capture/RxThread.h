@@ -13,15 +13,14 @@
 #include <thread>
 
 #include "capture/PacketRecord.h"
-#include "platform/SerialDevice.h"
+#include "capture/PortSlot.h"
+#include "capture/ReceiveContext.h"
 
 namespace tapwise {
 
-class TWComms;
-
 class TRxThread {
  public:
-  TRxThread(TWComms& comms, uint8_t portNumber, std::unique_ptr<SerialDevice> device);
+  TRxThread(ReceiveContext& context, PortSlot& slot, uint8_t portNumber);
   ~TRxThread();
   TRxThread(const TRxThread&) = delete;
   TRxThread& operator=(const TRxThread&) = delete;
@@ -29,22 +28,13 @@ class TRxThread {
   void Start();
   // Makes a sleeping thread look at StopRequest and Enabled again.
   void Wake();
-  // After the thread has cleared StopRequest: waits for it to end.
+  // After the thread has cleared StopRequest: waits for it to end. The
+  // packet it was filling is dropped with it.
   void Join();
 
   // Set by the owner; the thread clears it as the last step of its loop.
   std::atomic<uint8_t> StopRequest{0};
   const uint8_t PortNumber;
-  // The user's on/off switch; the thread clears it when a re-open fails.
-  std::atomic<uint8_t> Enabled{1};
-  // The open device, or null while closed. Changed only by this thread, and
-  // then only under the port's device lock, so that other threads using it
-  // under that lock never see it vanish.
-  std::unique_ptr<SerialDevice> PortHandle;
-  std::unique_ptr<PacketRecord> CurrentPacket;
-  uint16_t PacketLength = 0;
-  uint32_t BytesRead = 0;
-  uint8_t TriggerMatch = 0;
 
  private:
   void Execute();
@@ -57,7 +47,10 @@ class TRxThread {
   void KeepPortInStep();
   void FinishPacket();
 
-  TWComms& m_comms;
+  ReceiveContext& m_context;
+  PortSlot& m_slot;
+  std::unique_ptr<PacketRecord> m_currentPacket;
+  uint16_t m_packetLength = 0;
   int m_wakeFd = -1;
   // A hung-up device is looked at again after this long (ms), doubling up to
   // MaxHangupWaitMs while the hang-up lasts.

@@ -18,37 +18,28 @@ OpenResult TWComms::OpenComPort(uint8_t n) {
 }
 
 bool TWComms::ApplyPortSettings(uint8_t n) {
-  if (!IsPortPresent(n)) return false;
-  PortState& port = m_ports[n];
-  std::lock_guard lock(port.DeviceMutex);
-  SerialDevice* device = port.Thread->PortHandle.get();
-  if (!device) return false;
-  const PortSettings& s = port.Settings;
-  bool formatOk = device->ApplyLineFormat({s.BaudRate, s.Parity, s.DataBits, s.StopBits});
-  // The lines are held at fixed levels, never used for handshaking; with
-  // NoHandshake they stay low whatever the settings say.
-  bool handshake = NoHandshake.load() == 0;
-  bool linesOk = device->SetControlLines(handshake && s.RTS != 0, handshake && s.DTR != 0);
-  return formatOk && linesOk;
+  // With NoHandshake RTS and DTR stay low whatever the settings say.
+  return IsPortPresent(n) && m_ports[n].Slot.ApplySettings(NoHandshake.load() == 0);
 }
 
 uint8_t TWComms::GetModemLines(uint8_t n) {
   if (NoHandshake.load() != 0 || !IsPortPresent(n)) return 0;
-  PortState& port = m_ports[n];
-  std::lock_guard lock(port.DeviceMutex);
-  SerialDevice* device = port.Thread->PortHandle.get();
-  return device ? static_cast<uint8_t>(device->ModemLines() & (ModemCTS | ModemDSR | ModemCD)) : 0;
+  return m_ports[n].Slot.ModemLines();
 }
 
 void TWComms::CreatePorts() {
   for (int n = 1; n <= MaxComPorts; ++n) {
     auto com = static_cast<uint8_t>(n);
     PortState& port = m_ports[com];
-    port.Thread.reset();
+    if (port.Thread) continue;
     OpenResult opened = OpenComPort(com);
     port.Probe = opened.Status;
     if (opened.Status != OpenStatus::Opened || !opened.Device) continue;
-    port.Thread = std::make_unique<TRxThread>(*this, com, std::move(opened.Device));
+    port.Slot.SetEnabled(true);
+    port.Slot.SetDevice(std::move(opened.Device));
+    ReceiveContext& context = *this;
+    port.Thread = std::make_unique<TRxThread>(context, port.Slot, com);
+    port.Present.store(true);
     ApplyPortSettings(com);
     port.Thread->Start();
   }
@@ -56,35 +47,36 @@ void TWComms::CreatePorts() {
 
 void TWComms::DestroyPorts() {
   // Ask every thread first, so they all wind down together rather than one
-  // after another.
+  // after another. From here on a send finds the port absent.
   for (int n = 1; n <= MaxComPorts; ++n) {
-    if (TRxThread* thread = m_ports[n].Thread.get()) {
+    PortState& port = m_ports[n];
+    port.Present.store(false);
+    if (TRxThread* thread = port.Thread.get()) {
       thread->StopRequest.store(1);
       thread->Wake();
     }
   }
   for (int n = 1; n <= MaxComPorts; ++n) {
-    std::unique_ptr<TRxThread>& thread = m_ports[n].Thread;
-    if (!thread) continue;
-    while (thread->StopRequest.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    thread->Join();
-    thread->CurrentPacket.reset();
-    SetPortHandle(static_cast<uint8_t>(n), nullptr);
-    thread.reset();
+    PortState& port = m_ports[n];
+    if (!port.Thread) continue;
+    while (port.Thread->StopRequest.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    port.Thread->Join();
+    port.Thread.reset();
+    // Under the slot's lock: a send that found the port present just before
+    // finishes first.
+    port.Slot.SetDevice(nullptr);
   }
   m_queue.Clear();
 }
 
-bool TWComms::IsPortPresent(uint8_t n) const { return ValidPort(n) && m_ports[n].Thread != nullptr; }
+bool TWComms::IsPortPresent(uint8_t n) const { return ValidPort(n) && m_ports[n].Present.load(); }
 
-bool TWComms::IsPortEnabled(uint8_t n) const {
-  return IsPortPresent(n) && m_ports[n].Thread->Enabled.load() != 0;
-}
+bool TWComms::IsPortEnabled(uint8_t n) const { return IsPortPresent(n) && m_ports[n].Slot.Enabled(); }
 
 void TWComms::SetPortEnabled(uint8_t n, bool enabled) {
   if (!IsPortPresent(n)) return;
-  m_ports[n].Thread->Enabled.store(enabled ? 1 : 0);
-  m_ports[n].Thread->Wake();
+  m_ports[n].Slot.SetEnabled(enabled);
+  if (TRxThread* thread = m_ports[n].Thread.get()) thread->Wake();
 }
 
 OpenStatus TWComms::ProbeStatus(uint8_t n) const {
@@ -93,20 +85,16 @@ OpenStatus TWComms::ProbeStatus(uint8_t n) const {
 
 int TWComms::PresentCount() const {
   int count = 0;
-  for (int n = 1; n <= MaxComPorts; ++n) count += m_ports[n].Thread ? 1 : 0;
+  for (int n = 1; n <= MaxComPorts; ++n) count += IsPortPresent(static_cast<uint8_t>(n)) ? 1 : 0;
   return count;
 }
 
 PortSettings TWComms::GetPortSettings(uint8_t n) const {
-  if (!ValidPort(n)) return {};
-  std::lock_guard lock(m_ports[n].DeviceMutex);
-  return m_ports[n].Settings;
+  return ValidPort(n) ? m_ports[n].Slot.Settings() : PortSettings{};
 }
 
 void TWComms::SetPortSettings(uint8_t n, const PortSettings& settings) {
-  if (!ValidPort(n)) return;
-  std::lock_guard lock(m_ports[n].DeviceMutex);
-  m_ports[n].Settings = settings;
+  if (ValidPort(n)) m_ports[n].Slot.SetSettings(settings);
 }
 
 void TWComms::WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count) {
@@ -118,25 +106,8 @@ void TWComms::WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count) {
   record->Length = count;
   if (count > 0) std::memcpy(record->Data, bytes, count);
   record->Error = 1;
-  if (IsPortPresent(port)) {
-    // One packet is written whole under the port's lock, so the bytes of two
-    // packets sent from different threads never interleave on the line.
-    std::lock_guard lock(m_ports[port].DeviceMutex);
-    if (SerialDevice* device = m_ports[port].Thread->PortHandle.get()) {
-      record->Error = device->Write(record->Data, count) ? 0 : 1;
-    }
-  }
+  if (IsPortPresent(port)) record->Error = m_ports[port].Slot.Write(record->Data, count) ? 0 : 1;
   m_queue.Append(std::move(record));
-}
-
-void TWComms::SetPortHandle(uint8_t n, std::unique_ptr<SerialDevice> device) {
-  std::unique_ptr<SerialDevice> old;
-  {
-    std::lock_guard lock(m_ports[n].DeviceMutex);
-    old = std::exchange(m_ports[n].Thread->PortHandle, std::move(device));
-  }
-  // Closing may take a moment (the driver drains); nobody needs to wait on the lock for it.
-  old.reset();
 }
 
 }  // namespace tapwise

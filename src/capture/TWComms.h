@@ -6,7 +6,9 @@
 //
 // The port table is filled by CreatePorts and emptied by DestroyPorts, both
 // on the owner's thread; between the two the set of present ports is fixed,
-// so any thread may ask about it.
+// so any thread may ask about it. The slots themselves outlive both: a send
+// or a modem-line read that races with DestroyPorts finds a slot without a
+// device, never a freed one.
 
 #include <array>
 #include <atomic>
@@ -16,6 +18,8 @@
 
 #include "capture/CaptureQueue.h"
 #include "capture/PortSettings.h"
+#include "capture/PortSlot.h"
+#include "capture/ReceiveContext.h"
 #include "capture/RxThread.h"
 #include "capture/TriggerStep.h"
 #include "platform/SerialDevice.h"
@@ -24,14 +28,14 @@ namespace tapwise {
 
 constexpr int MaxComPorts = 128;
 
-class TWComms {
+class TWComms : private ReceiveContext {
  public:
   explicit TWComms(DeviceOpener& opener);
   ~TWComms();
   TWComms(const TWComms&) = delete;
   TWComms& operator=(const TWComms&) = delete;
 
-  CaptureQueue& Queue() { return m_queue; }
+  CaptureQueue& Queue() override { return m_queue; }
 
   // Quiet time in milliseconds that ends a packet; read by every receive thread.
   std::atomic<uint16_t> PacketGap{10};
@@ -39,13 +43,13 @@ class TWComms {
   // lines never read.
   std::atomic<uint8_t> NoHandshake{0};
   // Supplied before CreatePorts; without one no packet matches a trigger.
-  void SetTriggerStep(TriggerStep* step) { m_triggerStep = step; }
-  TriggerStep* GetTriggerStep() const { return m_triggerStep; }
+  void SetTriggerStep(TriggerStep* step) { m_triggerStep.store(step); }
+  TriggerStep* GetTriggerStep() const override { return m_triggerStep.load(); }
 
-  OpenResult OpenComPort(uint8_t n);
+  OpenResult OpenComPort(uint8_t n) override;
   // Writes PortSettings[n] into the open device; false for an empty slot, a
   // closed port, or a refusal by the driver.
-  bool ApplyPortSettings(uint8_t n);
+  bool ApplyPortSettings(uint8_t n) override;
   // Bit 0 CTS, bit 1 DSR, bit 2 CD; 0 when unknown.
   uint8_t GetModemLines(uint8_t n);
 
@@ -70,26 +74,20 @@ class TWComms {
   void WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count);
 
  private:
-  friend class TRxThread;
-
   struct PortState {
-    // Serialises the users of the open device (transmit, settings, modem
-    // lines) against each other and against the receive thread opening or
-    // closing it. The receive thread's own reads need no lock: only it
-    // changes the device.
-    mutable std::mutex DeviceMutex;
-    PortSettings Settings;  // guarded by DeviceMutex
+    PortSlot Slot;
     OpenStatus Probe = OpenStatus::Absent;
-    std::unique_ptr<TRxThread> Thread;
+    // Set while the port has a receive thread; any thread may read it.
+    std::atomic<bool> Present{false};
+    std::unique_ptr<TRxThread> Thread;  // the owner's thread only
   };
 
   static bool ValidPort(uint8_t n) { return n >= 1 && n <= MaxComPorts; }
-  // Replaces the receive thread's device under the port's lock.
-  void SetPortHandle(uint8_t n, std::unique_ptr<SerialDevice> device);
+  uint16_t CurrentPacketGap() const override { return PacketGap.load(); }
 
   DeviceOpener& m_opener;
   CaptureQueue m_queue;
-  TriggerStep* m_triggerStep = nullptr;
+  std::atomic<TriggerStep*> m_triggerStep{nullptr};
   std::array<PortState, MaxComPorts + 1> m_ports;  // index 0 unused
 };
 

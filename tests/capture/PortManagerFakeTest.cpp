@@ -191,3 +191,43 @@ TEST_F(PortManagerFake, ShutdownFreesQueuedAndHalfFilledRecordsAndClosesEveryPor
 
 }  // namespace
 }  // namespace tapwise
+
+namespace tapwise {
+namespace {
+
+// What the playback thread and a trigger reply do while the window closes:
+// sends and modem-line reads racing with the ports going down must find a
+// port without a device, never a freed one (ThreadSanitizer checks this).
+TEST(PortManagerShutdown, SendsAndModemReadsRacingWithDestroyPortsAreSafe) {
+  FakeOpener opener;
+  TWComms comms(opener);
+  for (uint8_t n = 1; n <= 4; ++n) opener.AddFake(n);
+  comms.CreatePorts();
+  std::atomic<bool> stop{false};
+  std::atomic<int> sends{0};
+  std::thread player([&] {
+    const uint8_t byte = 0x55;
+    while (!stop.load()) {
+      for (uint8_t n = 1; n <= 4; ++n) {
+        comms.GetModemLines(n);
+        comms.WritePacket(n, &byte, 1);
+        sends.fetch_add(1);
+      }
+    }
+  });
+  while (sends.load() < 100) std::this_thread::sleep_for(1ms);
+  comms.DestroyPorts();
+  EXPECT_EQ(comms.PresentCount(), 0);
+  // Sends after the ports went down are refused, and marked as failed.
+  const int before = sends.load();
+  while (sends.load() < before + 8) std::this_thread::sleep_for(1ms);
+  stop.store(true);
+  player.join();
+  std::unique_ptr<PacketRecord> last;
+  while (auto record = comms.Queue().TakeFirst()) last = std::move(record);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->Error, 1);
+}
+
+}  // namespace
+}  // namespace tapwise
