@@ -8,11 +8,15 @@
 
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#include "util/ProcessSetup.h"
 #ifdef TAPWISE_WITH_WINDOW
 #include "display/window/WindowProgram.h"
 #endif
 
 int main(int argc, char** argv) {
+  // Before anything else is opened, even the help text's output.
+  tapwise::EnsureStandardDescriptors();
+  tapwise::IgnoreWriteSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
   tapwise::CommandLine commandLine = tapwise::ParseCommandLine(args);
   if (commandLine.Help) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/ChildProcess.h"
+#include "support/OutputMatchers.h"
 #include "support/Pty.h"
 #include "config/ProjectData.h"
 #include "config/ProjectState.h"
@@ -18,18 +19,6 @@ namespace tapwise {
 namespace {
 
 using namespace std::chrono_literals;
-
-auto HasLines(size_t count) {
-  return [count](const std::string& out) {
-    size_t lines = 0;
-    for (size_t at = out.find("\r\n"); at != std::string::npos; at = out.find("\r\n", at + 2)) ++lines;
-    return lines >= count;
-  };
-}
-
-auto Contains(const std::string& text) {
-  return [text](const std::string& out) { return out.find(text) != std::string::npos; };
-}
 
 // The path printed for a COM number in the start-up map.
 std::string MappedPath(const std::string& err, const std::string& com) {

@@ -6,6 +6,7 @@
 #include "display/window/TWMain.h"
 #include "platform/PortMap.h"
 #include "ui/MessageBox.h"
+#include "util/ProcessSetup.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -14,7 +15,6 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -30,17 +30,11 @@ bool WindowSystemAvailable() {
 }
 
 int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
-  // A port whose other end went away fails a write with EIO, not a signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  // Ctrl+C in the terminal or a kill closes the window as the user would,
-  // so the ports are released and the settings kept. The signals are
-  // blocked before any thread exists and read from a descriptor by the
-  // event loop.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // Ctrl+C in the terminal, a kill or the terminal closing closes the window
+  // as the user would, so the ports are released and the settings kept. The
+  // signals are blocked before any thread exists and read from a descriptor
+  // by the event loop.
+  const sigset_t stopSignals = BlockStopSignals();
   const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 
   SettingsStore settings;
@@ -74,7 +68,11 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
         }
         // A modal box would hold the close back; end its loop first.
         if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-        if (!form.close()) QCoreApplication::quit();
+        // Closing asks about a changed project and keeps the settings; the
+        // program ends whatever the window says, also when it was closed
+        // already and only something it left behind keeps the loop alive.
+        form.close();
+        QCoreApplication::quit();
       });
     }
     form.show();
