@@ -21,6 +21,7 @@
 #include "recorder/TxThread.h"
 #include "userpackets/UserPackets.h"
 #include "util/MarkupText.h"
+#include "util/ProcessSetup.h"
 #include "util/UserMessages.h"
 
 namespace tapwise {
@@ -43,20 +44,6 @@ bool BuildPortMap(const CommandLine& commandLine, PortMap& map) {
   return true;
 }
 
-void ReportNoPorts(const TWComms& comms, const PortMap& map) {
-  std::fprintf(stderr, "No COM Ports are Available\n");
-  const std::string refused = NotPermittedPorts(comms, map);
-  if (!refused.empty()) {
-    std::fprintf(stderr,
-                 "These ports exist but you are not permitted to open them:\n%s"
-                 "On Debian, serial ports belong to the group \"dialout\": add yourself with\n"
-                 "  sudo adduser $USER dialout\n"
-                 "and log in again.\n",
-                 refused.c_str());
-  }
-  std::fprintf(stderr, "A virtual port pair needs no hardware: tapwise -headless -pair:1,2\n");
-}
-
 // Waits for the next tick or a stop signal; true when a signal came.
 bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock::time_point tick) {
   auto remaining = tick - std::chrono::steady_clock::now();
@@ -64,7 +51,7 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
   auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
   timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
   int signal = sigtimedwait(&stopSignals, nullptr, &timeout);
-  return signal == SIGINT || signal == SIGTERM;
+  return signal > 0;
 }
 
 // Starts what the command line asks of the recorder; false (with the
@@ -117,7 +104,7 @@ void ReadProjects(const CommandLine& commandLine, TWComms& comms, UserPackets& u
     if (result.Read) {
       std::fprintf(stderr, "Project %s\n", project.ConfigName().c_str());
     } else if (result.Message.empty()) {
-      std::fprintf(stderr, "tapwise: no project file %s\n", file.c_str());
+      std::fprintf(stderr, "tapwise: no project file %s\n", project.ConfigName().c_str());
     }
   }
 }
@@ -175,13 +162,7 @@ int RunHeadless(const CommandLine& commandLine) {
   // Stop signals are taken synchronously by the drain loop. They are blocked
   // before any receive thread exists, so every thread inherits the block and
   // none is interrupted by them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  // A closed output pipe shows as a failed write rather than killing us mid-way.
-  signal(SIGPIPE, SIG_IGN);
+  const sigset_t stopSignals = BlockStopSignals();
 
   TWComms comms(map);
   comms.NoHandshake.store(commandLine.NoHandshake ? 1 : 0);
@@ -200,7 +181,7 @@ int RunHeadless(const CommandLine& commandLine) {
   PortsDown portsDown(comms);
   comms.CreatePorts();
   if (comms.PresentCount() == 0) {
-    ReportNoPorts(comms, map);
+    std::fprintf(stderr, "%s\n", MarkupToPlainText(NoPortsReport(comms, map)).c_str());
     return 1;
   }
   for (int n = 1; n <= MaxComPorts; ++n) {
@@ -208,6 +189,7 @@ int RunHeadless(const CommandLine& commandLine) {
       std::fprintf(stderr, "%s %s\n", ComName(n).c_str(), map.Describe(static_cast<uint8_t>(n)).c_str());
     }
   }
+  for (const std::string& line : UnusableMappedPorts(comms, map)) std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
 
   selectedPort = PlaybackPort(commandLine, comms);

@@ -1,16 +1,28 @@
 #pragma once
-// What the user is told when no port opened: the ports that exist but that
-// this user may not open, one "  COMn path" line each, so that the remedy
-// (the dialout group on Debian) can be named.
+// What the user is told about the ports after the probe: each port they
+// mapped themselves that could not be used, with the reason, and, when no
+// port opened at all, the "No COM Ports are Available" report (with the
+// ports that exist but that this user may not open, so that the remedy, the
+// dialout group on Debian, can be named). The window shows the markup, the
+// headless monitor prints it as plain text.
 
 #include <string>
+#include <vector>
 
 namespace tapwise {
 
 class DeviceOpener;
 class TWComms;
 
-// Empty when no port was refused for want of permission.
+// Empty when no port was refused for want of permission; else one
+// "  COMn path" line each.
 std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map);
+
+// One line per port mapped by an option (-port:, -pair:) that did not open:
+// "COM1 /dev/pts/3: busy, held by minicom, pid 4242".
+std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map);
+
+// The whole report for a probe that opened nothing, in message markup.
+std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map);
 
 }  // namespace tapwise

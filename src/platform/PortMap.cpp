@@ -162,6 +162,22 @@ std::string PortMap::Describe(uint8_t com) const {
   return "";
 }
 
+std::string PortMap::DevicePath(uint8_t com) const {
+  const Slot* slot = Find(com);
+  if (!slot) return "";
+  switch (slot->SlotKind) {
+    case Kind::Path:
+      return slot->Path;
+    case Kind::PairSlave:
+      return slot->Terminal->SlavePath();
+    case Kind::PtyMaster:
+    case Kind::PairMaster:
+    case Kind::None:
+      break;
+  }
+  return "";
+}
+
 bool PortMap::IsMapped(uint8_t com) const { return Find(com) != nullptr; }
 
 bool PortMap::IsExplicit(uint8_t com) const {

@@ -45,9 +45,11 @@ class PortMap : public DeviceOpener {
   // e.g. "/dev/pts/4 (pair with COM2)"; "" for a slot without a device.
   std::string Describe(uint8_t com) const override;
 
+  std::string DevicePath(uint8_t com) const override;
+
   bool IsMapped(uint8_t com) const;
   // Mapped by an option rather than by default.
-  bool IsExplicit(uint8_t com) const;
+  bool IsExplicit(uint8_t com) const override;
 
  private:
   enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave };

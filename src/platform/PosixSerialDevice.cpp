@@ -37,6 +37,8 @@ OpenStatus StatusForOpenError(int error) {
     case ENODEV:
     case ENOTDIR:
       return OpenStatus::Absent;
+    case EISDIR:
+      return OpenStatus::NotATty;
     default:
       return OpenStatus::Failed;
   }
@@ -128,6 +130,13 @@ OpenResult PosixSerialDevice::Open(const std::string& path, SysCalls& sys) {
     fd = sys.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return {nullptr, StatusForOpenError(errno)};
+  termios probe{};
+  if (sys.Tcgetattr(fd, &probe) != 0) {
+    // A file, a pipe or a device that is no terminal: nothing to set up.
+    const OpenStatus status = errno == ENOTTY ? OpenStatus::NotATty : OpenStatus::Failed;
+    sys.Close(fd);
+    return {nullptr, status};
+  }
 
   // The busy checks come before the control lines are lowered: lowering DTR
   // on a line another program holds would hang up its session. The checks

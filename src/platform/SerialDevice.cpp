@@ -8,6 +8,7 @@ const char* OpenStatusText(OpenStatus status) {
     case OpenStatus::Absent: return "absent";
     case OpenStatus::Busy: return "busy";
     case OpenStatus::NotPermitted: return "not permitted";
+    case OpenStatus::NotATty: return "not a tty";
     case OpenStatus::Failed: return "failed";
   }
   return "failed";

@@ -72,6 +72,7 @@ enum class OpenStatus : uint8_t {
   Absent,        // no such device
   Busy,          // another program holds it
   NotPermitted,  // the device exists but we may not open it
+  NotATty,       // the path is a file, a folder or a device that is no terminal
   Failed,        // anything else
 };
 
@@ -90,6 +91,12 @@ class DeviceOpener {
   virtual OpenResult Open(uint8_t comNumber) = 0;
   // The device as the user should see it (its path); "" when unknown.
   virtual std::string Describe(uint8_t) const { return {}; }
+  // The path another program would open to hold the same device; "" when
+  // there is none (a virtual port's own end) or it is unknown.
+  virtual std::string DevicePath(uint8_t) const { return {}; }
+  // Mapped by the user rather than by default: the user expects it to open
+  // and is told when it does not.
+  virtual bool IsExplicit(uint8_t) const { return false; }
 };
 
 }  // namespace tapwise

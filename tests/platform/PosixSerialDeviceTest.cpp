@@ -181,8 +181,8 @@ TEST(PosixSerialDeviceOpenTest, PathsThatAreNoPortsAreReportedNotOpened) {
   };
   for (const Case& c : {Case{"/dev/tapwise-no-such-port", OpenStatus::Absent},
                         Case{"/dev/tapwise-no-such-dir/ttyS0", OpenStatus::Absent},
-                        Case{"/dev/null", OpenStatus::Failed}, Case{file, OpenStatus::Failed},
-                        Case{"/tmp", OpenStatus::Failed}}) {
+                        Case{"/dev/null", OpenStatus::NotATty}, Case{file, OpenStatus::NotATty},
+                        Case{"/tmp", OpenStatus::NotATty}}) {
     SCOPED_TRACE(c.Path);
     OpenResult opened = PosixSerialDevice::Open(c.Path);
     EXPECT_EQ(opened.Status, c.Expected);

@@ -28,6 +28,16 @@ int FakeOpener::OpenCalls(uint8_t n) const {
   return it == m_calls.end() ? 0 : it->second;
 }
 
+void FakeOpener::SetExplicit(uint8_t n) {
+  std::lock_guard lock(m_mutex);
+  m_explicit.insert(n);
+}
+
+bool FakeOpener::IsExplicit(uint8_t n) const {
+  std::lock_guard lock(m_mutex);
+  return m_explicit.count(n) != 0;
+}
+
 OpenResult FakeOpener::Open(uint8_t comNumber) {
   Factory factory;
   {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "platform/SerialDevice.h"
 #include "support/FakeSerialDevice.h"
@@ -23,6 +24,9 @@ class FakeOpener : public DeviceOpener {
   // Every later open of COM n fails with status (OpenStatus::Opened clears it).
   void ForceStatus(uint8_t n, OpenStatus status);
   int OpenCalls(uint8_t n) const;
+  // COM n counts as mapped by the user, who is told when it does not open.
+  void SetExplicit(uint8_t n);
+  bool IsExplicit(uint8_t n) const override;
 
   OpenResult Open(uint8_t comNumber) override;
 
@@ -31,6 +35,7 @@ class FakeOpener : public DeviceOpener {
   std::map<uint8_t, Factory> m_factories;
   std::map<uint8_t, OpenStatus> m_forced;
   std::map<uint8_t, int> m_calls;
+  std::set<uint8_t> m_explicit;
 };
 
 }  // namespace tapwise

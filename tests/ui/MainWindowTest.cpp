@@ -444,6 +444,90 @@ class MainWindowTest : public QObject {
     std::remove(path.c_str());
   }
 
+  // Alt+X or the close box while recording or playing: the file keeps what
+  // was recorded, no dialog comes after the window, and the player is down.
+  void ClosingWhileRecordingOrPlayingEndsCleanly() {
+    const QString dir = QDir::tempPath() + "/tapwise-close-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    {
+      QFile file(dir + "/play.txt");
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("01 02\r\n");
+    }
+    for (bool byKey : {true, false}) {
+      Rig rig;
+      Pty& wire = rig.AddPort(3);
+      QVERIFY(rig.Start());
+      MainToolBar* bar = rig.form->ToolBar();
+      rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+      QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+      QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+      QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+      if (byKey) {
+        rig.Key(Qt::Key_X, Qt::AltModifier);
+      } else {
+        rig.form->close();
+      }
+      QVERIFY(!rig.form->isVisible());
+      QCOMPARE(rig.asked.size(), size_t{1});
+      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+      QVERIFY(bar->bStop->isChecked());
+      // A late click of a recorder button does nothing either.
+      QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+      QCOMPARE(rig.asked.size(), size_t{1});
+      QFile file(dir + "/capture.DAT");
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      QCOMPARE(file.readAll().size(), 82);
+    }
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.fileAnswer = FileDialogResult{(dir + "/play.txt").toStdString(), 2};
+    QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    rig.Key(Qt::Key_X, Qt::AltModifier);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QDir(dir).removeRecursively();
+  }
+
+  // A first port whose rate is not in the list: the list shows nothing, and
+  // a change of another list keeps the rate on the line.
+  void AnUnlistedRateStaysOnTheDeviceAfterAParityChange() {
+    const std::string path =
+        (QDir::tempPath() + "/tapwise-rate-" + QString::number(getpid()) + ".TW").toStdString();
+    {
+      ProjectData data;
+      data.Ports[3].BaudRate = 12345;
+      ProjectState writer;
+      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+    }
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.ProjectFiles = {path};
+    QVERIFY(rig.Start(commandLine));
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentIndex(), -1);
+    rig.form->PortSetup()->ParityComboBox->setCurrentIndex(2);
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 12345u);
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 12345u);
+    std::remove(path.c_str());
+  }
+
+  // Ports the user mapped that did not open are named in the status bar.
+  void UnusableNamedPortsAreReported() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.opener.ForceStatus(5, OpenStatus::Busy);
+    rig.opener.SetExplicit(5);
+    QVERIFY(rig.Start());
+    QVERIFY(rig.form->StatusBar()->StatusText().startsWith("COM5"));
+    QVERIFY(rig.form->StatusBar()->StatusText().contains("busy"));
+  }
+
   void ClosingWritesTheSettings() {
     Rig rig;
     rig.AddPort(3);

@@ -73,6 +73,9 @@ void DisplayPaintBox::ApplyDisplayFont(const QString& name, int pointSize) {
   m_textHeight = metrics.height();
   m_ascent = metrics.ascent();
   m_lineHeight = m_textHeight + 2;
+  // The window's width is worked out for a scroll bar of this width, so
+  // the style's own width must not take columns away.
+  m_scrollBox->verticalScrollBar()->setFixedWidth(ScrollBarWidth);
   m_scrollBox->verticalScrollBar()->setSingleStep(m_lineHeight);
   m_scrollBox->horizontalScrollBar()->setSingleStep(m_charWidth);
   resize(80 * m_charWidth, m_drain.LineCount() * m_lineHeight);

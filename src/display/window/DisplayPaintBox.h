@@ -24,6 +24,9 @@ namespace tapwise {
 class DisplayPaintBox : public QWidget {
   Q_OBJECT
  public:
+  // The vertical scroll bar's width, which the window's width allows for.
+  static constexpr int ScrollBarWidth = 16;
+
   DisplayPaintBox(DisplayDrain& drain, QWidget* parent = nullptr);
 
   // The scroll area that holds this paint box; created with it.

@@ -54,6 +54,10 @@ PortSetupPanel::PortSetupPanel(QWidget* parent) : QWidget(parent) {
                             {"No Parity", "Odd Parity", "Even Parity", "Mark Parity", "Space Parity"});
   BitsComboBox = PickList(this, "BitsComboBox", {"5 bits", "6 bits", "7 bits", "8 bits"});
   StopComboBox = PickList(this, "StopComboBox", {"1 Stop", "1\xBD Stop", "2 Stop"});
+  // Until the first port is loaded the baud list shows nothing. A list that
+  // picked its first item on filling would, for a first port whose rate is
+  // not in it, show 110 baud and put it on the line at the next change.
+  BaudComboBox->setCurrentIndex(-1);
   for (QComboBox* list : {BaudComboBox, ParityComboBox, BitsComboBox, StopComboBox}) {
     row->addWidget(list);
     connect(list, &QComboBox::currentIndexChanged, this, [this] {

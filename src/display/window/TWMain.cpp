@@ -211,6 +211,12 @@ bool TTWForm::FormShow() {
   }
   m_portTabs->SetTabIndex(0);
   ShowSelectedPort();
+  // A port the user named that did not open is worth a word, not a stop.
+  std::string unusable;
+  for (const std::string& line : UnusableMappedPorts(m_comms, m_map)) {
+    unusable += (unusable.empty() ? "" : "; ") + line;
+  }
+  if (!unusable.empty()) ReportProblem(unusable);
 
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
@@ -236,22 +242,8 @@ void TTWForm::BuildPortTabs() {
 }
 
 void TTWForm::ShowNoPorts() {
-  std::string text = "No COM Ports are Available";
-  std::string refused;
-  for (char c : NotPermittedPorts(m_comms, m_map)) {
-    if (c == '\n') {
-      refused += "\\n";
-    } else {
-      refused += c;
-    }
-  }
-  if (!refused.empty()) {
-    text += "\\n\\nThese ports exist but you are not permitted to open them:\\n" + refused +
-            "On Debian, serial ports belong to the group \\bdialout\\b: add yourself with"
-            "\\n  sudo adduser $USER dialout\\nand log in again.";
-  }
   std::fprintf(stderr, "No COM Ports are Available\n");
-  MsgError(text);
+  MsgError(NoPortsReport(m_comms, m_map));
   QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
 }
 
@@ -292,6 +284,9 @@ void TTWForm::UpdateRecorderButtons() {
 }
 
 void TTWForm::RecorderButtonClick() {
+  // Once closed, the recorder has been stopped for good: a late click or key
+  // must not start another file (and truncate the one just recorded).
+  if (m_closed) return;
   if (m_recorder.State() == RecorderState::Idle) {
     if (m_toolBar->bRecord->isChecked()) {
       const auto chosen = AskForFile(this, {true, "Record: Select File", RecordFilter,
@@ -442,29 +437,30 @@ void TTWForm::ApplyDisplayFont() {
   m_display->ApplyDisplayFont(AnsiToQString(m_userSettings.FontName),
                               static_cast<int>(m_userSettings.FontSize));
   // The window's width follows the font: 80 columns, the scroll bar and frame.
-  resize(80 * m_display->CharWidth() + 2 * 16 + 4, height());
+  resize(80 * m_display->CharWidth() + 2 * DisplayPaintBox::ScrollBarWidth + 4, height());
 }
 
 void TTWForm::TimerTimer() {
   const auto start = std::chrono::steady_clock::now();
   const size_t queued = m_tickObserver ? m_comms.Queue().Count() : 0;
+  m_toolBar->bPause->setChecked(m_recorder.Paused());
   m_drain.DrainQueue();
   if (m_scrollPending) {
     m_scrollPending = false;
     m_display->ScrollToEnd();
   }
-  m_toolBar->bPause->setChecked(m_recorder.Paused());
-  if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
-    m_toolBar->bStop->setChecked(true);
-    RecorderButtonClick();
-  }
-  if (IsPlayingState(m_recorder.State())) m_statusBar->SetProgress(m_recorder.Progress());
   const uint8_t modem = ModemStatus.load();
   if (modem != m_shownModemBits) {
     m_shownModemBits = modem;
     m_portSetup->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
+  if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
+    m_toolBar->bStop->setChecked(true);
+    RecorderButtonClick();
+  }
+  if (IsPlayingState(m_recorder.State())) m_statusBar->SetProgress(m_recorder.Progress());
+  // Last, as it may show a message box (an invalid packet data file).
   ShowPendingMessages();
   if (m_tickObserver) {
     m_tickObserver(queued, std::chrono::duration_cast<std::chrono::microseconds>(
@@ -521,8 +517,10 @@ bool TTWForm::FormKeyDown(QKeyEvent* event) {
     case MainKeyCommand::Swallow:
       break;
     case MainKeyCommand::Close:
+      // Nothing may follow the close: the recorder buttons below would
+      // still see Record or Play down and ask for a new file.
       close();
-      break;
+      return true;
     case MainKeyCommand::UserPacket:
       if (m_sendUserPacket && SelectedPort.load() != 0) m_sendUserPacket(command.Packet, SelectedPort.load());
       break;
@@ -601,6 +599,10 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_closed = true;
   m_timer.stop();
   if (m_recorder.State() != RecorderState::Idle) m_recorder.Stop();
+  UpdateRecorderButtons();
+  // The playback thread sends on the ports and reads their modem lines: it
+  // stops before they go.
+  m_txThread->Stop();
   m_comms.DestroyPorts();
   m_layouts.Main.Placement = PlacementOf(*this);
   m_layouts.Main.State = ShowStateOf(*this);
