@@ -15,6 +15,7 @@
 #include "app/PortReport.h"
 #include "capture/TWComms.h"
 #include "platform/PortMap.h"
+#include "platform/WriteSignals.h"
 #include "recorder/Recorder.h"
 #include "config/ProjectApply.h"
 #include "config/ProjectState.h"
@@ -180,8 +181,9 @@ int RunHeadless(const CommandLine& commandLine) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  // A closed output pipe shows as a failed write rather than killing us mid-way.
-  signal(SIGPIPE, SIG_IGN);
+  // A closed output pipe or a file-size limit shows as a failed write rather
+  // than killing us mid-way.
+  IgnoreWriteSignals();
 
   TWComms comms(map);
   comms.NoHandshake.store(commandLine.NoHandshake ? 1 : 0);
