@@ -14,6 +14,9 @@ namespace {
 constexpr uint8_t CR = 13;
 constexpr uint8_t LF = 10;
 constexpr uint8_t Tab = 9;
+
+bool EndsLine(uint8_t byte) { return byte == CR || byte == LF; }
+bool Kept(uint8_t byte) { return byte >= 32 || byte == Tab; }
 }  // namespace
 
 RecordFile::~RecordFile() { Close(); }
@@ -51,6 +54,7 @@ void RecordFile::Rewind() {
   m_position = 0;
   m_lastBlock = false;
   m_afterCr = false;
+  m_inLongLine = false;
   m_consumed = 0;
   m_fileSize = 0;
   m_nextProgressAt = 0;
@@ -110,39 +114,60 @@ bool RecordFile::ReadByte(uint8_t& byte) {
   return true;
 }
 
-bool RecordFile::ReadLine(std::string& line) {
+LineRead RecordFile::ReadLine(std::string& line) {
   line.clear();
+  // Passing over the rest of a long line: its bytes are looked at, not kept.
+  const bool skipping = m_inLongLine;
+  const LineRead ended = skipping ? LineRead::TooLong : LineRead::Ended;
+  // Bytes of the line looked at in this call, its line end not counted.
+  size_t looked = 0;
   for (;;) {
     if (m_position >= m_validBytes) {
-      if (m_lastBlock) return false;
-      ReadBlock();
-      if (m_validBytes == 0) return false;
+      if (!m_lastBlock) ReadBlock();
+      if (m_position >= m_validBytes) {
+        m_inLongLine = false;
+        return skipping ? LineRead::TooLong : LineRead::EndOfFile;
+      }
     }
-    // Take printable bytes in one run; the block is scanned, not read byte by byte.
+    // The bytes up to the next line end, or the block's end, in one run.
     const size_t start = m_position;
     size_t end = start;
-    while (end < m_validBytes && (m_block[end] >= 32 || m_block[end] == Tab)) ++end;
-    if (end > start) {
-      line.append(reinterpret_cast<const char*>(m_block + start), end - start);
+    while (end < m_validBytes && !EndsLine(m_block[end])) ++end;
+    const size_t take = std::min(end - start, MaxLineLength - looked);
+    if (take > 0) {
       m_afterCr = false;
+      if (!skipping) {
+        for (size_t at = start; at < start + take;) {
+          size_t run = at;
+          while (run < start + take && Kept(m_block[run])) ++run;
+          line.append(reinterpret_cast<const char*>(m_block + at), run - at);
+          at = run + 1;  // past the dropped control byte, if any
+        }
+      }
+      looked += take;
+      m_position += take;
+      Consume(take);
     }
-    m_position = end;
-    if (end == m_validBytes) {
-      Consume(end - start);
-      continue;
+    if (take < end - start) {
+      // More of the line than any format uses: the rest is passed over in
+      // later calls, each as short as this one.
+      line.clear();
+      m_inLongLine = true;
+      return LineRead::TooLong;
     }
+    if (m_position == m_validBytes) continue;
     const uint8_t control = m_block[m_position++];
-    Consume(end - start + 1);
+    Consume(1);
     if (control == CR) {
       m_afterCr = true;
-      return true;
+      m_inLongLine = false;
+      return ended;
     }
-    if (control == LF) {
-      if (!m_afterCr) return true;
-      // The LF of a CR LF pair: the line ended at the CR.
-      m_afterCr = false;
-      continue;
+    if (!m_afterCr) {
+      m_inLongLine = false;
+      return ended;
     }
+    // The LF of a CR LF pair: the line ended at the CR.
     m_afterCr = false;
   }
 }

@@ -17,6 +17,27 @@ namespace tapwise {
 
 constexpr size_t RecordBlockSize = 4096;
 
+// The longest line the readers take, in bytes before its line end (control
+// bytes that are dropped count too). Packet data lines are 80 columns; a hex
+// data line that holds a whole 4096-byte packet needs about 12 KiB. A longer
+// line is not a line of any format: the reader hands it over as TooLong and
+// never holds more of it than this, so neither memory nor the time one call
+// takes grows with what a damaged file holds.
+constexpr size_t MaxLineLength = 32 * 1024;
+
+// The most a reader takes from the file for one packet before it ends the
+// packet there (a packet data packet then goes on in the next call, as one
+// that filled up does). A 4096-byte packet takes about 21 KiB of packet data
+// lines; only lines that carry nothing (empty hex lines, blank data columns)
+// come near this, and they must not keep one playback step going.
+constexpr uint64_t PacketScanLimit = 256 * 1024;
+
+enum class LineRead : uint8_t {
+  Ended,      // a whole line, its line end taken
+  EndOfFile,  // the file ended first; what was gathered is in the line
+  TooLong,    // more than MaxLineLength bytes without a line end
+};
+
 class RecordFile {
  public:
   RecordFile() = default;
@@ -42,11 +63,16 @@ class RecordFile {
   // its last byte, not only after one more read.
   bool AtEnd();
   // Reads one line into `line` (cleared first): bytes of 32 and above are
-  // kept, and tabs, which separate hex values; a CR ends the line, and so does an LF that does not follow a CR, so
-  // that CR LF, CR and LF files all read alike; other control bytes are
-  // dropped. True for a line that was ended; false when the end of the file
-  // came first, with what was gathered left in `line`.
-  bool ReadLine(std::string& line);
+  // kept, and tabs, which separate hex values; a CR ends the line, and so
+  // does an LF that does not follow a CR, so that CR LF, CR and LF files all
+  // read alike; other control bytes are dropped.
+  //
+  // A line longer than MaxLineLength gives TooLong with `line` empty, and so
+  // does every following call until the line's end (or the file's) has been
+  // passed; each such call looks at no more than MaxLineLength bytes, so a
+  // file without line ends (a sparse file, /dev/zero) takes many short
+  // calls, never one endless one.
+  LineRead ReadLine(std::string& line);
 
   // Writes every byte; false (reason in LastError) when the system refuses.
   bool Write(const void* bytes, size_t count);
@@ -69,6 +95,8 @@ class RecordFile {
   // A CR was the last byte the line reader took, so an LF right after it
   // belongs to the same line end.
   bool m_afterCr = false;
+  // The line reader is passing over the rest of a line that was too long.
+  bool m_inLongLine = false;
   // 64-bit so that consumed × 100 cannot overflow on large recordings.
   uint64_t m_consumed = 0;
   uint64_t m_fileSize = 0;

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <thread>
 
 #include "support/ChildProcess.h"
@@ -237,6 +238,72 @@ TEST(HeadlessProgram, ProjectUserPacketsAndTriggers) {
   EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("AB\r\nxPINGyOK\r\n"))) << tapwise.Stdout();
   tapwise.Signal(SIGTERM);
   EXPECT_EQ(tapwise.Wait(), 0);
+}
+
+}  // namespace
+}  // namespace tapwise
+
+namespace tapwise {
+namespace {
+
+// The resident memory of a process, in KiB; -1 when /proc does not say.
+long ResidentKib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmRSS:") {
+      long kib = -1;
+      status >> kib;
+      return kib;
+    }
+  }
+  return -1;
+}
+
+// Files with no line end for gigabytes, and one line of 40 MB: playing them
+// goes on (hex) or stops with the layout error (packet data) as the formats
+// say; either way SIGTERM ends the program as usual, and memory stays where
+// it was.
+TEST(HeadlessProgram, FilesWithoutLineEndsNeitherHoldUpSigtermNorGrowMemory) {
+  TempDir dir;
+  const std::string sparse = dir / "sparse";
+  TempDir::WriteFile(sparse, "");
+  ASSERT_EQ(truncate(sparse.c_str(), off_t{20} << 30), 0);
+  std::string longLine;
+  for (int i = 0; i < 5; ++i) longLine += "41\r\nx\r\n";
+  longLine += std::string(40 << 20, '4');
+  TempDir::WriteFile(dir / "long.hex", longLine);
+  longLine.clear();
+  longLine.shrink_to_fit();
+  struct Case {
+    std::string play;
+    std::string message;  // what playing ends with, if it ends
+  };
+  const Case cases[] = {
+      {"-playhex:/dev/zero", ""},
+      {"-playhex:" + sparse, ""},
+      {"-play:" + sparse, "Invalid Packet Data file; playback stopped"},
+      // Five packets 200 ms apart come first, so the long line is read
+      // after the first look at the memory.
+      {"-playhex:" + (dir / "long.hex"), ""},
+  };
+  Pty wire;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.play);
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), c.play, "-playgap:2"});
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Playing "))) << tapwise.Stderr();
+    const long before = ResidentKib(tapwise.Pid());
+    if (!c.message.empty()) {
+      EXPECT_TRUE(tapwise.ReadStderrUntil(Contains(c.message))) << tapwise.Stderr();
+    }
+    std::this_thread::sleep_for(2500ms);
+    const long after = ResidentKib(tapwise.Pid());
+    tapwise.Signal(SIGTERM);
+    EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+    ASSERT_GT(before, 0);
+    EXPECT_LT(after - before, 16 * 1024) << "KiB before " << before << ", after " << after;
+    EXPECT_EQ(tapwise.Stderr().find("Playback finished"), std::string::npos) << tapwise.Stderr();
+  }
 }
 
 }  // namespace
