@@ -1,6 +1,7 @@
 #include "recorder/RecordFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,21 @@ constexpr uint8_t CR = 13;
 constexpr uint8_t LF = 10;
 constexpr uint8_t Tab = 9;
 
+// Why a named pipe is refused: the drain that records and the thread that
+// plays must never wait on another program, which a pipe makes them do when
+// its other end is missing or slow; and a pipe can neither be rewound (for
+// Repeat) nor tell its size (for the progress).
+constexpr const char* FifoText = "it is a named pipe (FIFO), not a file";
+
+// Why an open file cannot be a record file; empty when it can.
+std::string Unusable(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return std::strerror(errno);
+  if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
+  if (S_ISFIFO(info.st_mode)) return FifoText;
+  return {};
+}
+
 bool EndsLine(uint8_t byte) { return byte == CR || byte == LF; }
 bool Kept(uint8_t byte) { return byte >= 32 || byte == Tab; }
 }  // namespace
@@ -24,8 +40,16 @@ RecordFile::~RecordFile() { Close(); }
 bool RecordFile::OpenForPlaying(const std::string& path) {
   Close();
   m_lastError.clear();
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (m_fd < 0) m_lastError = std::strerror(errno);
+  // Without O_NONBLOCK, opening a FIFO waits for a writer. The flag stays:
+  // a device with nothing to give then reads as the end of the file instead
+  // of stalling the playback thread.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (m_fd < 0) {
+    m_lastError = std::strerror(errno);
+  } else {
+    m_lastError = Unusable(m_fd);
+    if (!m_lastError.empty()) Close();
+  }
   Rewind();
   return m_fd >= 0;
 }
@@ -33,9 +57,19 @@ bool RecordFile::OpenForPlaying(const std::string& path) {
 bool RecordFile::OpenForRecording(const std::string& path) {
   Close();
   m_lastError.clear();
-  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Without O_NONBLOCK, opening a FIFO waits for a reader; with it, a FIFO
+  // without one fails at once with ENXIO.
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
   if (m_fd < 0) {
-    m_lastError = std::strerror(errno);
+    const int error = errno;
+    struct stat info {};
+    const bool fifo = error == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+    m_lastError = fifo ? FifoText : std::strerror(error);
+    return false;
+  }
+  m_lastError = Unusable(m_fd);
+  if (!m_lastError.empty()) {
+    Close();
     return false;
   }
   return true;

@@ -5,7 +5,10 @@
 // (0..100) follows; the window reads Progress from another thread.
 //
 // Opening for playing never fails in a way the player must handle: a file
-// that does not open reads as an empty file, at its end at once. Writes
+// that does not open reads as an empty file, at its end at once. Opening
+// never waits: a named pipe (FIFO) is refused, since opening one waits for
+// its other end and reading or writing one can stall the thread that does
+// it. A folder is refused for playing as it is for recording. Writes
 // report failure (with the system's reason) so the recorder can stop.
 
 #include <atomic>
@@ -46,9 +49,11 @@ class RecordFile {
   RecordFile& operator=(const RecordFile&) = delete;
 
   // Opens an existing file read-only and rewinds it. False (with the reason
-  // in LastError) when it does not open; the file then reads as empty.
+  // in LastError) when it does not open or is a folder or a FIFO; the file
+  // then reads as empty.
   bool OpenForPlaying(const std::string& path);
-  // Creates the file, or truncates an existing one, for writing.
+  // Creates the file, or truncates an existing one, for writing. False (with
+  // the reason in LastError) for a FIFO, with or without a reader.
   bool OpenForRecording(const std::string& path);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }

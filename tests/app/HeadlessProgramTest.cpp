@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -159,12 +160,19 @@ TEST(HeadlessProgram, RecordsWhatItShowsAndSurvivesAFailingRecording) {
 TEST(HeadlessProgram, UnusableRecordAndPlayOptionsAreRefused) {
   Pty wire;
   TempDir dir;
+  // Nobody holds the pipe's other end: opening it must not wait for one.
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   struct Case {
     std::vector<std::string> options;
     int status;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
+      {{"-play:" + fifo}, 1, "cannot play " + fifo + ": it is a named pipe (FIFO), not a file"},
+      {{"-record:" + fifo}, 1, "cannot record to " + fifo + ": it is a named pipe (FIFO), not a file"},
+      {{"-playhex:" + dir.Path()}, 1, "cannot play " + dir.Path() + ": Is a directory"},
+      {{"-record:" + dir.Path()}, 1, "cannot record to " + dir.Path() + ": Is a directory"},
       {{"-playgap:500", "-play:x"}, 2, "-playgap: takes 0 to 100"},
       {{"-record:a", "-play:b"}, 2, "cannot be recorded and played at the same time"},
       {{"-play:" + (dir / "missing")}, 1, "cannot play"},

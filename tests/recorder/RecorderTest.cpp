@@ -1,7 +1,9 @@
 // The recorder's state machine, driven as the window's buttons and timer
 // drive it, and recording through the real queue drain.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -221,6 +223,33 @@ TEST_F(RecorderStates, OneStepTakesABoundedPartOfAnyFile) {
     EXPECT_LT(recorder.Progress(), 40);
     recorder.TakePlayFileError();
     recorder.Stop();
+  }
+}
+
+TEST_F(RecorderStates, AFolderOrAFifoIsRefusedWithoutWaiting) {
+  const std::string fifo = dir / "pipe.txt";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // As the Play dialog plays them: a file that cannot be used plays as an
+  // empty one, at its end at once; the reason is there for who wants it.
+  for (const std::string& path : {dir.Path(), fifo}) {
+    SCOPED_TRACE(path);
+    StartResult started = recorder.StartPlaying(path, 2);
+    EXPECT_TRUE(started.Ok);
+    EXPECT_EQ(started.Reason, path == fifo ? "it is a named pipe (FIFO), not a file" : "Is a directory");
+    recorder.PlayStep(nullptr);
+    EXPECT_TRUE(recorder.TakeEndOfFileStop());
+    recorder.Stop();
+  }
+  // Recording, with nobody reading the pipe and with a reader waiting.
+  for (bool withReader : {false, true}) {
+    SCOPED_TRACE(withReader ? "with a reader" : "without a reader");
+    const int reader = withReader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    StartResult started = recorder.StartRecording(fifo, 2);
+    EXPECT_FALSE(started.Ok);
+    EXPECT_EQ(started.Message, FileNotOpenedText);
+    EXPECT_EQ(started.Reason, "it is a named pipe (FIFO), not a file");
+    EXPECT_EQ(recorder.State(), RecorderState::Idle);
+    if (reader >= 0) close(reader);
   }
 }
 
