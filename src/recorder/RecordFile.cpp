@@ -57,6 +57,7 @@ bool RecordFile::OpenForPlaying(const std::string& path) {
 bool RecordFile::OpenForRecording(const std::string& path) {
   Close();
   m_lastError.clear();
+  m_written = 0;
   // Without O_NONBLOCK, opening a FIFO waits for a reader; with it, a FIFO
   // without one fails at once with ENXIO.
   m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -212,16 +213,24 @@ bool RecordFile::Write(const void* bytes, size_t count) {
     return false;
   }
   const auto* at = static_cast<const uint8_t*>(bytes);
+  const size_t total = count;
   while (count > 0) {
     ssize_t n = ::write(m_fd, at, count);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       m_lastError = n < 0 ? std::strerror(errno) : "nothing was written";
+      // A full disk or a size limit takes part of a write: cut that part
+      // off, so that the file ends where a reader expects a packet to. A
+      // device (/dev/full) cannot be cut and has nothing to cut.
+      if (::ftruncate(m_fd, static_cast<off_t>(m_written)) == 0) {
+        ::lseek(m_fd, static_cast<off_t>(m_written), SEEK_SET);
+      }
       return false;
     }
     at += n;
     count -= static_cast<size_t>(n);
   }
+  m_written += total;
   return true;
 }
 

@@ -8,8 +8,12 @@
 // that does not open reads as an empty file, at its end at once. Opening
 // never waits: a named pipe (FIFO) is refused, since opening one waits for
 // its other end and reading or writing one can stall the thread that does
-// it. A folder is refused for playing as it is for recording. Writes
-// report failure (with the system's reason) so the recorder can stop.
+// it. A folder is refused for playing as it is for recording.
+//
+// Writes report failure (with the system's reason) so the recorder can
+// stop; a recording that fails part-way through a write is cut back to the
+// end of the last write that succeeded whole, so it never ends in a broken
+// packet.
 
 #include <atomic>
 #include <cstddef>
@@ -80,6 +84,8 @@ class RecordFile {
   LineRead ReadLine(std::string& line);
 
   // Writes every byte; false (reason in LastError) when the system refuses.
+  // The file is then cut back to where this write began (where it can be:
+  // a regular file), so what it holds is the earlier writes, whole.
   bool Write(const void* bytes, size_t count);
 
   uint8_t Progress() const { return m_progress.load(std::memory_order_relaxed); }
@@ -102,6 +108,8 @@ class RecordFile {
   bool m_afterCr = false;
   // The line reader is passing over the rest of a line that was too long.
   bool m_inLongLine = false;
+  // Bytes of the recording that went out in whole writes.
+  uint64_t m_written = 0;
   // 64-bit so that consumed × 100 cannot overflow on large recordings.
   uint64_t m_consumed = 0;
   uint64_t m_fileSize = 0;

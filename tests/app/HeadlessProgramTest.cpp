@@ -4,16 +4,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "support/ChildProcess.h"
 #include "support/Pty.h"
 #include "config/ProjectData.h"
 #include "config/ProjectState.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -311,6 +315,65 @@ TEST(HeadlessProgram, FilesWithoutLineEndsNeitherHoldUpSigtermNorGrowMemory) {
     ASSERT_GT(before, 0);
     EXPECT_LT(after - before, 16 * 1024) << "KiB before " << before << ", after " << after;
     EXPECT_EQ(tapwise.Stderr().find("Playback finished"), std::string::npos) << tapwise.Stderr();
+  }
+}
+
+// A recording that a file-size limit or a full disk stops: the program says
+// so and goes on monitoring, and the file ends at the last whole packet, so
+// that it plays back to its end without a layout error.
+TEST(HeadlessProgram, ARecordingStoppedBySizeLimitOrFullDiskPlaysBackWhole) {
+  struct Case {
+    bool sizeLimit;
+    const char* reason;
+  };
+  const Case cases[] = {{true, "File too large"}, {false, "No space left on device"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    TempDir dir;
+    std::optional<SmallDisk> disk;
+    if (!c.sizeLimit) {
+      disk.emplace(16);
+      if (!disk->Ok()) {
+        std::printf("[   NOTE   ] mounting a tmpfs is not allowed here: no full-disk case\n");
+        continue;
+      }
+    }
+    const std::string path = c.sizeLimit ? dir / "r.DAT" : *disk / "r.DAT";
+    Pty wire;
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-record:" + path});
+    if (c.sizeLimit) {
+      // As `ulimit -f` would have set it; nothing is written before the
+      // first packet comes, long after this.
+      const rlimit limit{4000, 4000};
+      ASSERT_EQ(prlimit(tapwise.Pid(), RLIMIT_FSIZE, &limit, nullptr), 0);
+    }
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Recording "))) << tapwise.Stderr();
+    Pty::Bytes burst(40);
+    for (int i = 0; i < 200 && !tapwise.ReadStderrUntil(Contains("Recording stopped"), 40ms); ++i) {
+      for (size_t j = 0; j < burst.size(); ++j) burst[j] = static_cast<uint8_t>(i + j);
+      ASSERT_TRUE(wire.WriteAll(burst));
+    }
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("monitoring goes on"))) << tapwise.Stderr();
+    EXPECT_NE(tapwise.Stderr().find(std::string(c.reason) + "; monitoring goes on"), std::string::npos)
+        << tapwise.Stderr();
+    // Still monitoring: one more packet is shown.
+    std::this_thread::sleep_for(100ms);
+    tapwise.ReadStdoutUntil([](const std::string&) { return false; }, 100ms);
+    const size_t shown = tapwise.Stdout().size();
+    ASSERT_TRUE(wire.WriteAll({'!'}));
+    EXPECT_TRUE(tapwise.ReadStdoutUntil(HasLines(shown / 82 + 1))) << tapwise.Stdout();
+    tapwise.Signal(SIGTERM);
+    EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+
+    const std::string file = TempDir::ReadFile(path);
+    EXPECT_GT(file.size(), 0u);
+    EXPECT_EQ(file.size() % 82, 0u) << file.size();
+    EXPECT_EQ(file, tapwise.Stdout().substr(0, file.size()));
+    ChildProcess player({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-play:" + path, "-playgap:0"});
+    EXPECT_TRUE(player.ReadStderrUntil(Contains("Playback finished"), 10s)) << player.Stderr();
+    player.Signal(SIGTERM);
+    EXPECT_EQ(player.Wait(), 0);
+    EXPECT_EQ(player.Stderr().find("Invalid Packet Data file"), std::string::npos) << player.Stderr();
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,9 +12,11 @@
 
 #include "capture/TWComms.h"
 #include "display/DisplayDrain.h"
+#include "platform/WriteSignals.h"
 #include "recorder/PacketDataWriter.h"
 #include "recorder/Recorder.h"
 #include "support/FakeOpener.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
 
@@ -250,6 +253,70 @@ TEST_F(RecorderStates, AFolderOrAFifoIsRefusedWithoutWaiting) {
     EXPECT_EQ(started.Reason, "it is a named pipe (FIFO), not a file");
     EXPECT_EQ(recorder.State(), RecorderState::Idle);
     if (reader >= 0) close(reader);
+  }
+}
+
+// A file-size limit on this process, as `ulimit -f` sets one, lifted again
+// when the object goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    IgnoreWriteSignals();
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    rlimit limited = m_saved;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+};
+
+// Records 40-byte packets until the recording fails; the file must then
+// hold the packets written before, each whole, and nothing of the one that
+// did not fit.
+void RecordUntilItFails(const std::string& path, RecorderState format, const char* reason) {
+  Recorder recorder;
+  ASSERT_TRUE(recorder.StartRecordingFile(path, format).Ok);
+  std::string packets;
+  size_t packetSize = 0;
+  for (int i = 0; i < 1000 && recorder.State() != RecorderState::Idle; ++i) {
+    auto record = MakeRecord(1, CountingBytes(40 + i % 2));
+    std::string text;
+    if (format == RecorderState::RecordPacketData) {
+      AppendPacketDataLines(*record, text);
+    } else {
+      text = std::string(reinterpret_cast<const char*>(record->Data), record->Length);
+    }
+    packets += text;
+    packetSize = text.size();
+    recorder.RecordPacket(*record);
+  }
+  ASSERT_EQ(recorder.State(), RecorderState::Idle);
+  std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_NE(failure->Text.find(reason), std::string::npos) << failure->Text;
+  const std::string file = TempDir::ReadFile(path);
+  EXPECT_GT(file.size(), 0u);
+  // Everything but the packet that failed.
+  EXPECT_EQ(file.size(), packets.size() - packetSize);
+  EXPECT_EQ(file, packets.substr(0, file.size()));
+}
+
+TEST_F(RecorderStates, ARecordingCutShortByASizeLimitEndsAtItsLastWholePacket) {
+  FileSizeLimit limit(1010);
+  RecordUntilItFails(dir / "limited.DAT", RecorderState::RecordPacketData, "File too large");
+  RecordUntilItFails(dir / "limited.bin", RecorderState::RecordRaw, "File too large");
+}
+
+TEST_F(RecorderStates, ARecordingCutShortByAFullDiskEndsAtItsLastWholePacket) {
+  for (RecorderState format : {RecorderState::RecordPacketData, RecorderState::RecordRaw}) {
+    SmallDisk disk(16);
+    if (!disk.Ok()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+    RecordUntilItFails(disk / "full", format, "No space left on device");
   }
 }
 
