@@ -22,8 +22,12 @@ void HexDataReader::Read(RecordFile& file, PlayPacket& packet) {
     m_carryAt += take;
     if (!HasPending()) Reset();
   }
-  while (packet.Length < PacketCapacity) {
-    const bool ended = file.ReadLine(m_line);
+  const uint64_t startedAt = file.Consumed();
+  while (packet.Length < PacketCapacity && file.Consumed() - startedAt < PacketScanLimit) {
+    const LineRead read = file.ReadLine(m_line);
+    // A line too long for any hex list is not one: it ends the packet.
+    if (read == LineRead::TooLong) break;
+    const bool ended = read == LineRead::Ended;
     if (!ended && m_line.empty()) break;
     const size_t room = PacketCapacity - packet.Length;
     size_t pos = 1;

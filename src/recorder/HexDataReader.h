@@ -4,7 +4,9 @@
 // values of consecutive lines into one packet, up to 4096 bytes; a line that
 // is not such a list (a line of text, a value above FF) ends the packet and
 // is not sent. So a file normally plays as one packet per 4096 bytes, and
-// text lines separate packets.
+// text lines separate packets. A line longer than MaxLineLength is no list
+// either; and a call that has taken PacketScanLimit bytes ends its packet,
+// so that a run of empty lines cannot hold up a step.
 //
 // Values of a line that do not fit into the packet are kept and start the
 // next one, and a last line without a line end is played too: nothing a

@@ -31,9 +31,15 @@ void PacketDataReader::Reset() {
 bool PacketDataReader::Read(RecordFile& file, PlayPacket& packet) {
   packet.Length = 0;
   bool atStart = true;
+  const uint64_t startedAt = file.Consumed();
   for (;;) {
     if (m_pending.empty()) {
-      file.ReadLine(m_pending);
+      if (!atStart && file.Consumed() - startedAt >= PacketScanLimit) {
+        m_continuation = true;
+        return true;
+      }
+      // No line of this layout is that long.
+      if (file.ReadLine(m_pending) == LineRead::TooLong) return false;
       // An empty line, or the end of the file, ends the packet.
       if (m_pending.empty()) return true;
     }

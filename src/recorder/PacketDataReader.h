@@ -14,9 +14,11 @@
 //  - when it filled up inside a line (hand-edited lines without spaces hold
 //    up to 25 bytes), the rest of that line starts the next packet.
 //
-// A line that should carry data but is too short to hold the 50 columns, or
-// a packet start without a time, is a layout error (the player's
-// PlayFileError); the bytes read before it stay in the packet.
+// A line that should carry data but is too short to hold the 50 columns, a
+// packet start without a time, or a line longer than MaxLineLength is a
+// layout error (the player's PlayFileError); the bytes read before it stay
+// in the packet. A packet whose lines run past PacketScanLimit bytes goes
+// on in the next call, as one that filled up at the end of a line does.
 
 #include <cstddef>
 #include <cstdint>

@@ -5,8 +5,15 @@
 // (0..100) follows; the window reads Progress from another thread.
 //
 // Opening for playing never fails in a way the player must handle: a file
-// that does not open reads as an empty file, at its end at once. Writes
-// report failure (with the system's reason) so the recorder can stop.
+// that does not open reads as an empty file, at its end at once. Opening
+// never waits: a named pipe (FIFO) is refused, since opening one waits for
+// its other end and reading or writing one can stall the thread that does
+// it. A folder is refused for playing as it is for recording.
+//
+// Writes report failure (with the system's reason) so the recorder can
+// stop; a recording that fails part-way through a write is cut back to the
+// end of the last write that succeeded whole, so it never ends in a broken
+// packet.
 
 #include <atomic>
 #include <cstddef>
@@ -17,6 +24,27 @@ namespace tapwise {
 
 constexpr size_t RecordBlockSize = 4096;
 
+// The longest line the readers take, in bytes before its line end (control
+// bytes that are dropped count too). Packet data lines are 80 columns; a hex
+// data line that holds a whole 4096-byte packet needs about 12 KiB. A longer
+// line is not a line of any format: the reader hands it over as TooLong and
+// never holds more of it than this, so neither memory nor the time one call
+// takes grows with what a damaged file holds.
+constexpr size_t MaxLineLength = 32 * 1024;
+
+// The most a reader takes from the file for one packet before it ends the
+// packet there (a packet data packet then goes on in the next call, as one
+// that filled up does). A 4096-byte packet takes about 21 KiB of packet data
+// lines; only lines that carry nothing (empty hex lines, blank data columns)
+// come near this, and they must not keep one playback step going.
+constexpr uint64_t PacketScanLimit = 256 * 1024;
+
+enum class LineRead : uint8_t {
+  Ended,      // a whole line, its line end taken
+  EndOfFile,  // the file ended first; what was gathered is in the line
+  TooLong,    // more than MaxLineLength bytes without a line end
+};
+
 class RecordFile {
  public:
   RecordFile() = default;
@@ -25,9 +53,11 @@ class RecordFile {
   RecordFile& operator=(const RecordFile&) = delete;
 
   // Opens an existing file read-only and rewinds it. False (with the reason
-  // in LastError) when it does not open; the file then reads as empty.
+  // in LastError) when it does not open or is a folder or a FIFO; the file
+  // then reads as empty.
   bool OpenForPlaying(const std::string& path);
-  // Creates the file, or truncates an existing one, for writing.
+  // Creates the file, or truncates an existing one, for writing. False (with
+  // the reason in LastError) for a FIFO, with or without a reader.
   bool OpenForRecording(const std::string& path);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
@@ -42,13 +72,20 @@ class RecordFile {
   // its last byte, not only after one more read.
   bool AtEnd();
   // Reads one line into `line` (cleared first): bytes of 32 and above are
-  // kept, and tabs, which separate hex values; a CR ends the line, and so does an LF that does not follow a CR, so
-  // that CR LF, CR and LF files all read alike; other control bytes are
-  // dropped. True for a line that was ended; false when the end of the file
-  // came first, with what was gathered left in `line`.
-  bool ReadLine(std::string& line);
+  // kept, and tabs, which separate hex values; a CR ends the line, and so
+  // does an LF that does not follow a CR, so that CR LF, CR and LF files all
+  // read alike; other control bytes are dropped.
+  //
+  // A line longer than MaxLineLength gives TooLong with `line` empty, and so
+  // does every following call until the line's end (or the file's) has been
+  // passed; each such call looks at no more than MaxLineLength bytes, so a
+  // file without line ends (a sparse file, /dev/zero) takes many short
+  // calls, never one endless one.
+  LineRead ReadLine(std::string& line);
 
   // Writes every byte; false (reason in LastError) when the system refuses.
+  // The file is then cut back to where this write began (where it can be:
+  // a regular file), so what it holds is the earlier writes, whole.
   bool Write(const void* bytes, size_t count);
 
   uint8_t Progress() const { return m_progress.load(std::memory_order_relaxed); }
@@ -69,6 +106,10 @@ class RecordFile {
   // A CR was the last byte the line reader took, so an LF right after it
   // belongs to the same line end.
   bool m_afterCr = false;
+  // The line reader is passing over the rest of a line that was too long.
+  bool m_inLongLine = false;
+  // Bytes of the recording that went out in whole writes.
+  uint64_t m_written = 0;
   // 64-bit so that consumed × 100 cannot overflow on large recordings.
   uint64_t m_consumed = 0;
   uint64_t m_fileSize = 0;

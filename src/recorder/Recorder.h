@@ -22,7 +22,10 @@
 // the playback thread calls. One lock guards the file and the readers, so a
 // Stop never closes the file under a step, and a step never runs on a file
 // that is not ready; a packet is sent outside the lock, so a slow port never
-// holds up the window.
+// holds up the window. A step reads a bounded part of the file whatever the
+// file holds (no more than PacketScanLimit plus a line), so Stop, and the
+// playback thread's own stop, wait for the lock only as long as one short
+// step takes.
 
 #include <atomic>
 #include <cstdint>

@@ -4,8 +4,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <optional>
 #include <thread>
 
 #include "support/ChildProcess.h"
@@ -13,6 +18,7 @@
 #include "support/Pty.h"
 #include "config/ProjectData.h"
 #include "config/ProjectState.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -147,12 +153,19 @@ TEST(HeadlessProgram, RecordsWhatItShowsAndSurvivesAFailingRecording) {
 TEST(HeadlessProgram, UnusableRecordAndPlayOptionsAreRefused) {
   Pty wire;
   TempDir dir;
+  // Nobody holds the pipe's other end: opening it must not wait for one.
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   struct Case {
     std::vector<std::string> options;
     int status;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
+      {{"-play:" + fifo}, 1, "cannot play " + fifo + ": it is a named pipe (FIFO), not a file"},
+      {{"-record:" + fifo}, 1, "cannot record to " + fifo + ": it is a named pipe (FIFO), not a file"},
+      {{"-playhex:" + dir.Path()}, 1, "cannot play " + dir.Path() + ": Is a directory"},
+      {{"-record:" + dir.Path()}, 1, "cannot record to " + dir.Path() + ": Is a directory"},
       {{"-playgap:500", "-play:x"}, 2, "-playgap: takes 0 to 100"},
       {{"-record:a", "-play:b"}, 2, "cannot be recorded and played at the same time"},
       {{"-play:" + (dir / "missing")}, 1, "cannot play"},
@@ -226,6 +239,131 @@ TEST(HeadlessProgram, ProjectUserPacketsAndTriggers) {
   EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("AB\r\nxPINGyOK\r\n"))) << tapwise.Stdout();
   tapwise.Signal(SIGTERM);
   EXPECT_EQ(tapwise.Wait(), 0);
+}
+
+}  // namespace
+}  // namespace tapwise
+
+namespace tapwise {
+namespace {
+
+// The resident memory of a process, in KiB; -1 when /proc does not say.
+long ResidentKib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmRSS:") {
+      long kib = -1;
+      status >> kib;
+      return kib;
+    }
+  }
+  return -1;
+}
+
+// Files with no line end for gigabytes, and one line of 40 MB: playing them
+// goes on (hex) or stops with the layout error (packet data) as the formats
+// say; either way SIGTERM ends the program as usual, and memory stays where
+// it was.
+TEST(HeadlessProgram, FilesWithoutLineEndsNeitherHoldUpSigtermNorGrowMemory) {
+  TempDir dir;
+  const std::string sparse = dir / "sparse";
+  TempDir::WriteFile(sparse, "");
+  ASSERT_EQ(truncate(sparse.c_str(), off_t{20} << 30), 0);
+  std::string longLine;
+  for (int i = 0; i < 5; ++i) longLine += "41\r\nx\r\n";
+  longLine += std::string(40 << 20, '4');
+  TempDir::WriteFile(dir / "long.hex", longLine);
+  longLine.clear();
+  longLine.shrink_to_fit();
+  struct Case {
+    std::string play;
+    std::string message;  // what playing ends with, if it ends
+  };
+  const Case cases[] = {
+      {"-playhex:/dev/zero", ""},
+      {"-playhex:" + sparse, ""},
+      {"-play:" + sparse, "Invalid Packet Data file; playback stopped"},
+      // Five packets 200 ms apart come first, so the long line is read
+      // after the first look at the memory.
+      {"-playhex:" + (dir / "long.hex"), ""},
+  };
+  Pty wire;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.play);
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), c.play, "-playgap:2"});
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Playing "))) << tapwise.Stderr();
+    const long before = ResidentKib(tapwise.Pid());
+    if (!c.message.empty()) {
+      EXPECT_TRUE(tapwise.ReadStderrUntil(Contains(c.message))) << tapwise.Stderr();
+    }
+    std::this_thread::sleep_for(2500ms);
+    const long after = ResidentKib(tapwise.Pid());
+    tapwise.Signal(SIGTERM);
+    EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+    ASSERT_GT(before, 0);
+    EXPECT_LT(after - before, 16 * 1024) << "KiB before " << before << ", after " << after;
+    EXPECT_EQ(tapwise.Stderr().find("Playback finished"), std::string::npos) << tapwise.Stderr();
+  }
+}
+
+// A recording that a file-size limit or a full disk stops: the program says
+// so and goes on monitoring, and the file ends at the last whole packet, so
+// that it plays back to its end without a layout error.
+TEST(HeadlessProgram, ARecordingStoppedBySizeLimitOrFullDiskPlaysBackWhole) {
+  struct Case {
+    bool sizeLimit;
+    const char* reason;
+  };
+  const Case cases[] = {{true, "File too large"}, {false, "No space left on device"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    TempDir dir;
+    std::optional<SmallDisk> disk;
+    if (!c.sizeLimit) {
+      disk.emplace(16);
+      if (!disk->Ok()) {
+        std::printf("[   NOTE   ] mounting a tmpfs is not allowed here: no full-disk case\n");
+        continue;
+      }
+    }
+    const std::string path = c.sizeLimit ? dir / "r.DAT" : *disk / "r.DAT";
+    Pty wire;
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-record:" + path});
+    if (c.sizeLimit) {
+      // As `ulimit -f` would have set it; nothing is written before the
+      // first packet comes, long after this.
+      const rlimit limit{4000, 4000};
+      ASSERT_EQ(prlimit(tapwise.Pid(), RLIMIT_FSIZE, &limit, nullptr), 0);
+    }
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Recording "))) << tapwise.Stderr();
+    Pty::Bytes burst(40);
+    for (int i = 0; i < 200 && !tapwise.ReadStderrUntil(Contains("Recording stopped"), 40ms); ++i) {
+      for (size_t j = 0; j < burst.size(); ++j) burst[j] = static_cast<uint8_t>(i + j);
+      ASSERT_TRUE(wire.WriteAll(burst));
+    }
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("monitoring goes on"))) << tapwise.Stderr();
+    EXPECT_NE(tapwise.Stderr().find(std::string(c.reason) + "; monitoring goes on"), std::string::npos)
+        << tapwise.Stderr();
+    // Still monitoring: one more packet is shown.
+    std::this_thread::sleep_for(100ms);
+    tapwise.ReadStdoutUntil([](const std::string&) { return false; }, 100ms);
+    const size_t shown = tapwise.Stdout().size();
+    ASSERT_TRUE(wire.WriteAll({'!'}));
+    EXPECT_TRUE(tapwise.ReadStdoutUntil(HasLines(shown / 82 + 1))) << tapwise.Stdout();
+    tapwise.Signal(SIGTERM);
+    EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+
+    const std::string file = TempDir::ReadFile(path);
+    EXPECT_GT(file.size(), 0u);
+    EXPECT_EQ(file.size() % 82, 0u) << file.size();
+    EXPECT_EQ(file, tapwise.Stdout().substr(0, file.size()));
+    ChildProcess player({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-play:" + path, "-playgap:0"});
+    EXPECT_TRUE(player.ReadStderrUntil(Contains("Playback finished"), 10s)) << player.Stderr();
+    player.Signal(SIGTERM);
+    EXPECT_EQ(player.Wait(), 0);
+    EXPECT_EQ(player.Stderr().find("Invalid Packet Data file"), std::string::npos) << player.Stderr();
+  }
 }
 
 }  // namespace

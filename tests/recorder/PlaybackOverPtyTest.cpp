@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/TWComms.h"
@@ -148,6 +149,19 @@ TEST_F(PlaybackOverPty, ChangingThePortMovesTheFollowingPackets) {
   ASSERT_EQ(second.size(), 1u);
   EXPECT_EQ(second[0]->Port, 2);
   EXPECT_EQ(modemLine->Written(), ToBytes(std::string("b\0", 2)));
+}
+
+TEST_F(PlaybackOverPty, AFileWithoutLineEndsNeverHoldsUpStop) {
+  // No line end, ever: the thread goes through it a little per step, and
+  // both Stop and the thread's own stop get through while it does.
+  Start(0, 0, 0, "/dev/zero", 2);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(IsPlayingState(recorder.State()));
+  recorder.Stop();
+  EXPECT_EQ(recorder.State(), RecorderState::Idle);
+  thread->Stop();
+  EXPECT_EQ(thread->StopRequest.load(), 0);
+  EXPECT_TRUE(CollectFor(comms.Queue(), 50ms).empty());
 }
 
 TEST_F(PlaybackOverPty, ModemLinesOfTheSelectedPortAreReadWhileIdle) {

@@ -135,6 +135,8 @@ TEST_F(RecordReaders, PacketDataLayoutErrors) {
       {"time in the character cells", good + timeInCells, {"ABC", "0123456789abcdef"}, 3},
       {"line too short for the data", "COM1 00:00.0 41 42\r\n", {}, 1},
       {"short continuation", good.substr(0, 80) + "\r\n" + std::string(12, ' ') + " 44\r\n", {"ABC"}, 1},
+      {"a line longer than any", good + std::string(MaxLineLength + 1, 'A') + "\r\n" + good, {"ABC"}, 1},
+      {"a run of NULs without a line end", good + std::string(3 * MaxLineLength, '\0'), {"ABC"}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,6 +191,8 @@ TEST_F(RecordReaders, PacketDataPacketOverFourKilobytesGoesOnInTheNextStep) {
 TEST_F(RecordReaders, HexDataFiles) {
   std::string big;
   for (int i = 0; i < 5000; ++i) big += HexByte(static_cast<uint8_t>(i)) + " ";
+  std::string longList;
+  while (longList.size() <= MaxLineLength) longList += "01 ";
   struct Case {
     const char* name;
     std::string file;
@@ -202,6 +206,8 @@ TEST_F(RecordReaders, HexDataFiles) {
       {"last line without a line end", "41\r\n42", {"AB"}},
       {"empty", "", {}},
       {"only text", "hello\r\nworld\r\n", {}},
+      {"a list too long for a line separates", "41\r\n" + longList + "\r\n42\r\n", {"A", "B"}},
+      {"so does a NUL run", "41\r\n" + std::string(3 * MaxLineLength, '\0') + "\n42", {"A", "B"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -267,20 +273,67 @@ TEST_F(RecordReaders, LineReaderAcrossBlocksAndProgress) {
   std::string line;
   int lastProgress = 0;
   for (const std::string& want : lines) {
-    ASSERT_TRUE(reader.ReadLine(line));
+    ASSERT_EQ(reader.ReadLine(line), LineRead::Ended);
     ASSERT_EQ(line, want);
     EXPECT_GE(reader.Progress(), lastProgress);
     EXPECT_EQ(reader.Progress(), reader.Consumed() * 100 / file.size());
     lastProgress = reader.Progress();
   }
-  EXPECT_FALSE(reader.ReadLine(line));
+  EXPECT_EQ(reader.ReadLine(line), LineRead::EndOfFile);
   EXPECT_EQ(line, "tail");
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_EQ(reader.Progress(), 100);
   reader.Rewind();
   EXPECT_EQ(reader.Progress(), 0);
-  ASSERT_TRUE(reader.ReadLine(line));
+  ASSERT_EQ(reader.ReadLine(line), LineRead::Ended);
   EXPECT_EQ(line, lines[0]);
+}
+
+TEST_F(RecordReaders, LineReaderBoundsWhatItKeepsAndWhatOneCallLooksAt) {
+  const std::string longest(MaxLineLength, 'L');
+  struct Case {
+    const char* name;
+    std::string file;
+    // What each call gave: the line, "<long>" for a run of TooLong, and
+    // "<eof>" before what the end of the file left.
+    std::vector<std::string> reads;
+  };
+  const Case cases[] = {
+      {"the longest line", longest + "\r\nz\r\n", {longest, "z", "<eof>"}},
+      {"one byte more", longest + "L\r\nz\r\n", {"<long>", "z", "<eof>"}},
+      {"dropped bytes count", std::string(MaxLineLength - 9, 'L') + std::string(10, '\x01') + "\nz", {"<long>", "<eof>z"}},
+      {"many times the longest", std::string(5 * MaxLineLength + 7, 'L') + "\rz\r", {"<long>", "z", "<eof>"}},
+      {"a NUL run", std::string(4 * MaxLineLength, '\0') + "\nz\n", {"<long>", "z", "<eof>"}},
+      {"a long line at the end", "a\n" + std::string(2 * MaxLineLength, 'L'), {"a", "<long>", "<eof>"}},
+      {"short NUL runs vanish", "a" + std::string(100, '\0') + "b\r\n", {"ab", "<eof>"}},
+      {"CR LF, CR, LF and empty lines", "a\r\n\r\nb\rc\n\nd", {"a", "", "b", "c", "", "<eof>d"}},
+      {"LF CR is two line ends", "a\n\rb", {"a", "", "<eof>b"}},
+      {"CR LF after a long line is one line end", longest + "LL\r\n\r\nz", {"<long>", "", "<eof>z"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordFile file;
+    ASSERT_TRUE(file.OpenForPlaying(Write(c.file)));
+    std::vector<std::string> reads;
+    std::string line;
+    for (int calls = 0; calls < 1000; ++calls) {
+      const uint64_t before = file.Consumed();
+      const LineRead read = file.ReadLine(line);
+      // The line's bytes, its line end and the LF of a CR LF before it.
+      EXPECT_LE(file.Consumed() - before, MaxLineLength + 2);
+      EXPECT_LE(line.size(), MaxLineLength);
+      if (read == LineRead::TooLong) {
+        EXPECT_TRUE(line.empty());
+        if (reads.empty() || reads.back() != "<long>") reads.push_back("<long>");
+      } else if (read == LineRead::Ended) {
+        reads.push_back(line);
+      } else {
+        reads.push_back("<eof>" + line);
+        break;
+      }
+    }
+    EXPECT_EQ(reads, c.reads);
+  }
 }
 
 TEST_F(RecordReaders, AFileOfWholeBlocksIsAtItsEndAfterItsLastByte) {

@@ -1,16 +1,22 @@
 // The recorder's state machine, driven as the window's buttons and timer
 // drive it, and recording through the real queue drain.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "capture/TWComms.h"
 #include "display/DisplayDrain.h"
+#include "util/ProcessSetup.h"
 #include "recorder/PacketDataWriter.h"
 #include "recorder/Recorder.h"
 #include "support/FakeOpener.h"
+#include "support/SmallDisk.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
 
@@ -178,6 +184,140 @@ TEST_F(RecorderStates, RepeatRewindsAndInvalidFileIsReportedOnce) {
   EXPECT_TRUE(recorder.TakePlayFileError());
   EXPECT_EQ(recorder.State(), RecorderState::Idle);
   EXPECT_FALSE(recorder.TakePlayFileError());
+}
+
+TEST_F(RecorderStates, OneStepTakesABoundedPartOfAnyFile) {
+  // Files that hold no line end for gigabytes, or lines that carry nothing:
+  // a step must end after a small part of them, so that Stop and shutdown,
+  // which need the file, never wait long for it.
+  const std::string sparse = dir / "sparse";
+  TempDir::WriteFile(sparse, "");
+  ASSERT_EQ(truncate(sparse.c_str(), off_t{1} << 30), 0);
+  TempDir::WriteFile(dir / "blank.hex", std::string(size_t{8} << 20, '\n'));
+  std::string blankColumns = "COM1 07:04.3" + std::string(68, ' ') + "\r\n";
+  while (blankColumns.size() < (size_t{8} << 20)) blankColumns += std::string(80, ' ') + "\r\n";
+  TempDir::WriteFile(dir / "blank.DAT", blankColumns);
+  struct Case {
+    std::string path;
+    int filter;
+    bool invalid;
+  };
+  const Case cases[] = {
+      {sparse, 1, true},
+      {sparse, 2, false},
+      {"/dev/zero", 1, true},
+      {"/dev/zero", 2, false},
+      {dir / "blank.hex", 2, false},
+      {dir / "blank.DAT", 1, false},
+  };
+  PlaySettings settings;
+  settings.OneShot = 0;
+  recorder.SetPlaySettings(settings);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " filter " + std::to_string(c.filter));
+    ASSERT_TRUE(recorder.StartPlaying(c.path, c.filter).Ok);
+    size_t sent = 0;
+    recorder.PlayStep([&](const uint8_t*, uint16_t count) { sent += count; });
+    EXPECT_EQ(recorder.PlayFileError(), c.invalid);
+    EXPECT_EQ(sent, 0u);
+    EXPECT_LT(recorder.Progress(), 10);
+    // Later steps go on through the file in as short strides.
+    for (int step = 0; step < 3 && !c.invalid; ++step) recorder.PlayStep(nullptr);
+    EXPECT_LT(recorder.Progress(), 40);
+    recorder.TakePlayFileError();
+    recorder.Stop();
+  }
+}
+
+TEST_F(RecorderStates, AFolderOrAFifoIsRefusedWithoutWaiting) {
+  const std::string fifo = dir / "pipe.txt";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // As the Play dialog plays them: a file that cannot be used plays as an
+  // empty one, at its end at once; the reason is there for who wants it.
+  for (const std::string& path : {dir.Path(), fifo}) {
+    SCOPED_TRACE(path);
+    StartResult started = recorder.StartPlaying(path, 2);
+    EXPECT_TRUE(started.Ok);
+    EXPECT_EQ(started.Reason, path == fifo ? "it is a named pipe (FIFO), not a file" : "Is a directory");
+    recorder.PlayStep(nullptr);
+    EXPECT_TRUE(recorder.TakeEndOfFileStop());
+    recorder.Stop();
+  }
+  // Recording, with nobody reading the pipe and with a reader waiting.
+  for (bool withReader : {false, true}) {
+    SCOPED_TRACE(withReader ? "with a reader" : "without a reader");
+    const int reader = withReader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    StartResult started = recorder.StartRecording(fifo, 2);
+    EXPECT_FALSE(started.Ok);
+    EXPECT_EQ(started.Message, FileNotOpenedText);
+    EXPECT_EQ(started.Reason, "it is a named pipe (FIFO), not a file");
+    EXPECT_EQ(recorder.State(), RecorderState::Idle);
+    if (reader >= 0) close(reader);
+  }
+}
+
+// A file-size limit on this process, as `ulimit -f` sets one, lifted again
+// when the object goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    IgnoreWriteSignals();
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    rlimit limited = m_saved;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+};
+
+// Records 40-byte packets until the recording fails; the file must then
+// hold the packets written before, each whole, and nothing of the one that
+// did not fit.
+void RecordUntilItFails(const std::string& path, RecorderState format, const char* reason) {
+  Recorder recorder;
+  ASSERT_TRUE(recorder.StartRecordingFile(path, format).Ok);
+  std::string packets;
+  size_t packetSize = 0;
+  for (int i = 0; i < 1000 && recorder.State() != RecorderState::Idle; ++i) {
+    auto record = MakeRecord(1, CountingBytes(40 + i % 2));
+    std::string text;
+    if (format == RecorderState::RecordPacketData) {
+      AppendPacketDataLines(*record, text);
+    } else {
+      text = std::string(reinterpret_cast<const char*>(record->Data), record->Length);
+    }
+    packets += text;
+    packetSize = text.size();
+    recorder.RecordPacket(*record);
+  }
+  ASSERT_EQ(recorder.State(), RecorderState::Idle);
+  std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_NE(failure->Text.find(reason), std::string::npos) << failure->Text;
+  const std::string file = TempDir::ReadFile(path);
+  EXPECT_GT(file.size(), 0u);
+  // Everything but the packet that failed.
+  EXPECT_EQ(file.size(), packets.size() - packetSize);
+  EXPECT_EQ(file, packets.substr(0, file.size()));
+}
+
+TEST_F(RecorderStates, ARecordingCutShortByASizeLimitEndsAtItsLastWholePacket) {
+  FileSizeLimit limit(1010);
+  RecordUntilItFails(dir / "limited.DAT", RecorderState::RecordPacketData, "File too large");
+  RecordUntilItFails(dir / "limited.bin", RecorderState::RecordRaw, "File too large");
+}
+
+TEST_F(RecorderStates, ARecordingCutShortByAFullDiskEndsAtItsLastWholePacket) {
+  for (RecorderState format : {RecorderState::RecordPacketData, RecorderState::RecordRaw}) {
+    SmallDisk disk(16);
+    if (!disk.Ok()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+    RecordUntilItFails(disk / "full", format, "No space left on device");
+  }
 }
 
 class RecordingThroughTheDrain : public ::testing::Test {
