@@ -182,6 +182,8 @@ int RunHeadless(const CommandLine& commandLine) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   // A closed output pipe shows as a failed write rather than killing us mid-way.
   signal(SIGPIPE, SIG_IGN);
+  // Likewise a recording that outgrows the file size limit (ulimit -f).
+  signal(SIGXFSZ, SIG_IGN);
 
   TWComms comms(map);
   comms.NoHandshake.store(commandLine.NoHandshake ? 1 : 0);
@@ -213,6 +215,8 @@ int RunHeadless(const CommandLine& commandLine) {
   selectedPort = PlaybackPort(commandLine, comms);
   if (selectedPort.load() == 0) return 2;
   Recorder recorder;
+  recorder.SetLinkType(static_cast<uint16_t>(commandLine.LinkType));
+  recorder.SetPortDescriber([&map](uint8_t port) { return map.Describe(port); });
   if (!StartRecorder(commandLine, play, recorder)) return 1;
   if (commandLine.PlayFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),

@@ -32,6 +32,9 @@ bool WindowSystemAvailable() {
 int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   // A port whose other end went away fails a write with EIO, not a signal.
   std::signal(SIGPIPE, SIG_IGN);
+  // A recording past the file size limit (ulimit -f) fails its write and
+  // stops, as on a full disk, rather than ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Ctrl+C in the terminal or a kill closes the window as the user would,
   // so the ports are released and the settings kept. The signals are
   // blocked before any thread exists and read from a descriptor by the
