@@ -4,7 +4,8 @@
 // 1. Writing: records of seeded random bytes go through Recorder::RecordPacket
 //    (hex lines, CR LF, one write per packet) into a file; reading: the same
 //    file played back through the packet data reader. Each is timed alone,
-//    for 20-byte and 4096-byte packets.
+//    for 20-byte and 4096-byte packets. Then the same records written as
+//    pcapng (one block per packet, each written whole).
 // 2. 16 pseudo-terminals (COM97..COM112) are fed bursts at 92,160 bytes/s
 //    each (921,600 baud) for N seconds while the main thread drains the
 //    capture queue every 50 ms, as the window does, through DisplayDrain into
@@ -14,6 +15,7 @@
 //   recorder_bench [--seconds N] [--dir PATH]   (default 15 s, in /tmp)
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,7 +62,12 @@ uint64_t NextRandom(uint64_t& state) {
 
 // --- Part 1 ---
 
-void MeasureFormat(const std::string& path, uint16_t length) {
+uint64_t FileSize(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+void MeasureFormat(const std::string& path, uint16_t length, RecorderState format) {
   std::vector<std::unique_ptr<PacketRecord>> records;
   uint64_t seed = 20240611;
   const size_t count = length <= 64 ? 20000 : 500;
@@ -75,7 +83,8 @@ void MeasureFormat(const std::string& path, uint16_t length) {
   }
 
   Recorder recorder;
-  if (!recorder.StartRecordingFile(path, RecorderState::RecordPacketData).Ok) {
+  recorder.SetPortDescriber([](uint8_t port) { return "/dev/ttyUSB" + std::to_string(port); });
+  if (!recorder.StartRecordingFile(path, format).Ok) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     std::exit(2);
   }
@@ -88,10 +97,20 @@ void MeasureFormat(const std::string& path, uint16_t length) {
     seconds = SecondsSince(start);
   } while (seconds < 1.0);
   recorder.Stop();
+  if (std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure()) {
+    std::fprintf(stderr, "%s\n", failure->Text.c_str());
+    std::exit(2);
+  }
+  const bool pcapng = format == RecorderState::RecordPcapng;
   const double payload = static_cast<double>(written) * length;
-  const double fileBytes = static_cast<double>(written) * HexLineCount(*records[0]) * (HexLineWidth + 2);
-  std::printf("write %4u-byte packets: %9.0f packets/s  %7.1f MB/s of file  %6.1f MB/s of payload\n", length,
-              static_cast<double>(written) / seconds, fileBytes / seconds / 1e6, payload / seconds / 1e6);
+  const auto fileBytes = static_cast<double>(FileSize(path));
+  std::printf("write %4u-byte packets, %-11s: %9.0f packets/s  %7.1f MB/s of file  %6.1f MB/s of payload\n",
+              length, pcapng ? "pcapng" : "packet data", static_cast<double>(written) / seconds,
+              fileBytes / seconds / 1e6, payload / seconds / 1e6);
+  if (pcapng) {
+    unlink(path.c_str());
+    return;
+  }
 
   RecordFile file;
   file.OpenForPlaying(path);
@@ -112,7 +131,7 @@ void MeasureFormat(const std::string& path, uint16_t length) {
     if (file.AtEnd() && !reader.HasPendingLine()) break;
   }
   seconds = SecondsSince(start);
-  std::printf("read  %4u-byte packets: %9.0f packets/s  %7.1f MB/s of file  %6.1f MB/s of payload%s\n", length,
+  std::printf("read  %4u-byte packets, packet data: %9.0f packets/s  %7.1f MB/s of file  %6.1f MB/s of payload%s\n", length,
               static_cast<double>(read) / seconds, static_cast<double>(file.FileSize()) / seconds / 1e6,
               static_cast<double>(readBytes) / seconds / 1e6, read == written ? "" : "  (COUNT MISMATCH)");
   unlink(path.c_str());
@@ -324,7 +343,11 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--dir") == 0) dir = argv[i + 1];
   }
   const std::string path = dir + "/recorder_bench." + std::to_string(getpid()) + ".DAT";
-  tapwise::MeasureFormat(path, 20);
-  tapwise::MeasureFormat(path, 4096);
+  for (uint16_t length : {uint16_t{20}, uint16_t{4096}}) {
+    tapwise::MeasureFormat(path, length, tapwise::RecorderState::RecordPacketData);
+  }
+  for (uint16_t length : {uint16_t{20}, uint16_t{4096}}) {
+    tapwise::MeasureFormat(path, length, tapwise::RecorderState::RecordPcapng);
+  }
   return tapwise::KeepUp(path, seconds);
 }

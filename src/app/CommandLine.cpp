@@ -35,12 +35,18 @@ struct FileOption {
 
 // Longer names first: "-recordraw:" must not be read as "-record:".
 constexpr FileOption FileOptions[] = {
+    {"-recordpcapng:", false, RecorderState::RecordPcapng},
     {"-recordraw:", false, RecorderState::RecordRaw},
     {"-record:", false, RecorderState::RecordPacketData},
     {"-playhex:", true, RecorderState::PlayHex},
     {"-playraw:", true, RecorderState::PlayRaw},
     {"-play:", true, RecorderState::PlayPacketData},
 };
+
+bool EndsWithPcapng(const std::string& path) {
+  constexpr size_t Length = std::char_traits<char>::length(".pcapng");
+  return path.size() > Length && strcasecmp(path.c_str() + path.size() - Length, ".pcapng") == 0;
+}
 
 // True when arg is one of the file options (taken into result).
 bool TakeFileOption(const std::string& arg, CommandLine& result) {
@@ -55,6 +61,7 @@ bool TakeFileOption(const std::string& arg, CommandLine& result) {
       result.Problems.push_back(option.Play ? "only one file can be played" : "only one file can be recorded");
     } else {
       format = option.Format;
+      if (format == RecorderState::RecordPacketData && EndsWithPcapng(path)) format = RecorderState::RecordPcapng;
       target = path;
     }
     return true;
@@ -91,6 +98,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.PlayGap = NumberIn(ValueOf(arg), 0, 100);
       if (result.PlayGap < 0) result.Problems.push_back("-playgap: takes 0 to 100 (tenths of a second)");
       result.PlayGapGiven = true;
+    } else if (StartsWith(arg, "-linktype:")) {
+      result.LinkType = NumberIn(ValueOf(arg), 0, 65535);
+      if (result.LinkType < 0) {
+        result.Problems.push_back("-linktype: takes a link type from 0 to 65535 (147 is the first user type)");
+        result.LinkType = 147;
+      }
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
     } else if (Is(arg, "-trigger")) {
@@ -116,6 +129,7 @@ std::string UsageText() {
   return "Usage: tapwise [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "                [-record:FILE | -recordraw:FILE |\n"
+         "                 -recordpcapng:FILE [-linktype:N] |\n"
          "                 -play:FILE | -playhex:FILE | -playraw:FILE [-playgap:N] [-repeat]]\n"
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B]\n"
@@ -140,6 +154,12 @@ std::string UsageText() {
          "  -record:FILE     record every packet to FILE as a packet data file (the hex\n"
          "                  lines, CR LF); the name is used as given\n"
          "  -recordraw:FILE  record the bare bytes of every packet to FILE\n"
+         "  -recordpcapng:FILE\n"
+         "                  record every packet to FILE as pcapng, for packet analysers\n"
+         "                  (-record: does so too when FILE ends .pcapng): one\n"
+         "                  interface per port, the direction and time of each packet\n"
+         "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
+         "                  user type; map it to a dissector in the analyser)\n"
          "  -play:FILE       play a packet data file out of the selected port, packet by\n"
          "                  packet; played packets show as transmissions\n"
          "  -playhex:FILE    play a hex data file (lines of hex bytes; a line of anything\n"

@@ -22,7 +22,8 @@ struct CommandLine {
   std::vector<std::string> ProjectFiles;
 
   // Headless recording and playing. -record:FILE and -recordraw:FILE record
-  // to FILE as named; -play:, -playhex: and -playraw: play FILE continuously
+  // to FILE as named (-record: as pcapng when FILE ends ".pcapng", in any
+  // case, as -recordpcapng: does); -play:, -playhex: and -playraw: play FILE continuously
   // out of COM SelectPort (0: the lowest open port), PlayGap × 100 ms apart,
   // from the start again at its end with -repeat.
   RecorderState RecordFormat = RecorderState::Idle;
@@ -33,6 +34,9 @@ struct CommandLine {
   int PlayGap = 10;
   bool PlayGapGiven = false;  // -playgap: overrides a project's play gap
   bool Repeat = false;
+  // -linktype:N, the link type of a pcapng recording's interfaces
+  // (default LINKTYPE_USER0).
+  int LinkType = 147;
   // -trigger (whole packets) or -triggerpart (part of a packet); off unless given.
   TriggerMode Triggers = TriggerMode::Off;
   // -send:N, in order: user packets sent on the selected port once the ports are open.

@@ -195,6 +195,8 @@ int RunHeadless(const CommandLine& commandLine) {
   selectedPort = PlaybackPort(commandLine, comms);
   if (selectedPort.load() == 0) return 2;
   Recorder recorder;
+  recorder.SetLinkType(static_cast<uint16_t>(commandLine.LinkType));
+  recorder.SetPortDescriber([&map](uint8_t port) { return map.Describe(port); });
   if (!StartRecorder(commandLine, play, recorder)) return 1;
   if (commandLine.PlayFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),

@@ -40,11 +40,14 @@ StartResult Refused(const std::string& path) {
 
 std::string Recorder::RecordingFileName(const std::string& chosen, int filterIndex) {
   if (filterIndex == PacketDataFilter) return ReplaceFileExt(chosen, "DAT");
+  if (filterIndex == PcapngFilter) return ReplaceFileExt(chosen, "pcapng");
   return HasExtension(chosen) ? chosen : chosen + ".txt";
 }
 
 RecorderState Recorder::RecordingStateFor(int filterIndex) {
-  return filterIndex == PacketDataFilter ? RecorderState::RecordPacketData : RecorderState::RecordRaw;
+  if (filterIndex == PacketDataFilter) return RecorderState::RecordPacketData;
+  if (filterIndex == PcapngFilter) return RecorderState::RecordPcapng;
+  return RecorderState::RecordRaw;
 }
 
 RecorderState Recorder::PlayingStateFor(int filterIndex) {
@@ -73,6 +76,19 @@ StartResult Recorder::StartRecordingFile(const std::string& path, RecorderState 
       result.Message = FileNotOpenedText;
       result.Reason = m_file.LastError();
       return result;
+    }
+    if (format == RecorderState::RecordPcapng) {
+      // The file is a pcapng file from its first byte: even a recording
+      // that never sees a packet opens in an analyser.
+      m_pcapng = PcapngWriter(m_linkType, m_describePort);
+      m_recordBuffer.clear();
+      m_pcapng.AppendSectionHeader(m_recordBuffer);
+      if (!m_file.WriteWhole(m_recordBuffer.data(), m_recordBuffer.size())) {
+        result.Message = FileNotOpenedText;
+        result.Reason = m_file.LastError();
+        m_file.Close();
+        return result;
+      }
     }
     m_recordingPath = path;
     m_recordingFailure.reset();
@@ -184,11 +200,20 @@ void Recorder::RecordPacket(const PacketRecord& record) {
     AppendPacketDataLines(record, m_recordBuffer);
     bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
     count = m_recordBuffer.size();
+  } else if (state == RecorderState::RecordPcapng) {
+    m_recordBuffer.clear();
+    m_pcapng.AppendPacket(record, m_recordBuffer);
+    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
+    count = m_recordBuffer.size();
   }
   std::string reason;
   {
     std::lock_guard lock(m_fileMutex);
-    if (m_file.Write(bytes, count)) return;
+    // A pcapng block is written whole or not at all, so the file stays
+    // readable up to the last packet that fitted.
+    const bool written = state == RecorderState::RecordPcapng ? m_file.WriteWhole(bytes, count)
+                                                               : m_file.Write(bytes, count);
+    if (written) return;
     reason = m_file.LastError();
     // A recording that cannot be written must not go on looking as if it
     // were: it ends here, and the window says so once.

@@ -33,11 +33,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "config/PlaySettings.h"
 #include "display/RecordingHook.h"
 #include "recorder/HexDataReader.h"
 #include "recorder/PacketDataReader.h"
+#include "recorder/PcapngWriter.h"
 #include "recorder/PlayPacket.h"
 #include "recorder/RecordFile.h"
 #include "recorder/RecorderState.h"
@@ -55,6 +57,7 @@ inline constexpr const char* InvalidPacketDataFileText = "\\1Error: Invalid Pack
 
 // The record dialog's filter indices (1-based, as the dialogs count them).
 constexpr int PacketDataFilter = 1;
+constexpr int PcapngFilter = 3;
 // The play dialog's: 1 packet data, 2 hex, any other raw.
 constexpr int HexDataFilter = 2;
 
@@ -82,8 +85,8 @@ class Recorder : public RecordingHook {
 
   // --- File names ---
   // The name a recording gets from the chosen name: with the packet data
-  // filter its extension becomes ".DAT"; otherwise ".txt" is added to a name
-  // without one.
+  // filter its extension becomes ".DAT", with the pcapng filter ".pcapng";
+  // otherwise ".txt" is added to a name without one.
   static std::string RecordingFileName(const std::string& chosen, int filterIndex);
   static RecorderState RecordingStateFor(int filterIndex);
   static RecorderState PlayingStateFor(int filterIndex);
@@ -125,6 +128,13 @@ class Recorder : public RecordingHook {
   void SetRecordName(const std::string& name) { m_recordName = name; }
   int RecordType() const { return m_recordType; }
   void SetRecordType(int type) { m_recordType = type; }
+
+  // For pcapng recordings: the link type of every interface, and the device
+  // text each port's interface is described with. Taken when a recording
+  // starts.
+  void SetLinkType(uint16_t linkType) { m_linkType = linkType; }
+  uint16_t LinkType() const { return m_linkType; }
+  void SetPortDescriber(PcapngWriter::PortDescriber describe) { m_describePort = std::move(describe); }
 
   // The play settings in force; the window passes every change on.
   void SetPlaySettings(const PlaySettings& settings);
@@ -168,6 +178,9 @@ class Recorder : public RecordingHook {
   PlayPacket m_playPacket;         // the playback thread's
   std::string m_recordBuffer;      // the window thread's
   std::string m_recordingPath;     // the window thread's
+  PcapngWriter m_pcapng;           // the window thread's
+  uint16_t m_linkType = LinkTypeUser0;
+  PcapngWriter::PortDescriber m_describePort;
 
   std::atomic<RecorderState> m_state{RecorderState::Idle};
   std::atomic<uint8_t> m_paused{0};

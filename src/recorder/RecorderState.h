@@ -14,13 +14,15 @@ enum class RecorderState : uint8_t {
   PlayRaw = 3,
   RecordPacketData = 4,
   RecordRaw = 5,
+  RecordPcapng = 6,
 };
 
 inline bool IsPlayingState(RecorderState state) {
   return state >= RecorderState::PlayPacketData && state <= RecorderState::PlayRaw;
 }
 inline bool IsRecordingState(RecorderState state) {
-  return state == RecorderState::RecordPacketData || state == RecorderState::RecordRaw;
+  return state == RecorderState::RecordPacketData || state == RecorderState::RecordRaw ||
+         state == RecorderState::RecordPcapng;
 }
 
 }  // namespace tapwise

@@ -44,6 +44,12 @@ TEST(CommandLine, RecordAndPlayOptions) {
       {"-play:x.DAT", RecorderState::Idle, RecorderState::PlayPacketData},
       {"-playhex:x.hex", RecorderState::Idle, RecorderState::PlayHex},
       {"-playraw:x.bin", RecorderState::Idle, RecorderState::PlayRaw},
+      // The extension chooses pcapng, in any case; only as the extension.
+      {"-record:x.pcapng", RecorderState::RecordPcapng, RecorderState::Idle},
+      {"-Record:/a/X.PcapNG", RecorderState::RecordPcapng, RecorderState::Idle},
+      {"-record:x.pcapng.DAT", RecorderState::RecordPacketData, RecorderState::Idle},
+      {"-record:.pcapng", RecorderState::RecordPacketData, RecorderState::Idle},
+      {"-RECORDPCAPNG:capture", RecorderState::RecordPcapng, RecorderState::Idle},
   };
   for (const Case& c : cases) {
     CommandLine parsed = ParseCommandLine({c.option});
@@ -55,12 +61,17 @@ TEST(CommandLine, RecordAndPlayOptions) {
   EXPECT_EQ(defaults.SelectPort, 0);
   EXPECT_EQ(defaults.PlayGap, 10);
   EXPECT_FALSE(defaults.Repeat);
+  EXPECT_EQ(defaults.LinkType, 147);
+  for (int type : {0, 148, 65535}) {
+    EXPECT_EQ(ParseCommandLine({"-LinkType:" + std::to_string(type)}).LinkType, type);
+  }
 }
 
 TEST(CommandLine, BadRecordAndPlayOptionsAreProblems) {
   const std::vector<std::vector<std::string>> cases = {
       {"-select:0"}, {"-select:129"}, {"-select:COM3"}, {"-playgap:101"}, {"-playgap:"}, {"-playgap:-1"},
       {"-record:"}, {"-play:a", "-playhex:b"}, {"-record:a", "-recordraw:b"}, {"-record:a", "-play:b"},
+      {"-linktype:65536"}, {"-linktype:x"}, {"-linktype:"}, {"-recordpcapng:"}, {"-recordpcapng:a", "-record:b"},
   };
   for (const auto& args : cases) {
     EXPECT_EQ(ParseCommandLine(args).Problems.size(), 1u) << args[0] << " " << args.back();

@@ -14,6 +14,7 @@
 #include "platform/PosixSerialDevice.h"
 #include "platform/Termios2.h"
 #include "support/FakeOpener.h"
+#include "support/PcapngBlocks.h"
 #include "support/Pty.h"
 #include "ui/FileDialogs.h"
 #include "ui/MessageBox.h"
@@ -342,6 +343,38 @@ class MainWindowTest : public QObject {
     const QByteArray content = file.readAll();
     QCOMPARE(content.size(), 82);
     QVERIFY(content.contains("52 45 43"));
+    QDir(dir).removeRecursively();
+  }
+
+  void RecordingPcapngThroughTheThirdFileType() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.LinkType = 148;
+    QVERIFY(rig.Start(commandLine));
+    const QString dir = QDir::tempPath() + "/tapwise-pcapng-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    rig.fileAnswer = FileDialogResult{(dir + "/capture.DAT").toStdString(), 3};
+    QTest::mouseClick(rig.form->ToolBar()->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QVERIFY(rig.asked[0].Filter.find("|pcapng Files (*.pcapng)|*.pcapng") != std::string::npos);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPcapng);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.pcapng"));
+    QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
+    QVERIFY(!rig.form->ToolBar()->bPlay->isEnabled());
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QTest::mouseClick(rig.form->ToolBar()->bStop, Qt::LeftButton);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString(""));
+    QFile file(dir + "/capture.pcapng");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    const PcapngFile read = ReadPcapngBlocks(std::string_view(content.constData(), content.size()));
+    QCOMPARE(QString::fromStdString(read.Error), QString());
+    QCOMPARE(read.Blocks.size(), size_t{3});
+    QCOMPARE(read.Blocks[1].LinkType, uint16_t{148});
+    QCOMPARE(QString::fromStdString(read.Blocks[1].Option(2)), QString("COM3"));
+    QCOMPARE(QString::fromStdString(read.Blocks[2].Data), QString("REC"));
     QDir(dir).removeRecursively();
   }
 

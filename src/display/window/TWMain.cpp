@@ -35,7 +35,8 @@ namespace {
 
 constexpr int TimerInterval = 50;
 
-const char* const RecordFilter = "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*";
+const char* const RecordFilter =
+    "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*|pcapng Files (*.pcapng)|*.pcapng";
 const char* const PlayFilter =
     "Packet Data File  (*.DAT)|*.dat|Hex Data File  (*.*)|*.*|Raw Data File  (*.*)|*.*";
 
@@ -66,6 +67,10 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   setWindowTitle("Tapwise");
   m_drain.SetListener(this);
   m_drain.SetRecordingHook(&m_recorder);
+  // A pcapng recording describes each port by its device, and takes its
+  // link type from the command line as the headless monitor does.
+  m_recorder.SetLinkType(static_cast<uint16_t>(m_commandLine.LinkType));
+  m_recorder.SetPortDescriber([this](uint8_t port) { return m_map.Describe(port); });
   m_comms.SetTriggerStep(&m_userPackets);
 
   auto* client = new QWidget(this);
