@@ -230,23 +230,9 @@ bool RecordFile::Write(const void* bytes, size_t count) {
     }
     at += n;
     count -= static_cast<size_t>(n);
-    m_written += static_cast<uint64_t>(n);
   }
   m_written += total;
   return true;
-}
-
-bool RecordFile::WriteWhole(const void* bytes, size_t count) {
-  const uint64_t before = m_written;
-  if (Write(bytes, count)) return true;
-  if (m_written != before && m_fd >= 0) {
-    // Shortening a file needs no space, so this works on a full disk too.
-    if (::ftruncate(m_fd, static_cast<off_t>(before)) == 0) {
-      ::lseek(m_fd, static_cast<off_t>(before), SEEK_SET);
-      m_written = before;
-    }
-  }
-  return false;
 }
 
 }  // namespace tapwise

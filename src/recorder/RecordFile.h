@@ -87,10 +87,6 @@ class RecordFile {
   // The file is then cut back to where this write began (where it can be:
   // a regular file), so what it holds is the earlier writes, whole.
   bool Write(const void* bytes, size_t count);
-  // Writes every byte or none: when the system refuses part of them, the
-  // file is cut back to where it ended before, so a format made of whole
-  // blocks stays readable up to its last complete one.
-  bool WriteWhole(const void* bytes, size_t count);
 
   uint8_t Progress() const { return m_progress.load(std::memory_order_relaxed); }
   uint64_t Consumed() const { return m_consumed; }
@@ -118,8 +114,6 @@ class RecordFile {
   uint64_t m_consumed = 0;
   uint64_t m_fileSize = 0;
   uint64_t m_nextProgressAt = 0;
-  // Bytes written since the file was created.
-  uint64_t m_written = 0;
   std::atomic<uint8_t> m_progress{0};
   std::string m_lastError;
 };

@@ -83,7 +83,7 @@ StartResult Recorder::StartRecordingFile(const std::string& path, RecorderState 
       m_pcapng = PcapngWriter(m_linkType, m_describePort);
       m_recordBuffer.clear();
       m_pcapng.AppendSectionHeader(m_recordBuffer);
-      if (!m_file.WriteWhole(m_recordBuffer.data(), m_recordBuffer.size())) {
+      if (!m_file.Write(m_recordBuffer.data(), m_recordBuffer.size())) {
         result.Message = FileNotOpenedText;
         result.Reason = m_file.LastError();
         m_file.Close();
@@ -209,11 +209,9 @@ void Recorder::RecordPacket(const PacketRecord& record) {
   std::string reason;
   {
     std::lock_guard lock(m_fileMutex);
-    // A pcapng block is written whole or not at all, so the file stays
+    // Each packet is written whole or not at all, so every format stays
     // readable up to the last packet that fitted.
-    const bool written = state == RecorderState::RecordPcapng ? m_file.WriteWhole(bytes, count)
-                                                               : m_file.Write(bytes, count);
-    if (written) return;
+    if (m_file.Write(bytes, count)) return;
     reason = m_file.LastError();
     // A recording that cannot be written must not go on looking as if it
     // were: it ends here, and the window says so once.
