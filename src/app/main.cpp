@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/DemoOption.h"
 #include "app/Headless.h"
 #include "util/ProcessSetup.h"
 #ifdef TAPWISE_WITH_WINDOW
@@ -18,6 +19,16 @@ int main(int argc, char** argv) {
   tapwise::EnsureStandardDescriptors();
   tapwise::IgnoreWriteSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
+  // -demo stands for ordinary options over the shipped demo files.
+  std::string demoFolder;
+  if (tapwise::HasDemoOption(args)) {
+    demoFolder = tapwise::DemoFolder();
+    if (demoFolder.empty()) {
+      std::fprintf(stderr, "tapwise: -demo: no demo files in %s\n", tapwise::DemoFolderCandidates().c_str());
+      return 1;
+    }
+    args = tapwise::ExpandDemoOption(args, demoFolder);
+  }
   tapwise::CommandLine commandLine = tapwise::ParseCommandLine(args);
   if (commandLine.Help) {
     std::fputs(tapwise::UsageText().c_str(), stdout);
@@ -30,9 +41,13 @@ int main(int argc, char** argv) {
   if (commandLine.ListPorts) return tapwise::RunListPorts(commandLine);
 #ifdef TAPWISE_WITH_WINDOW
   if (!commandLine.Headless) {
-    if (tapwise::WindowSystemAvailable()) return tapwise::RunWindow(commandLine, argc, argv);
+    if (tapwise::WindowSystemAvailable()) {
+      if (!demoFolder.empty()) std::fputs(tapwise::DemoBanner(demoFolder, false).c_str(), stderr);
+      return tapwise::RunWindow(commandLine, argc, argv);
+    }
     std::fputs("tapwise: no display to open the window on; running headless\n", stderr);
   }
 #endif
+  if (!demoFolder.empty()) std::fputs(tapwise::DemoBanner(demoFolder, true).c_str(), stderr);
   return tapwise::RunHeadless(commandLine);
 }

@@ -364,6 +364,37 @@ TEST(HeadlessProgram, ARecordingStoppedBySizeLimitOrFullDiskPlaysBackWhole) {
     EXPECT_EQ(player.Wait(), 0);
     EXPECT_EQ(player.Stderr().find("Invalid Packet Data file"), std::string::npos) << player.Stderr();
   }
+// The first run: within three seconds the demo shows COM97's played polls,
+// COM98 receiving them, COM98's trigger answers and COM97 receiving those.
+// COM97 and COM98 are written as the port characters 97 + 87 and 98 + 87.
+TEST(HeadlessProgram, DemoShowsBothPortsAndTriggerRepliesAtOnce) {
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-demo", "-headless"});
+  ASSERT_TRUE(tapwise.Started());
+  const std::string played = "COM\xb8*";
+  const std::string polled = "COM\xb9 ";
+  const std::string answered = "COM\xb9*";
+  const std::string answerReceived = "COM\xb8 ";
+  // The temperature answer: 02 "01T=" ...
+  const std::string temperature = " 02 30 31 54  3D ";
+  auto all = [&](const std::string& out) {
+    return out.find(played) != std::string::npos && out.find(polled) != std::string::npos &&
+           out.find(answered) != std::string::npos && out.find(answerReceived) != std::string::npos &&
+           out.find(temperature) != std::string::npos;
+  };
+  EXPECT_TRUE(tapwise.ReadStdoutUntil(all, 3s)) << tapwise.Stdout();
+  tapwise.Signal(SIGTERM);
+  EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  // One line says what is going on and how to stop it.
+  const std::string err = tapwise.Stderr();
+  EXPECT_EQ(err.find("Demo (files in "), 0u) << err;
+  EXPECT_NE(err.find("stop with Ctrl+C\n"), std::string::npos) << err;
+  EXPECT_NE(err.find("COM97 "), std::string::npos) << err;
+  EXPECT_NE(err.find("COM98 "), std::string::npos) << err;
+  // The answer to a recorded poll follows that poll, out of the other port.
+  const std::string out = tapwise.Stdout();
+  const size_t answer = out.find(answered);
+  ASSERT_NE(answer, std::string::npos);
+  EXPECT_NE(out.rfind(polled, answer), std::string::npos);
 }
 
 }  // namespace
