@@ -364,6 +364,8 @@ TEST(HeadlessProgram, ARecordingStoppedBySizeLimitOrFullDiskPlaysBackWhole) {
     EXPECT_EQ(player.Wait(), 0);
     EXPECT_EQ(player.Stderr().find("Invalid Packet Data file"), std::string::npos) << player.Stderr();
   }
+}
+
 // The first run: within three seconds the demo shows COM97's played polls,
 // COM98 receiving them, COM98's trigger answers and COM97 receiving those.
 // COM97 and COM98 are written as the port characters 97 + 87 and 98 + 87.
