@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/PseudoTerminal.h"
+#include "core/platform/PseudoTerminal.h"
 
 #ifndef TAPWISE_PROGRAM
 #define TAPWISE_PROGRAM "tapwise"

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/TWComms.h"
-#include "display/DisplayDrain.h"
-#include "util/Clock.h"
+#include "core/capture/TWComms.h"
+#include "core/display/DisplayDrain.h"
+#include "core/util/Clock.h"
 
 namespace tapwise {
 namespace {

@@ -31,15 +31,15 @@
 #include <thread>
 #include <vector>
 
-#include "capture/TWComms.h"
-#include "display/DisplayDrain.h"
-#include "display/HexLines.h"
-#include "platform/PortMap.h"
-#include "platform/PseudoTerminal.h"
-#include "recorder/PacketDataReader.h"
-#include "recorder/RecordFile.h"
-#include "recorder/Recorder.h"
-#include "util/Clock.h"
+#include "core/capture/TWComms.h"
+#include "core/display/DisplayDrain.h"
+#include "core/format/HexLines.h"
+#include "core/platform/PortMap.h"
+#include "core/platform/PseudoTerminal.h"
+#include "core/format/PacketDataReader.h"
+#include "core/format/RecordFile.h"
+#include "core/recorder/Recorder.h"
+#include "core/util/Clock.h"
 
 namespace tapwise {
 namespace {

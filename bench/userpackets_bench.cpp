@@ -28,11 +28,11 @@
 #include <thread>
 #include <vector>
 
-#include "capture/TWComms.h"
-#include "platform/PosixSerialDevice.h"
-#include "platform/PseudoTerminal.h"
-#include "userpackets/PacketCompiler.h"
-#include "userpackets/UserPackets.h"
+#include "core/capture/TWComms.h"
+#include "core/platform/PosixSerialDevice.h"
+#include "core/platform/PseudoTerminal.h"
+#include "core/userpackets/PacketCompiler.h"
+#include "core/userpackets/UserPackets.h"
 
 namespace tapwise {
 namespace {

@@ -14,12 +14,12 @@
 //
 // Runs offscreen unless QT_QPA_PLATFORM or a display says otherwise.
 
-#include "capture/TWComms.h"
-#include "config/INIUnit.h"
-#include "display/window/TWMain.h"
-#include "platform/PortMap.h"
-#include "platform/PseudoTerminal.h"
-#include "util/Clock.h"
+#include "core/capture/TWComms.h"
+#include "core/config/INIUnit.h"
+#include "gui/mainwindow/TWMain.h"
+#include "core/platform/PortMap.h"
+#include "core/platform/PseudoTerminal.h"
+#include "core/util/Clock.h"
 
 #include <QApplication>
 #include <QTimer>

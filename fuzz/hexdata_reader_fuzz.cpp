@@ -4,8 +4,8 @@
 #include <string>
 
 #include "FuzzFile.h"
-#include "recorder/HexDataReader.h"
-#include "recorder/RecordFile.h"
+#include "core/format/HexDataReader.h"
+#include "core/format/RecordFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapwise;

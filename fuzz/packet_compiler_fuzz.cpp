@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "userpackets/PacketCompiler.h"
+#include "core/userpackets/PacketCompiler.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FuzzFile.h"
-#include "recorder/PacketDataReader.h"
-#include "recorder/PacketDataWriter.h"
-#include "recorder/RecordFile.h"
+#include "core/format/PacketDataReader.h"
+#include "core/format/PacketDataWriter.h"
+#include "core/format/RecordFile.h"
 
 namespace tapwise {
 namespace {

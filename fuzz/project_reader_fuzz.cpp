@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/ProjectFile.h"
+#include "core/config/ProjectFile.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FuzzFile.h"
-#include "recorder/RawDataReader.h"
-#include "recorder/RecordFile.h"
+#include "core/format/RawDataReader.h"
+#include "core/format/RecordFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapwise;

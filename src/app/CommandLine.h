@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "recorder/RecorderState.h"
-#include "userpackets/TriggerMode.h"
+#include "core/recorder/RecorderState.h"
+#include "core/userpackets/TriggerMode.h"
 
 namespace tapwise {
 

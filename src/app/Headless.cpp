@@ -12,17 +12,17 @@
 #include <string>
 
 #include "app/HeadlessMonitor.h"
-#include "app/PortReport.h"
-#include "capture/TWComms.h"
-#include "platform/PortMap.h"
-#include "recorder/Recorder.h"
-#include "config/ProjectApply.h"
-#include "config/ProjectState.h"
-#include "recorder/TxThread.h"
-#include "userpackets/UserPackets.h"
-#include "util/MarkupText.h"
-#include "util/ProcessSetup.h"
-#include "util/UserMessages.h"
+#include "core/session/PortReport.h"
+#include "core/capture/TWComms.h"
+#include "core/platform/PortMap.h"
+#include "core/recorder/Recorder.h"
+#include "core/session/ProjectApply.h"
+#include "core/config/ProjectState.h"
+#include "core/recorder/TxThread.h"
+#include "core/userpackets/UserPackets.h"
+#include "core/util/MarkupText.h"
+#include "core/util/ProcessSetup.h"
+#include "core/util/UserMessages.h"
 
 namespace tapwise {
 

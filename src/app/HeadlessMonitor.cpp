@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "capture/TWComms.h"
-#include "display/HexLines.h"
-#include "util/Windows1252.h"
+#include "core/capture/TWComms.h"
+#include "core/format/HexLines.h"
+#include "core/util/Windows1252.h"
 
 namespace tapwise {
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "capture/PacketRecord.h"
-#include "display/DisplayDrain.h"
-#include "display/DisplayListener.h"
+#include "core/capture/PacketRecord.h"
+#include "core/display/DisplayDrain.h"
+#include "core/display/DisplayListener.h"
 
 namespace tapwise {
 

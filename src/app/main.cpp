@@ -9,9 +9,9 @@
 #include "app/CommandLine.h"
 #include "app/DemoOption.h"
 #include "app/Headless.h"
-#include "util/ProcessSetup.h"
+#include "core/util/ProcessSetup.h"
 #ifdef TAPWISE_WITH_WINDOW
-#include "display/window/WindowProgram.h"
+#include "app/WindowProgram.h"
 #endif
 
 int main(int argc, char** argv) {

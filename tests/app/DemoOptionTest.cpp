@@ -10,11 +10,11 @@
 
 #include "app/CommandLine.h"
 #include "app/DemoOption.h"
-#include "config/ProjectFile.h"
-#include "recorder/PacketDataReader.h"
-#include "recorder/RecordFile.h"
+#include "core/config/ProjectFile.h"
+#include "core/format/PacketDataReader.h"
+#include "core/format/RecordFile.h"
 #include "support/TempDir.h"
-#include "userpackets/PacketCompiler.h"
+#include "core/userpackets/PacketCompiler.h"
 
 namespace tapwise {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/HeadlessMonitor.h"
-#include "capture/TWComms.h"
+#include "core/capture/TWComms.h"
 #include "support/FakeOpener.h"
 
 namespace tapwise {

@@ -16,8 +16,8 @@
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"
-#include "config/ProjectData.h"
-#include "config/ProjectState.h"
+#include "core/config/ProjectData.h"
+#include "core/config/ProjectState.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "config/ProjectData.h"
-#include "config/ProjectState.h"
+#include "core/config/ProjectData.h"
+#include "core/config/ProjectState.h"
 #include "support/ChildProcess.h"
 #include "support/PcapngBlocks.h"
 #include "support/Pty.h"

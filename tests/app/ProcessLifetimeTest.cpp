@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/PosixSerialDevice.h"
+#include "core/platform/PosixSerialDevice.h"
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"

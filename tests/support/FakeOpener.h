@@ -9,7 +9,7 @@
 #include <mutex>
 #include <set>
 
-#include "platform/SerialDevice.h"
+#include "core/platform/SerialDevice.h"
 #include "support/FakeSerialDevice.h"
 
 namespace tapwise {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/SerialDevice.h"
+#include "core/platform/SerialDevice.h"
 
 namespace tapwise {
 

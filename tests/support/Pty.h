@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/PseudoTerminal.h"
-#include "platform/SerialDevice.h"
+#include "core/platform/PseudoTerminal.h"
+#include "core/platform/SerialDevice.h"
 
 namespace tapwise {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "capture/CaptureQueue.h"
+#include "core/capture/CaptureQueue.h"
 
 namespace tapwise {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/PacketRecord.h"
+#include "core/capture/PacketRecord.h"
 
 namespace tapwise {
 

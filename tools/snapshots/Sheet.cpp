@@ -1,6 +1,6 @@
 #include "Sheet.h"
 
-#include "ui/WindowsLib.h"
+#include "gui/controls/WindowsLib.h"
 
 #include <QDir>
 #include <QPalette>

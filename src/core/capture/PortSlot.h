@@ -1,0 +1,60 @@
+#pragma once
+// One COM number's place in the port manager: the line settings the user
+// keeps for it, its on/off switch, and the open device, which only its
+// receive thread opens and closes. The slots live as long as the port
+// manager, so a thread that finds a slot can use it even while the ports go
+// down: at worst it finds no device.
+//
+// Threads: the device is used (transmit, settings, modem lines) and replaced
+// under the slot's lock. The receive thread's own reads need no lock, as it
+// is the only one that changes the device while it runs; once it has ended,
+// the owner closes the device under the lock.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "core/capture/PortSettings.h"
+#include "core/platform/SerialDevice.h"
+
+namespace tapwise {
+
+class PortSlot {
+ public:
+  PortSlot() = default;
+  PortSlot(const PortSlot&) = delete;
+  PortSlot& operator=(const PortSlot&) = delete;
+
+  PortSettings Settings() const;
+  void SetSettings(const PortSettings& settings);
+
+  // The user's switch; the receive thread follows it within one pass, and
+  // clears it when a re-open fails.
+  bool Enabled() const { return m_enabled.load() != 0; }
+  void SetEnabled(bool enabled) { m_enabled.store(enabled ? 1 : 0); }
+
+  // Writes the settings into the open device: the line format, and RTS and
+  // DTR at their levels, or both low when handshake is false. False without
+  // a device or when the driver refuses.
+  bool ApplySettings(bool handshake);
+  // CTS, DSR and CD; 0 without a device.
+  uint8_t ModemLines();
+  // Writes every byte under the lock, so two packets from different threads
+  // never interleave on the line; false without a device or on a failure.
+  bool Write(const uint8_t* bytes, size_t count);
+
+  // --- The receive thread, and the owner once it has ended ---
+  SerialDevice* Device() const { return m_device.get(); }
+  // Replaces the device under the lock; the old one is closed outside it,
+  // since closing may wait for the driver to drain.
+  void SetDevice(std::unique_ptr<SerialDevice> device);
+
+ private:
+  mutable std::mutex m_mutex;
+  PortSettings m_settings;                 // guarded by m_mutex
+  std::unique_ptr<SerialDevice> m_device;  // changed under m_mutex
+  std::atomic<uint8_t> m_enabled{1};
+};
+
+}  // namespace tapwise

@@ -1,0 +1,63 @@
+#pragma once
+// The receive thread of one present port. It keeps the port open or closed as
+// the user's Enabled switch asks, reads what has arrived, and cuts the stream
+// into packets: a packet ends on the first pass that reads nothing at least
+// PacketGap milliseconds after the last pass that read something. Passes come
+// every 10 ms while a packet is filling; while none is, the thread sleeps
+// until its port has bytes or it is woken (enable change, stop), which keeps
+// idle ports nearly free.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "core/capture/PacketRecord.h"
+#include "core/capture/PortSlot.h"
+#include "core/capture/ReceiveContext.h"
+
+namespace tapwise {
+
+class TRxThread {
+ public:
+  TRxThread(ReceiveContext& context, PortSlot& slot, uint8_t portNumber);
+  ~TRxThread();
+  TRxThread(const TRxThread&) = delete;
+  TRxThread& operator=(const TRxThread&) = delete;
+
+  void Start();
+  // Makes a sleeping thread look at StopRequest and Enabled again.
+  void Wake();
+  // After the thread has cleared StopRequest: waits for it to end. The
+  // packet it was filling is dropped with it.
+  void Join();
+
+  // Set by the owner; the thread clears it as the last step of its loop.
+  std::atomic<uint8_t> StopRequest{0};
+  const uint8_t PortNumber;
+
+ private:
+  void Execute();
+  enum class PassKind : uint8_t { WaitForBytes, Plain, HangupWait };
+  // Waits for the next pass: 10 ms (Plain, and always while a packet is
+  // filling), until the port polls ready (WaitForBytes), or a growing wait
+  // for a hung-up device. True when it woke because the port polled ready.
+  bool Pause(PassKind kind);
+  void DrainWakeups(short revents);
+  void KeepPortInStep();
+  void FinishPacket();
+
+  ReceiveContext& m_context;
+  PortSlot& m_slot;
+  std::unique_ptr<PacketRecord> m_currentPacket;
+  uint16_t m_packetLength = 0;
+  int m_wakeFd = -1;
+  // A hung-up device is looked at again after this long (ms), doubling up to
+  // MaxHangupWaitMs while the hang-up lasts.
+  static constexpr int MaxHangupWaitMs = 320;
+  int m_hangupWaitMs = 10;
+  bool m_deviceHungUp = false;
+  std::thread m_thread;
+};
+
+}  // namespace tapwise

@@ -1,0 +1,113 @@
+#include "core/capture/TWComms.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+namespace tapwise {
+
+TWComms::TWComms(DeviceOpener& opener) : m_opener(opener) {}
+
+TWComms::~TWComms() { DestroyPorts(); }
+
+OpenResult TWComms::OpenComPort(uint8_t n) {
+  if (!ValidPort(n)) return {};
+  return m_opener.Open(n);
+}
+
+bool TWComms::ApplyPortSettings(uint8_t n) {
+  // With NoHandshake RTS and DTR stay low whatever the settings say.
+  return IsPortPresent(n) && m_ports[n].Slot.ApplySettings(NoHandshake.load() == 0);
+}
+
+uint8_t TWComms::GetModemLines(uint8_t n) {
+  if (NoHandshake.load() != 0 || !IsPortPresent(n)) return 0;
+  return m_ports[n].Slot.ModemLines();
+}
+
+void TWComms::CreatePorts() {
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    auto com = static_cast<uint8_t>(n);
+    PortState& port = m_ports[com];
+    if (port.Thread) continue;
+    OpenResult opened = OpenComPort(com);
+    port.Probe = opened.Status;
+    if (opened.Status != OpenStatus::Opened || !opened.Device) continue;
+    port.Slot.SetEnabled(true);
+    port.Slot.SetDevice(std::move(opened.Device));
+    ReceiveContext& context = *this;
+    port.Thread = std::make_unique<TRxThread>(context, port.Slot, com);
+    port.Present.store(true);
+    ApplyPortSettings(com);
+    port.Thread->Start();
+  }
+}
+
+void TWComms::DestroyPorts() {
+  // Ask every thread first, so they all wind down together rather than one
+  // after another. From here on a send finds the port absent.
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    PortState& port = m_ports[n];
+    port.Present.store(false);
+    if (TRxThread* thread = port.Thread.get()) {
+      thread->StopRequest.store(1);
+      thread->Wake();
+    }
+  }
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    PortState& port = m_ports[n];
+    if (!port.Thread) continue;
+    while (port.Thread->StopRequest.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    port.Thread->Join();
+    port.Thread.reset();
+    // Under the slot's lock: a send that found the port present just before
+    // finishes first.
+    port.Slot.SetDevice(nullptr);
+  }
+  m_queue.Clear();
+}
+
+bool TWComms::IsPortPresent(uint8_t n) const { return ValidPort(n) && m_ports[n].Present.load(); }
+
+bool TWComms::IsPortEnabled(uint8_t n) const { return IsPortPresent(n) && m_ports[n].Slot.Enabled(); }
+
+void TWComms::SetPortEnabled(uint8_t n, bool enabled) {
+  if (!IsPortPresent(n)) return;
+  m_ports[n].Slot.SetEnabled(enabled);
+  if (TRxThread* thread = m_ports[n].Thread.get()) thread->Wake();
+}
+
+OpenStatus TWComms::ProbeStatus(uint8_t n) const {
+  return ValidPort(n) ? m_ports[n].Probe : OpenStatus::Absent;
+}
+
+int TWComms::PresentCount() const {
+  int count = 0;
+  for (int n = 1; n <= MaxComPorts; ++n) count += IsPortPresent(static_cast<uint8_t>(n)) ? 1 : 0;
+  return count;
+}
+
+PortSettings TWComms::GetPortSettings(uint8_t n) const {
+  return ValidPort(n) ? m_ports[n].Slot.Settings() : PortSettings{};
+}
+
+void TWComms::SetPortSettings(uint8_t n, const PortSettings& settings) {
+  if (ValidPort(n)) m_ports[n].Slot.SetSettings(settings);
+}
+
+void TWComms::WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count) {
+  count = std::min(count, PacketCapacity);
+  std::unique_ptr<PacketRecord> record = NewPacketRecord();
+  record->Port = port;
+  record->Origin = OriginTransmitted;
+  record->Time = Now();
+  record->Length = count;
+  if (count > 0) std::memcpy(record->Data, bytes, count);
+  record->Error = 1;
+  if (IsPortPresent(port)) record->Error = m_ports[port].Slot.Write(record->Data, count) ? 0 : 1;
+  m_queue.Append(std::move(record));
+}
+
+}  // namespace tapwise

@@ -1,0 +1,26 @@
+#pragma once
+// What a project holds: the line settings of every port, the display and
+// play options that belong to the job, and the 60 user packets with their
+// triggers. The defaults are the values the program starts with.
+
+#include <array>
+#include <cstdint>
+
+#include "core/capture/PortSettings.h"
+#include "core/recorder/PlaySettings.h"
+#include "core/userpackets/UserPacketRow.h"
+
+namespace tapwise {
+
+constexpr int ProjectPortCount = 128;
+
+struct ProjectData {
+  std::array<PortSettings, ProjectPortCount + 1> Ports{};  // by COM number; index 0 unused
+  bool HexDisplay = true;
+  uint16_t PacketGap = 10;  // milliseconds
+  PlaySettings Play;
+  UserPacketRows Rows;  // by row number; index 0 unused
+  bool operator==(const ProjectData&) const = default;
+};
+
+}  // namespace tapwise

@@ -1,0 +1,55 @@
+#pragma once
+// The project file (*.TW): a text file of one setting per line, CR LF ended,
+// beginning ";TAPWISE PROJECT":
+//   Snnds   port nn (hex) setting d (1 baud, 2 parity, 3 data bits, 4 stop
+//           bits, 5 RTS, 6 DTR) := decimal s; only settings off their default
+//   C1x C2x C3hh C4hh C5hh C6x C7d
+//           HexDisplay, OneShot, PlayGap, TerminatorChar, TerminatorCount's
+//           low byte, Repeat, PacketGap; always all seven
+//   C8d     the whole TerminatorCount, only when it does not fit C5's byte
+//           (older readers ignore the line and keep the low byte)
+//   UPiitext / UTiitext   user packet / trigger of row ii (hex); only
+//           texts that are not empty
+// The reader takes any bytes: lines end at any byte below 32, lines it does
+// not know are ignored and the header is not required. Two older fixed-layout
+// forms are still read, recognised by their exact sizes; they are never
+// written.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/config/ProjectData.h"
+
+namespace tapwise {
+
+constexpr size_t ProjectFixedLayoutSize = 13828;       // 12-byte port records
+constexpr size_t ProjectFixedLayoutShortSize = 13316;  // 8-byte port records
+// Far beyond any real project; a larger file is refused with a message.
+constexpr size_t MaxProjectFileSize = 16 * 1024 * 1024;
+
+// The text form of a project.
+std::string FormatProjectText(const ProjectData& data);
+
+// Reads a whole project file's bytes into data: the fixed layouts by their
+// size, anything else as text. Port settings and packet texts start from
+// their defaults (the writer leaves defaults out); the options keep their
+// values unless the file sets them. Never fails.
+void ReadProjectBytes(std::string_view bytes, ProjectData& data);
+
+struct ProjectFileRead {
+  enum class Status : uint8_t { Read, Missing, Failed };
+  Status Result = Status::Missing;
+  std::string Error;  // Failed: why, naming the file
+};
+
+// Reads the file at path into data (ReadProjectBytes). A missing file or
+// one that cannot be read leaves data as it was.
+ProjectFileRead ReadProjectFile(const std::string& path, ProjectData& data);
+
+// Saves the text form to path: written beside it and renamed over it only
+// when every byte is on disk, so a failed save leaves the old file whole.
+// Returns "" on success, else why, naming the file.
+std::string WriteProjectFile(const std::string& path, const ProjectData& data);
+
+}  // namespace tapwise

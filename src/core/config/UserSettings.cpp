@@ -1,0 +1,41 @@
+#include "core/config/UserSettings.h"
+
+#include "core/config/INIUnit.h"
+#include "core/util/AnsiStringLib.h"
+
+namespace tapwise {
+
+namespace {
+
+std::string ColourKey(size_t entry) {
+  return "Colour" + UIntToText(static_cast<uint32_t>(entry));
+}
+
+}  // namespace
+
+UserSettings ReadUserSettings(SettingsStore& store) {
+  UserSettings settings;
+  settings.FontName = store.ReadText("FontName");
+  if (settings.FontName.empty()) settings.FontName = DefaultFontName;
+  settings.FontSize = store.ReadInteger("FontSize", DefaultFontSize);
+  for (size_t entry = 0; entry < ColourTable::Count; ++entry) {
+    settings.Colours[entry] = store.ReadInteger(ColourKey(entry), ColourTable::Default(entry));
+  }
+  settings.ConfigName = store.ReadText("ConfigName");
+  settings.RecordName = store.ReadText("RecordName");
+  settings.RecordType = store.ReadInteger("RecordType", 0);
+  return settings;
+}
+
+void WriteUserSettings(SettingsStore& store, const UserSettings& settings) {
+  store.WriteText("FontName", settings.FontName);
+  store.WriteInteger("FontSize", settings.FontSize);
+  for (size_t entry = 0; entry < ColourTable::Count; ++entry) {
+    store.WriteInteger(ColourKey(entry), settings.Colours[entry]);
+  }
+  store.WriteText("ConfigName", settings.ConfigName);
+  store.WriteText("RecordName", settings.RecordName);
+  store.WriteInteger("RecordType", settings.RecordType);
+}
+
+}  // namespace tapwise

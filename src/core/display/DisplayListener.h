@@ -1,0 +1,25 @@
+#pragma once
+// What the drain tells the front end as it adds to the display. Both calls
+// come from inside DrainQueue on the draining thread; neither may add
+// lines itself.
+
+#include "core/display/DisplayLine.h"
+
+namespace tapwise {
+
+class DisplayListener {
+ public:
+  virtual ~DisplayListener() = default;
+
+  // All lines of one packet are in: the view should follow the newest line.
+  // Called once per packet shown, never once per line; a window may note it
+  // and scroll and repaint once after the drain.
+  virtual void ScrollToEnd() {}
+
+  // The line's text will not change any more: a hex line as soon as it is
+  // written, an ASCII line when the line after it starts (or when the drain
+  // is told to finish it). Each line is reported once, while it is held.
+  virtual void LineFinished(const DisplayLine&) {}
+};
+
+}  // namespace tapwise

@@ -1,0 +1,64 @@
+#include "core/format/HexLines.h"
+
+namespace tapwise {
+
+namespace {
+constexpr char HexDigits[] = "0123456789ABCDEF";
+constexpr char MiddleDot = static_cast<char>(183);
+
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10 % 10);
+  out += static_cast<char>('0' + value % 10);
+}
+}  // namespace
+
+char PortCharacter(uint8_t port) {
+  if (port < 10) return static_cast<char>('0' + port);
+  return static_cast<char>(port + 87);
+}
+
+int HexLineCount(const PacketRecord& record) {
+  return record.Length == 0 ? 1 : (record.Length + HexBytesPerLine - 1) / HexBytesPerLine;
+}
+
+std::string FormatHexLine(const PacketRecord& record, int index) {
+  std::string line;
+  line.reserve(HexLineWidth);
+  if (index == 0) {
+    line += record.Error ? "ERR" : "COM";
+    line += PortCharacter(record.Port);
+    line += record.Origin == OriginReceived ? ' ' : '*';
+    TimeOfDay time = DecodeTime(record.Time);
+    AppendTwoDigits(line, time.Minute);
+    line += ':';
+    AppendTwoDigits(line, time.Second);
+    line += '.';
+    line += static_cast<char>('0' + time.Millisecond / 100);
+  } else {
+    line.append(12, ' ');
+  }
+  const int offset = index * HexBytesPerLine;
+  for (int j = 0; j < HexBytesPerLine; ++j) {
+    int at = offset + j;
+    if (at < record.Length) {
+      line += ' ';
+      line += HexDigits[record.Data[at] >> 4];
+      line += HexDigits[record.Data[at] & 0x0F];
+    } else {
+      line.append(3, ' ');
+    }
+    if (j % 4 == 3) line += ' ';
+  }
+  for (int j = 0; j < HexBytesPerLine; ++j) {
+    int at = offset + j;
+    if (at >= record.Length) {
+      line += ' ';
+    } else {
+      uint8_t byte = record.Data[at];
+      line += byte < 32 ? MiddleDot : static_cast<char>(byte);
+    }
+  }
+  return line;
+}
+
+}  // namespace tapwise

@@ -1,0 +1,28 @@
+#pragma once
+// The 80-column hex line: the display's hex mode and the packet data file
+// share it. A packet gives one line per 16 bytes (at least one): a 12-column
+// header on the first line ("COM"/"ERR", the port character, " " received or
+// "*" sent, mm:ss.t), the bytes in hex in four groups, and the same bytes as
+// characters (183, the middle dot, for bytes below 32).
+
+#include <cstdint>
+#include <string>
+
+#include "core/capture/PacketRecord.h"
+
+namespace tapwise {
+
+constexpr int HexLineWidth = 80;
+constexpr int HexBytesPerLine = 16;
+
+// The character naming a port in the header: '1'..'9', then 'a' for 10 and
+// on through the character set (port + 87).
+char PortCharacter(uint8_t port);
+
+// Number of lines the packet takes.
+int HexLineCount(const PacketRecord& record);
+
+// Line `index` (0-based) of the packet, exactly 80 characters.
+std::string FormatHexLine(const PacketRecord& record, int index);
+
+}  // namespace tapwise

@@ -1,0 +1,188 @@
+#include "core/platform/PortMap.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "core/platform/PosixSerialDevice.h"
+
+namespace tapwise {
+
+namespace {
+
+constexpr std::string_view PortPrefix = "-port:";
+constexpr std::string_view PairPrefix = "-pair:";
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view word) {
+  return text.size() == word.size() && StartsWithNoCase(text, word);
+}
+
+// A decimal number; none when text is empty or holds anything but digits.
+// Large numbers stop growing at 1000, which is out of range all the same.
+std::optional<int> ParseNumber(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = std::min(value * 10 + (c - '0'), 1000);
+  }
+  return value;
+}
+
+bool InRange(int com) { return com >= 1 && com <= PortMap::MaxCom; }
+
+std::string Problem(std::string_view option, std::string_view what) {
+  return "Bad option \"" + std::string(option) + "\": " + std::string(what);
+}
+
+std::string ComName(int com) { return "COM" + std::to_string(com); }
+
+std::string AlreadyMapped(std::string_view option, int com) {
+  return Problem(option, ComName(com) + " is already mapped by an earlier option");
+}
+
+}  // namespace
+
+PortMap::PortMap(SysCalls& sys) : m_sys(sys) {
+  struct Range {
+    int First;
+    const char* Prefix;
+  };
+  for (Range range : {Range{1, "/dev/ttyS"}, Range{33, "/dev/ttyUSB"}, Range{65, "/dev/ttyACM"}}) {
+    for (int i = 0; i < 32; ++i) {
+      Slot& slot = m_slots[static_cast<size_t>(range.First + i)];
+      slot.SlotKind = Kind::Path;
+      slot.Path = range.Prefix + std::to_string(i);
+    }
+  }
+}
+
+const PortMap::Slot* PortMap::Find(uint8_t com) const {
+  if (!InRange(com)) return nullptr;
+  const Slot& slot = m_slots[com];
+  return slot.SlotKind == Kind::None ? nullptr : &slot;
+}
+
+std::string PortMap::ApplyOption(std::string_view option) {
+  if (StartsWithNoCase(option, PortPrefix)) return ApplyPort(option, option.substr(PortPrefix.size()));
+  if (StartsWithNoCase(option, PairPrefix)) return ApplyPair(option, option.substr(PairPrefix.size()));
+  return Problem(option, "expected -port:N=PATH, -port:N=pty or -pair:A,B");
+}
+
+std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
+  size_t equals = rest.find('=');
+  std::optional<int> com = ParseNumber(rest.substr(0, equals));
+  if (equals == std::string_view::npos || !com || equals + 1 == rest.size()) {
+    return Problem(option, "expected -port:N=PATH or -port:N=pty");
+  }
+  if (!InRange(*com)) return Problem(option, "COM numbers run from 1 to 128");
+  std::string_view target = rest.substr(equals + 1);
+  bool virtualPort = EqualsNoCase(target, "pty");
+  if (!virtualPort && target.front() != '/') return Problem(option, "the path must be absolute, like /dev/ttyUSB0");
+  Slot& slot = m_slots[static_cast<size_t>(*com)];
+  if (slot.Explicit) return AlreadyMapped(option, *com);
+
+  Slot mapped;
+  mapped.Explicit = true;
+  if (virtualPort) {
+    std::string error;
+    mapped.Terminal = PseudoTerminal::Create(&error);
+    if (!mapped.Terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
+    mapped.SlotKind = Kind::PtyMaster;
+  } else {
+    mapped.SlotKind = Kind::Path;
+    mapped.Path = target;
+  }
+  slot = std::move(mapped);
+  return "";
+}
+
+std::string PortMap::ApplyPair(std::string_view option, std::string_view rest) {
+  size_t comma = rest.find(',');
+  std::optional<int> first = ParseNumber(rest.substr(0, comma));
+  std::optional<int> second =
+      comma == std::string_view::npos ? std::nullopt : ParseNumber(rest.substr(comma + 1));
+  if (!first || !second) return Problem(option, "expected -pair:A,B");
+  if (!InRange(*first) || !InRange(*second)) return Problem(option, "COM numbers run from 1 to 128");
+  if (*first == *second) return Problem(option, "a pair needs two different COM numbers");
+  for (int com : {*first, *second}) {
+    if (m_slots[static_cast<size_t>(com)].Explicit) return AlreadyMapped(option, com);
+  }
+
+  std::string error;
+  std::shared_ptr<PseudoTerminal> terminal = PseudoTerminal::Create(&error);
+  if (!terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
+  Slot& master = m_slots[static_cast<size_t>(*first)];
+  Slot& slave = m_slots[static_cast<size_t>(*second)];
+  master = Slot{Kind::PairMaster, true, "", terminal, static_cast<uint8_t>(*second)};
+  slave = Slot{Kind::PairSlave, true, "", terminal, static_cast<uint8_t>(*first)};
+  return "";
+}
+
+OpenResult PortMap::Open(uint8_t com) {
+  const Slot* slot = Find(com);
+  if (!slot) return {nullptr, OpenStatus::Absent};
+  switch (slot->SlotKind) {
+    case Kind::Path:
+      return PosixSerialDevice::Open(slot->Path, m_sys);
+    case Kind::PtyMaster:
+    case Kind::PairMaster:
+      return PosixSerialDevice::OpenPtyMaster(slot->Terminal->MasterFd(), m_sys);
+    case Kind::PairSlave:
+      // The far end of the cable is an ordinary tty: it gets the full open.
+      return PosixSerialDevice::Open(slot->Terminal->SlavePath(), m_sys);
+    case Kind::None:
+      break;
+  }
+  return {nullptr, OpenStatus::Absent};
+}
+
+std::string PortMap::Describe(uint8_t com) const {
+  const Slot* slot = Find(com);
+  if (!slot) return "";
+  switch (slot->SlotKind) {
+    case Kind::Path:
+      return slot->Path;
+    case Kind::PtyMaster:
+      return slot->Terminal->SlavePath();
+    case Kind::PairMaster:
+    case Kind::PairSlave:
+      return slot->Terminal->SlavePath() + " (pair with " + ComName(slot->Partner) + ")";
+    case Kind::None:
+      break;
+  }
+  return "";
+}
+
+std::string PortMap::DevicePath(uint8_t com) const {
+  const Slot* slot = Find(com);
+  if (!slot) return "";
+  switch (slot->SlotKind) {
+    case Kind::Path:
+      return slot->Path;
+    case Kind::PairSlave:
+      return slot->Terminal->SlavePath();
+    case Kind::PtyMaster:
+    case Kind::PairMaster:
+    case Kind::None:
+      break;
+  }
+  return "";
+}
+
+bool PortMap::IsMapped(uint8_t com) const { return Find(com) != nullptr; }
+
+bool PortMap::IsExplicit(uint8_t com) const {
+  const Slot* slot = Find(com);
+  return slot && slot->Explicit;
+}
+
+}  // namespace tapwise

@@ -1,0 +1,72 @@
+#pragma once
+// Which device each COM number (1..128) stands for. By default:
+//   COM1-32   /dev/ttyS0-31      COM33-64  /dev/ttyUSB0-31
+//   COM65-96  /dev/ttyACM0-31    COM97-128 nothing
+// Command-line options override single numbers:
+//   -port:N=PATH   COMN is the tty at the absolute PATH
+//   -port:N=pty    COMN is a new virtual port: the program keeps the master
+//                  side of a pseudo-terminal; another program opens the slave
+//   -pair:A,B      COMA and COMB are the two ends of one pseudo-terminal, a
+//                  null-modem cable inside the program
+// The pseudo-terminals live as long as the map, so either end can be closed
+// and opened again while the program runs.
+//
+// Options are applied before the ports are opened; after that the map does
+// not change, and Open may be called from any thread.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/platform/PseudoTerminal.h"
+#include "core/platform/SerialDevice.h"
+#include "core/platform/SysCalls.h"
+
+namespace tapwise {
+
+class PortMap : public DeviceOpener {
+ public:
+  static constexpr int MaxCom = 128;
+
+  explicit PortMap(SysCalls& sys = RealSysCalls());
+
+  // Applies one -port: or -pair: option (the prefix in any case). Returns ""
+  // on success, else a one-line message naming the option and what is wrong
+  // with it; the map is then unchanged.
+  std::string ApplyOption(std::string_view option);
+
+  // Absent for a number outside 1..128 and for a slot without a device.
+  OpenResult Open(uint8_t com) override;
+
+  // The device as the user should see it: its path; for a virtual port the
+  // slave path another program opens; for a pair that path and the partner,
+  // e.g. "/dev/pts/4 (pair with COM2)"; "" for a slot without a device.
+  std::string Describe(uint8_t com) const override;
+
+  std::string DevicePath(uint8_t com) const override;
+
+  bool IsMapped(uint8_t com) const;
+  // Mapped by an option rather than by default.
+  bool IsExplicit(uint8_t com) const override;
+
+ private:
+  enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave };
+  struct Slot {
+    Kind SlotKind = Kind::None;
+    bool Explicit = false;
+    std::string Path;
+    std::shared_ptr<PseudoTerminal> Terminal;
+    uint8_t Partner = 0;
+  };
+
+  const Slot* Find(uint8_t com) const;
+  std::string ApplyPort(std::string_view option, std::string_view rest);
+  std::string ApplyPair(std::string_view option, std::string_view rest);
+
+  SysCalls& m_sys;
+  std::array<Slot, MaxCom + 1> m_slots;  // index 0 unused
+};
+
+}  // namespace tapwise

@@ -1,0 +1,262 @@
+#include "core/recorder/Recorder.h"
+
+#include <utility>
+
+#include "core/format/PacketDataWriter.h"
+#include "core/format/RawDataReader.h"
+#include "core/util/AnsiStringLib.h"
+#include "core/util/Clock.h"
+
+namespace tapwise {
+
+namespace {
+
+size_t NameStart(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The file-name part has a '.' after its first character.
+bool HasExtension(const std::string& path) {
+  return path.find('.', NameStart(path) + 1) != std::string::npos;
+}
+
+// Markup has no way to show a backslash; a path shows its folders with '/'.
+std::string MarkupSafe(std::string text) {
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  return text;
+}
+
+StartResult Refused(const std::string& path) {
+  StartResult result;
+  result.FileName = path;
+  result.Reason = "a file is already being recorded or played";
+  return result;
+}
+
+}  // namespace
+
+std::string Recorder::RecordingFileName(const std::string& chosen, int filterIndex) {
+  if (filterIndex == PacketDataFilter) return ReplaceFileExt(chosen, "DAT");
+  if (filterIndex == PcapngFilter) return ReplaceFileExt(chosen, "pcapng");
+  return HasExtension(chosen) ? chosen : chosen + ".txt";
+}
+
+RecorderState Recorder::RecordingStateFor(int filterIndex) {
+  if (filterIndex == PacketDataFilter) return RecorderState::RecordPacketData;
+  if (filterIndex == PcapngFilter) return RecorderState::RecordPcapng;
+  return RecorderState::RecordRaw;
+}
+
+RecorderState Recorder::PlayingStateFor(int filterIndex) {
+  if (filterIndex == PacketDataFilter) return RecorderState::PlayPacketData;
+  if (filterIndex == HexDataFilter) return RecorderState::PlayHex;
+  return RecorderState::PlayRaw;
+}
+
+std::string Recorder::BaseName(const std::string& path) { return path.substr(NameStart(path)); }
+
+StartResult Recorder::StartRecording(const std::string& chosen, int filterIndex) {
+  if (State() != RecorderState::Idle) return Refused(chosen);
+  const std::string name = RecordingFileName(chosen, filterIndex);
+  m_recordName = name;
+  m_recordType = filterIndex;
+  return StartRecordingFile(name, RecordingStateFor(filterIndex));
+}
+
+StartResult Recorder::StartRecordingFile(const std::string& path, RecorderState format) {
+  if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused(path);
+  StartResult result;
+  result.FileName = path;
+  {
+    std::lock_guard lock(m_fileMutex);
+    if (!m_file.OpenForRecording(path)) {
+      result.Message = FileNotOpenedText;
+      result.Reason = m_file.LastError();
+      return result;
+    }
+    if (format == RecorderState::RecordPcapng) {
+      // The file is a pcapng file from its first byte: even a recording
+      // that never sees a packet opens in an analyser.
+      m_pcapng = PcapngWriter(m_linkType, m_describePort);
+      m_recordBuffer.clear();
+      m_pcapng.AppendSectionHeader(m_recordBuffer);
+      if (!m_file.Write(m_recordBuffer.data(), m_recordBuffer.size())) {
+        result.Message = FileNotOpenedText;
+        result.Reason = m_file.LastError();
+        m_file.Close();
+        return result;
+      }
+    }
+    m_recordingPath = path;
+    m_recordingFailure.reset();
+    m_state.store(format);
+  }
+  SetStatus("Recording " + BaseName(path), RecordingColour);
+  result.Ok = true;
+  return result;
+}
+
+StartResult Recorder::StartPlaying(const std::string& path, int filterIndex) {
+  if (State() != RecorderState::Idle) return Refused(path);
+  m_recordName = path;
+  m_recordType = filterIndex;
+  return StartPlayingFile(path, PlayingStateFor(filterIndex));
+}
+
+StartResult Recorder::StartPlayingFile(const std::string& path, RecorderState format) {
+  if (State() != RecorderState::Idle || !IsPlayingState(format)) return Refused(path);
+  StartResult result;
+  result.FileName = path;
+  result.Ok = true;
+  {
+    std::lock_guard lock(m_fileMutex);
+    if (!m_file.OpenForPlaying(path)) result.Reason = m_file.LastError();
+    m_packetData.Reset();
+    m_hexData.Reset();
+    m_playFileError.store(0);
+    m_endOfFileStop.store(0);
+    m_nextSendTime.store(TickCount());
+    if (m_oneShot.load() != 0) m_paused.store(1);
+    // Last, so the playback thread never steps on a file that is not ready.
+    m_state.store(format);
+  }
+  SetStatus("Playing " + BaseName(path), PlayingColour);
+  return result;
+}
+
+void Recorder::Stop() {
+  {
+    std::lock_guard lock(m_fileMutex);
+    CloseLocked();
+  }
+  SetStatus("", IdleColour);
+}
+
+void Recorder::CloseLocked() {
+  m_state.store(RecorderState::Idle);
+  m_file.Close();
+  m_endOfFileStop.store(0);
+}
+
+void Recorder::PauseClick(bool down) {
+  m_nextSendTime.store(TickCount());
+  m_paused.store(down ? 1 : 0);
+}
+
+void Recorder::SetStatus(std::string text, uint32_t colour) {
+  m_statusText = std::move(text);
+  m_statusColour = colour;
+}
+
+void Recorder::SetPlaySettings(const PlaySettings& settings) {
+  m_oneShot.store(settings.OneShot);
+  m_playGap.store(settings.PlayGap);
+  m_repeat.store(settings.Repeat);
+  m_terminatorChar.store(settings.TerminatorChar);
+  m_terminatorCount.store(settings.TerminatorCount);
+}
+
+PlaySettings Recorder::GetPlaySettings() const {
+  PlaySettings settings;
+  settings.OneShot = m_oneShot.load();
+  settings.PlayGap = m_playGap.load();
+  settings.Repeat = m_repeat.load();
+  settings.TerminatorChar = m_terminatorChar.load();
+  settings.TerminatorCount = m_terminatorCount.load();
+  return settings;
+}
+
+std::optional<RecordingFailure> Recorder::TakeRecordingFailure() { return std::exchange(m_recordingFailure, {}); }
+
+bool Recorder::TakePlayFileError() {
+  if (m_playFileError.load() == 0) return false;
+  if (IsPlayingState(State())) Stop();
+  m_playFileError.store(0);
+  return true;
+}
+
+bool Recorder::TakeEndOfFileStop() {
+  if (m_endOfFileStop.exchange(0) == 0) return false;
+  // Stop and a new Play clear the request, so one that is seen here always
+  // belongs to the file that is playing now.
+  return IsPlayingState(State());
+}
+
+void Recorder::SetEndOfFileNotifier(std::function<void()> notifier) {
+  std::lock_guard lock(m_notifierMutex);
+  m_endOfFileNotifier = std::move(notifier);
+}
+
+void Recorder::RecordPacket(const PacketRecord& record) {
+  const RecorderState state = State();
+  if (!IsRecordingState(state)) return;
+  const uint8_t* bytes = record.Data;
+  size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+  if (state == RecorderState::RecordPacketData) {
+    m_recordBuffer.clear();
+    AppendPacketDataLines(record, m_recordBuffer);
+    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
+    count = m_recordBuffer.size();
+  } else if (state == RecorderState::RecordPcapng) {
+    m_recordBuffer.clear();
+    m_pcapng.AppendPacket(record, m_recordBuffer);
+    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
+    count = m_recordBuffer.size();
+  }
+  std::string reason;
+  {
+    std::lock_guard lock(m_fileMutex);
+    // Each packet is written whole or not at all, so every format stays
+    // readable up to the last packet that fitted.
+    if (m_file.Write(bytes, count)) return;
+    reason = m_file.LastError();
+    // A recording that cannot be written must not go on looking as if it
+    // were: it ends here, and the window says so once.
+    CloseLocked();
+  }
+  RecordingFailure failure;
+  failure.Text = "Recording stopped: cannot write to " + m_recordingPath + ": " + reason;
+  failure.Markup = "\\1Error: Recording stopped\\nCannot write to " + MarkupSafe(m_recordingPath) + ": " +
+                   MarkupSafe(reason);
+  m_recordingFailure = std::move(failure);
+  SetStatus("Recording stopped: " + reason, RecordingColour);
+}
+
+void Recorder::PlayStep(const PacketSender& send) {
+  bool endOfFile = false;
+  {
+    std::lock_guard lock(m_fileMutex);
+    const RecorderState state = State();
+    if (!IsPlayingState(state)) return;
+    bool pending = false;
+    if (state == RecorderState::PlayPacketData) {
+      if (!m_packetData.Read(m_file, m_playPacket)) m_playFileError.store(1);
+      pending = m_packetData.HasPendingLine();
+    } else if (state == RecorderState::PlayHex) {
+      m_hexData.Read(m_file, m_playPacket);
+      pending = m_hexData.HasPending();
+    } else {
+      ReadRawPacket(m_file, m_playPacket, m_terminatorChar.load(), m_terminatorCount.load());
+    }
+    if (m_file.AtEnd()) {
+      if (m_repeat.load() != 0) {
+        m_file.Rewind();
+      } else if (!pending || PlayFileError()) {
+        // Until the request is taken, later steps find the file at its end
+        // again; the window hears of it once.
+        endOfFile = m_endOfFileStop.exchange(1) == 0;
+      }
+    }
+  }
+  // Outside the lock: a port that takes its time must not hold up Stop.
+  if (m_playPacket.Length > 0 && send) send(m_playPacket.Data, m_playPacket.Length);
+  if (endOfFile) {
+    std::lock_guard lock(m_notifierMutex);
+    if (m_endOfFileNotifier) m_endOfFileNotifier();
+  }
+}
+
+}  // namespace tapwise

@@ -1,0 +1,67 @@
+#include "core/session/PortReport.h"
+
+#include "core/capture/TWComms.h"
+#include "core/platform/PortHolder.h"
+#include "core/platform/SerialDevice.h"
+
+namespace tapwise {
+
+namespace {
+
+std::string PortLine(int n, const DeviceOpener& map) {
+  return "COM" + std::to_string(n) + " " + map.Describe(static_cast<uint8_t>(n));
+}
+
+// Markup shows a backslash only when it is doubled, and breaks lines at "\n".
+std::string ForMarkupLines(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
+  std::string refused;
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    if (comms.ProbeStatus(static_cast<uint8_t>(n)) != OpenStatus::NotPermitted) continue;
+    refused += "  " + PortLine(n, map) + "\n";
+  }
+  return refused;
+}
+
+std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map) {
+  std::vector<std::string> lines;
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    const auto port = static_cast<uint8_t>(n);
+    if (!map.IsExplicit(port) || comms.IsPortPresent(port)) continue;
+    const OpenStatus status = comms.ProbeStatus(port);
+    std::string line = PortLine(n, map) + ": " + OpenStatusText(status);
+    if (status == OpenStatus::Busy) line += PortHolderText(map.DevicePath(port));
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map) {
+  std::string text = "No COM Ports are Available";
+  for (const std::string& line : UnusableMappedPorts(comms, map)) text += "\\n" + ForMarkupLines(line);
+  const std::string refused = NotPermittedPorts(comms, map);
+  if (!refused.empty()) {
+    text += "\\n\\nThese ports exist but you are not permitted to open them:\\n" + ForMarkupLines(refused) +
+            "On Debian, serial ports belong to the group \\bdialout\\b: add yourself with"
+            "\\n  sudo adduser $USER dialout\\nand log in again.";
+  }
+  text += "\\n\\nA virtual port pair needs no hardware: tapwise -pair:1,2";
+  return text;
+}
+
+}  // namespace tapwise

@@ -1,0 +1,579 @@
+// The main window end to end over real pseudo-terminals, offscreen: keys
+// typed into the window go out on the selected port and show as transmitted
+// packets, bytes on the wire show as received packets, the setup controls
+// reach the device, and the keys and tabs behave as the user expects.
+
+#include "core/capture/TWComms.h"
+#include "core/config/INIUnit.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "core/config/ProjectState.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/PortSetupPanel.h"
+#include "gui/mainwindow/StatusPanels.h"
+#include "gui/mainwindow/TWMain.h"
+#include "core/platform/PosixSerialDevice.h"
+#include "core/platform/Termios2.h"
+#include "support/FakeOpener.h"
+#include "support/PcapngBlocks.h"
+#include "support/Pty.h"
+#include "gui/controls/FileDialogs.h"
+#include "gui/controls/MessageBox.h"
+#include "gui/controls/TabControlSmart.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+using namespace tapwise;
+
+namespace {
+
+// A window over ports that are pseudo-terminals the test holds the other end of.
+struct Rig {
+  // Message boxes and file dialogs answer without showing: every box gets
+  // its second button (No, where there is one), every dialog is cancelled,
+  // unless a test says otherwise.
+  std::vector<std::string> shown;
+  int32_t answer = 1;
+  std::optional<FileDialogResult> fileAnswer;
+  std::vector<FileDialogRequest> asked;
+  MessageBoxHookFunction previousBoxHook = SetMessageBoxHook(
+      [this](TMessageKind, std::string_view text, std::string_view) {
+        shown.emplace_back(text);
+        return answer;
+      });
+  FileDialogHook previousFileHook = SetFileDialogHook([this](const FileDialogRequest& request) {
+    asked.push_back(request);
+    return fileAnswer;
+  });
+
+  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the port manager
+  FakeOpener opener;
+  std::unique_ptr<TWComms> comms;
+  SettingsStore settings;
+  std::unique_ptr<TTWForm> form;
+
+  Pty& AddPort(uint8_t n) {
+    ptys.push_back(std::make_unique<Pty>());
+    Pty& pty = *ptys.back();
+    const std::string path = pty.SlavePath();
+    opener.AddFactory(n, [path] { return PosixSerialDevice::Open(path); });
+    return pty;
+  }
+
+  bool Start(CommandLine commandLine = {}) {
+    comms = std::make_unique<TWComms>(opener);
+    settings.Create();
+    form = std::make_unique<TTWForm>(*comms, opener, settings, std::move(commandLine));
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get())) return false;
+    form->activateWindow();
+    return form->FormShow();
+  }
+
+  ~Rig() {
+    if (form) form->close();
+    form.reset();
+    if (comms) comms->DestroyPorts();
+    SetMessageBoxHook(previousBoxHook);
+    SetFileDialogHook(previousFileHook);
+  }
+
+  // Sends the key where the user's keyboard would: to the focused control.
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+  }
+  void Char(char c) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+    QTest::keyClick(target, c);
+  }
+
+  const DisplayBuffer& Lines() const { return form->Drain().Buffer(); }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void TwoPortsGiveTwoTabsInAscendingOrder() {
+    Rig rig;
+    rig.AddPort(7);
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    TTabControlSmart* tabs = rig.form->PortControlTab();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QString("COM3"));
+    QCOMPARE(tabs->tabText(1), QString("COM7"));
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    tabs->SetTabIndex(1);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+  }
+
+  void DraggedTabKeepsItsPortAndSettings() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.AddPort(7);
+    QVERIFY(rig.Start());
+    PortSettings fast = rig.comms->GetPortSettings(7);
+    fast.BaudRate = 57600;
+    rig.comms->SetPortSettings(7, fast);
+    TTabControlSmart* tabs = rig.form->PortControlTab();
+    const QPoint from = tabs->tabRect(1).center();
+    const QPoint to = tabs->tabRect(0).center();
+    QTest::mousePress(tabs, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 5; ++i) QTest::mouseMove(tabs, from + (to - from) * i / 5);
+    QTest::mouseRelease(tabs, Qt::LeftButton, {}, to);
+    QCOMPARE(tabs->tabText(0), QString("COM7"));
+    QCOMPARE(rig.form->TabPort(0), uint8_t{7});
+    QCOMPARE(rig.form->TabPort(1), uint8_t{3});
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("57k6 baud"));
+    tabs->SetTabIndex(1);
+    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("9600 baud"));
+  }
+
+  void TypedKeyGoesOutAndShowsAsOneByteTransmission() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.Char('a');
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{'a'});
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    const DisplayLine& line = rig.Lines().Line(0);
+    QCOMPARE(line.Origin, uint8_t{OriginTransmitted});
+    QCOMPARE(line.Port, uint8_t{3});
+    QCOMPARE(QString::fromStdString(line.Text.substr(0, 5)), QString("COM3*"));
+    QCOMPARE(QString::fromStdString(line.Text.substr(12, 3)), QString(" 61"));
+
+    // With a setup list focused, typed characters still go to the port.
+    rig.form->PortSetup()->ParityComboBox->setFocus();
+    QTRY_VERIFY(rig.form->PortSetup()->ParityComboBox->hasFocus());
+    rig.Key(Qt::Key_Return);
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{'\r'});
+    QCOMPARE(rig.form->PortSetup()->ParityComboBox->currentIndex(), 0);
+  }
+
+  void BytesOnTheWireShowAsReceivedPacketInThePortColour() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QVERIFY(wire.WriteAll({'P', 'I', 'N', 'G', '\r', '\n'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    const DisplayLine& line = rig.Lines().Line(0);
+    QCOMPARE(line.Origin, uint8_t{OriginReceived});
+    QCOMPARE(line.Port, uint8_t{3});
+    QVERIFY(line.Text.find("50 49 4E 47  0D 0A") != std::string::npos);
+
+    // COM3's text is maroon on the window colour.
+    DisplayPaintBox* display = rig.form->Display();
+    QCOMPARE(display->PortColour(3), QColor(128, 0, 0));
+    const QImage image = display->grab().toImage();
+    int maroon = 0;
+    for (int y = 0; y < display->LineHeight(); ++y) {
+      for (int x = 0; x < image.width(); ++x) maroon += image.pixelColor(x, y) == QColor(128, 0, 0);
+    }
+    QVERIFY(maroon > 20);
+  }
+
+  void BaudListReachesTheDevice() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QComboBox* baud = rig.form->PortSetup()->BaudComboBox;
+    QCOMPARE(baud->currentText(), QString("9600 baud"));
+    baud->setCurrentIndex(baud->findText("115k2 baud"));
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 115200u);
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 115200u);
+  }
+
+  void ChangingTabsLoadsWithoutWriting() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.AddPort(7);
+    QVERIFY(rig.Start());
+    PortSettings odd = rig.comms->GetPortSettings(7);
+    odd.BaudRate = 12345;  // not in the list
+    odd.Parity = ParityEven;
+    rig.comms->SetPortSettings(7, odd);
+    rig.form->PortSetup()->BaudComboBox->setCurrentIndex(2);  // COM3: 600 baud
+    rig.form->PortControlTab()->SetTabIndex(1);
+    QCOMPARE(rig.comms->GetPortSettings(7), odd);
+    // The list keeps showing the rate it showed before.
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("600 baud"));
+    QCOMPARE(rig.form->PortSetup()->ParityComboBox->currentText(), QString("Even Parity"));
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 600u);
+  }
+
+  void DisablingAPortReleasesIt() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    QToolButton* disable = rig.form->PortSetup()->bDisable;
+    QTest::mouseClick(disable, Qt::LeftButton);
+    QVERIFY(disable->isChecked());
+    QVERIFY(!rig.comms->IsPortEnabled(3));
+    OpenResult other;
+    QTRY_VERIFY_WITH_TIMEOUT((other = PosixSerialDevice::Open(wire.SlavePath())).Status == OpenStatus::Opened, 3000);
+  }
+
+  void FunctionKeysSendUserPacketsByModifier() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    std::vector<std::pair<int, uint8_t>> sent;
+    rig.form->SetUserPacketSender([&sent](int packet, uint8_t port) { sent.emplace_back(packet, port); });
+    rig.Key(Qt::Key_F1);
+    rig.Key(Qt::Key_F3, Qt::ControlModifier);
+    rig.Key(Qt::Key_F1, Qt::ShiftModifier);
+    rig.Key(Qt::Key_F12, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.Key(Qt::Key_F5, Qt::AltModifier);
+    const std::vector<std::pair<int, uint8_t>> expected = {{1, 3}, {15, 3}, {25, 3}, {48, 3}};
+    QCOMPARE(sent, expected);
+  }
+
+  void AltKeysWorkTheToolbar() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.Key(Qt::Key_F, Qt::AltModifier);
+    QVERIFY(rig.form->ToolBar()->bDisableAll->isChecked());
+    QVERIFY(rig.form->Drain().Frozen());
+    rig.Key(Qt::Key_F, Qt::AltModifier);
+    QVERIFY(!rig.form->Drain().Frozen());
+
+    QVERIFY(wire.WriteAll({'x'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    rig.Key(Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(rig.Lines().LineCount(), 0);
+    // Alt letters never reach the port; Play is not there to press yet.
+    rig.Key(Qt::Key_P, Qt::AltModifier);
+    QVERIFY(!rig.form->ToolBar()->bPlay->isChecked());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+
+    rig.Key(Qt::Key_F4, Qt::AltModifier);
+    QTRY_VERIFY(!rig.form->isVisible());
+  }
+
+  void ArrowsScrollTheDisplayWhateverHasTheFocus() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    Pty::Bytes many(16 * 60, 'z');
+    QVERIFY(wire.WriteAll(many));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.Lines().LineCount() >= 60, 3000);
+    QTest::qWait(200);
+    QScrollBar* bar = rig.form->Display()->ScrollBox()->verticalScrollBar();
+    QTRY_VERIFY(bar->value() > 0);
+    const int end = bar->value();
+    rig.form->PortSetup()->StopComboBox->setFocus();
+    QTRY_VERIFY(rig.form->PortSetup()->StopComboBox->hasFocus());
+    rig.Key(Qt::Key_Up);
+    QCOMPARE(bar->value(), end - rig.form->Display()->LineHeight());
+    QCOMPARE(rig.form->PortSetup()->StopComboBox->currentIndex(), 0);
+    rig.Key(Qt::Key_PageUp);
+    QCOMPARE(bar->value(), std::max(0, end - rig.form->Display()->LineHeight() -
+                                           rig.form->Display()->ScrollBox()->viewport()->height()));
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(100)).empty());
+  }
+
+  void ClickSelectsEveryLineOfThePacket() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    Pty::Bytes forty(40);
+    for (size_t i = 0; i < forty.size(); ++i) forty[i] = static_cast<uint8_t>(i);
+    QVERIFY(wire.WriteAll(forty));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 3, 3000);
+    DisplayPaintBox* display = rig.form->Display();
+    QTest::mouseClick(display, Qt::LeftButton, {}, QPoint(30, display->LineHeight() + 2));
+    const std::string& text = display->Selection().SelectedPacketText();
+    QCOMPARE(QString::fromStdString(text.substr(0, 14)), QString("00 01 02 03  0"));
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 3);
+  }
+
+  void NoPortsIsReported() {
+    Rig rig;
+    QVERIFY(!rig.Start());
+    QCOMPARE(rig.shown.size(), size_t{1});
+    QVERIFY(rig.shown[0].find("No COM Ports are Available") == 0);
+  }
+
+  void RecordingThroughTheButtons() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    MainToolBar* bar = rig.form->ToolBar();
+    // A cancelled dialog leaves the program idle with Stop down.
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.asked[0].Title), QString("Record: Select File"));
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(bar->bPlay->isEnabled() && bar->bRecord->isEnabled());
+
+    const QString dir = QDir::tempPath() + "/tapwise-window-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.DAT"));
+    QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
+    QVERIFY(!bar->bPlay->isEnabled());
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QTest::mouseClick(bar->bStop, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QFile file(dir + "/capture.DAT");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QCOMPARE(content.size(), 82);
+    QVERIFY(content.contains("52 45 43"));
+    QDir(dir).removeRecursively();
+  }
+
+  void RecordingPcapngThroughTheThirdFileType() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.LinkType = 148;
+    QVERIFY(rig.Start(commandLine));
+    const QString dir = QDir::tempPath() + "/tapwise-pcapng-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    rig.fileAnswer = FileDialogResult{(dir + "/capture.DAT").toStdString(), 3};
+    QTest::mouseClick(rig.form->ToolBar()->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QVERIFY(rig.asked[0].Filter.find("|pcapng Files (*.pcapng)|*.pcapng") != std::string::npos);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPcapng);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.pcapng"));
+    QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
+    QVERIFY(!rig.form->ToolBar()->bPlay->isEnabled());
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QTest::mouseClick(rig.form->ToolBar()->bStop, Qt::LeftButton);
+    QCOMPARE(rig.form->StatusBar()->StatusText(), QString(""));
+    QFile file(dir + "/capture.pcapng");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    const PcapngFile read = ReadPcapngBlocks(std::string_view(content.constData(), content.size()));
+    QCOMPARE(QString::fromStdString(read.Error), QString());
+    QCOMPARE(read.Blocks.size(), size_t{3});
+    QCOMPARE(read.Blocks[1].LinkType, uint16_t{148});
+    QCOMPARE(QString::fromStdString(read.Blocks[1].Option(2)), QString("COM3"));
+    QCOMPARE(QString::fromStdString(read.Blocks[2].Data), QString("REC"));
+    QDir(dir).removeRecursively();
+  }
+
+  void PlayingOneShotSendsOnePacketPerReleaseOfPause() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    const QString path = QDir::tempPath() + "/tapwise-play-" + QString::number(getpid()) + ".txt";
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("01 02\r\nnot hex\r\n03\r\n");
+    }
+    MainToolBar* bar = rig.form->ToolBar();
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    QTest::mouseClick(bar->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QVERIFY(bar->bPause->isChecked());
+    QVERIFY(!bar->bRecord->isEnabled());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+    QTest::mouseClick(bar->bPause, Qt::LeftButton);  // release: one packet
+    QCOMPARE(wire.ReadFor(2), (Pty::Bytes{1, 2}));
+    QTRY_VERIFY(bar->bPause->isChecked());
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+    rig.Key(Qt::Key_A, Qt::AltModifier);  // Alt+A releases it as a click does
+    QCOMPARE(wire.ReadFor(1), Pty::Bytes{3});
+    // The file has ended: playing stops by itself.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QVERIFY(bar->bStop->isChecked());
+    QFile::remove(path);
+  }
+
+  void AnInvalidPacketDataFileIsReported() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    PlaySettings continuous = rig.form->GetPlaySettings();
+    continuous.OneShot = 0;
+    rig.form->SetPlaySettings(continuous);
+    const QString path = QDir::tempPath() + "/tapwise-bad-" + QString::number(getpid()) + ".DAT";
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("this is not a packet data file\r\n");
+    }
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 1};
+    QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_VERIFY(std::find(rig.shown.begin(), rig.shown.end(), "\\1Error: Invalid Packet Data file") !=
+                rig.shown.end());
+    QFile::remove(path);
+  }
+
+  void FunctionKeySendsTheUserPacket() {
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.form->GetUserPackets().Table().SetPacketText(13, "01 \"AB\" $9");
+    rig.form->GetUserPackets().Table().SetPacketText(2, "01 GG");
+    rig.Key(Qt::Key_F1, Qt::ControlModifier);
+    QCOMPARE(wire.ReadFor(4), (Pty::Bytes{0x01, 'A', 'B', 0x84}));
+    rig.Key(Qt::Key_F2);
+    QTRY_VERIFY(!rig.shown.empty());
+    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\bError in User Packet"));
+    QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
+  }
+
+  void ProjectOnTheCommandLineIsReadBeforeThePortsOpen() {
+    const std::string path =
+        (QDir::tempPath() + "/tapwise-project-" + QString::number(getpid()) + ".TW").toStdString();
+    {
+      ProjectData data;
+      data.Ports[3].BaudRate = 115200;
+      data.Rows[1].Packet = "41 42";
+      ProjectState writer;
+      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+    }
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.ProjectFiles = {path};
+    QVERIFY(rig.Start(commandLine));
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 115200u);
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("115k2 baud"));
+    QVERIFY(rig.form->windowTitle().endsWith(QString::fromStdString(path)));
+    rig.Key(Qt::Key_F1);
+    QCOMPARE(wire.ReadFor(2), (Pty::Bytes{'A', 'B'}));
+
+    // A change makes closing ask; No leaves the file as it was.
+    rig.form->PortSetup()->ParityComboBox->setCurrentIndex(1);
+    QVERIFY(rig.form->Project().ConfigChanged());
+    rig.form->close();
+    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
+    ProjectData reread;
+    ProjectState reader;
+    QVERIFY(reader.ReadProject(path, reread).Read);
+    QCOMPARE(reread.Ports[3].Parity, uint8_t{ParityNone});
+    std::remove(path.c_str());
+  }
+
+  // Alt+X or the close box while recording or playing: the file keeps what
+  // was recorded, no dialog comes after the window, and the player is down.
+  void ClosingWhileRecordingOrPlayingEndsCleanly() {
+    const QString dir = QDir::tempPath() + "/tapwise-close-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    {
+      QFile file(dir + "/play.txt");
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("01 02\r\n");
+    }
+    for (bool byKey : {true, false}) {
+      Rig rig;
+      Pty& wire = rig.AddPort(3);
+      QVERIFY(rig.Start());
+      MainToolBar* bar = rig.form->ToolBar();
+      rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+      QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+      QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+      QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+      if (byKey) {
+        rig.Key(Qt::Key_X, Qt::AltModifier);
+      } else {
+        rig.form->close();
+      }
+      QVERIFY(!rig.form->isVisible());
+      QCOMPARE(rig.asked.size(), size_t{1});
+      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+      QVERIFY(bar->bStop->isChecked());
+      // A late click of a recorder button does nothing either.
+      QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+      QCOMPARE(rig.asked.size(), size_t{1});
+      QFile file(dir + "/capture.DAT");
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      QCOMPARE(file.readAll().size(), 82);
+    }
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.fileAnswer = FileDialogResult{(dir + "/play.txt").toStdString(), 2};
+    QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    rig.Key(Qt::Key_X, Qt::AltModifier);
+    QCOMPARE(rig.asked.size(), size_t{1});
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QDir(dir).removeRecursively();
+  }
+
+  // A first port whose rate is not in the list: the list shows nothing, and
+  // a change of another list keeps the rate on the line.
+  void AnUnlistedRateStaysOnTheDeviceAfterAParityChange() {
+    const std::string path =
+        (QDir::tempPath() + "/tapwise-rate-" + QString::number(getpid()) + ".TW").toStdString();
+    {
+      ProjectData data;
+      data.Ports[3].BaudRate = 12345;
+      ProjectState writer;
+      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+    }
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    CommandLine commandLine;
+    commandLine.ProjectFiles = {path};
+    QVERIFY(rig.Start(commandLine));
+    QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentIndex(), -1);
+    rig.form->PortSetup()->ParityComboBox->setCurrentIndex(2);
+    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 12345u);
+    const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
+    QVERIFY(rates.has_value());
+    QCOMPARE(rates->Output, 12345u);
+    std::remove(path.c_str());
+  }
+
+  // Ports the user mapped that did not open are named in the status bar.
+  void UnusableNamedPortsAreReported() {
+    Rig rig;
+    rig.AddPort(3);
+    rig.opener.ForceStatus(5, OpenStatus::Busy);
+    rig.opener.SetExplicit(5);
+    QVERIFY(rig.Start());
+    QVERIFY(rig.form->StatusBar()->StatusText().startsWith("COM5"));
+    QVERIFY(rig.form->StatusBar()->StatusText().contains("busy"));
+  }
+
+  void ClosingWritesTheSettings() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    rig.form->close();
+    for (const char* key : {"WinTWFormLeft", "WinTWFormWidth", "FontName", "FontSize", "Colour18",
+                            "RecordType", "WinColoursFormHeight", "UserPacketsFormGrid3"}) {
+      bool found = false;
+      for (const std::string& line : rig.settings.Lines()) found = found || line.rfind(std::string(key) + "\t", 0) == 0;
+      QVERIFY2(found, key);
+    }
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
