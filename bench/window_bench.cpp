@@ -15,9 +15,10 @@
 // Runs offscreen unless QT_QPA_PLATFORM or a display says otherwise.
 
 #include "core/capture/TWComms.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/TWMain.h"
-#include "core/platform/PortMap.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/util/Clock.h"
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
 
   // COM97 on: slots that no real device takes by default.
   std::vector<std::unique_ptr<PseudoTerminal>> wires;
-  PortMap map;
+  MonitorOptions monitorOptions;
   for (int i = 0; i < options.Ports; ++i) {
     std::string problem;
     wires.push_back(PseudoTerminal::Create(&problem));
@@ -101,14 +102,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "window_bench: %s\n", problem.c_str());
       return 1;
     }
-    const std::string option = "-port:" + std::to_string(97 + i) + "=" + wires.back()->SlavePath();
-    if (!map.ApplyOption(option).empty()) return 1;
+    monitorOptions.PortOptions.push_back("-port:" + std::to_string(97 + i) + "=" + wires.back()->SlavePath());
   }
 
-  TWComms comms(map);
+  MonitorSession session;
+  TWComms& comms = session.Comms();
   SettingsStore settings;
   settings.Create();
-  TTWForm form(comms, map, settings, CommandLine{});
+  ScreenDialogs dialogs;
+  TTWForm form(session, settings, monitorOptions, dialogs);
   std::vector<int64_t> ticks;
   size_t largestQueue = 0;
   std::atomic<bool> measuring{false};
@@ -161,7 +163,7 @@ int main(int argc, char** argv) {
   writer.join();
   const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   form.close();
-  comms.DestroyPorts();
+  session.Shutdown();
 
   const double perTick = options.Ports * options.Rate * 0.050;
   std::printf("window under load: %d ports x %d packets/s of 20 bytes for %d s, %s\n", options.Ports,

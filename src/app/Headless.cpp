@@ -3,26 +3,16 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <memory>
-#include <optional>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "app/HeadlessMonitor.h"
-#include "core/session/PortReport.h"
-#include "core/capture/TWComms.h"
 #include "core/platform/PortMap.h"
-#include "core/recorder/Recorder.h"
-#include "core/session/ProjectApply.h"
-#include "core/config/ProjectState.h"
-#include "core/recorder/TxThread.h"
-#include "core/userpackets/UserPackets.h"
+#include "core/session/MonitorSession.h"
 #include "core/util/MarkupText.h"
 #include "core/util/ProcessSetup.h"
-#include "core/util/UserMessages.h"
 
 namespace tapwise {
 
@@ -54,108 +44,47 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
   return signal > 0;
 }
 
-// Starts what the command line asks of the recorder; false (with the
-// message printed) when the file cannot be used.
-bool StartRecorder(const CommandLine& commandLine, const PlaySettings& projectPlay, Recorder& recorder) {
+// What the window would show in its message box, as plain text.
+void PrintMessages(const std::vector<std::string>& messages) {
+  for (const std::string& text : messages) std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
+}
+
+// What start-up found, as the window shows it in its tabs and status bar.
+void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
+  const StartReport& report = session.Report();
+  for (const std::string& name : report.ProjectsRead) std::fprintf(stderr, "Project %s\n", name.c_str());
+  for (const std::string& name : report.ProjectsMissing) {
+    std::fprintf(stderr, "tapwise: no project file %s\n", name.c_str());
+  }
+  for (uint8_t port : session.PresentPorts()) {
+    std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.Opener().Describe(port).c_str());
+  }
+  for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
   if (commandLine.RecordFormat != RecorderState::Idle) {
-    StartResult started = recorder.StartRecordingFile(commandLine.RecordPath, commandLine.RecordFormat);
-    if (!started.Ok) {
-      std::fprintf(stderr, "tapwise: cannot record to %s: %s\n", commandLine.RecordPath.c_str(),
-                   started.Reason.c_str());
-      return false;
-    }
     std::fprintf(stderr, "Recording %s\n", commandLine.RecordPath.c_str());
   }
   if (commandLine.PlayFormat != RecorderState::Idle) {
-    // Headless playing is always continuous; the command line wins over the project.
-    PlaySettings settings = projectPlay;
-    settings.OneShot = 0;
-    if (commandLine.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(commandLine.PlayGap);
-    if (commandLine.Repeat) settings.Repeat = 1;
-    recorder.SetPlaySettings(settings);
-    StartResult started = recorder.StartPlayingFile(commandLine.PlayPath, commandLine.PlayFormat);
-    // The window plays a file it cannot open as an empty one; here nobody
-    // would notice, so it is refused.
-    if (!started.Reason.empty()) {
-      recorder.Stop();
-      std::fprintf(stderr, "tapwise: cannot play %s: %s\n", commandLine.PlayPath.c_str(), started.Reason.c_str());
-      return false;
-    }
+    std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
+                 ComName(session.SelectedPort.load()).c_str());
   }
-  return true;
+  std::fflush(stderr);
 }
 
-// What the window would show in its message box, as plain text.
-void PrintMessages(UserMessages& messages) {
-  for (const std::string& text : messages.TakeAll()) {
-    std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
+// What one tick found, as the window's timer would show it.
+void PrintTick(const TickEvents& events, const CommandLine& commandLine) {
+  if (events.RecordingFailed) {
+    std::fprintf(stderr, "tapwise: %s; monitoring goes on\n", events.RecordingFailed->Text.c_str());
   }
-}
-
-// Reads the project files in order, before the ports open, so that they
-// open with the project's settings. The last one read gives the display
-// mode and play options.
-void ReadProjects(const CommandLine& commandLine, TWComms& comms, UserPackets& userPackets,
-                  bool& hexDisplay, PlaySettings& play) {
-  ProjectState project;
-  for (const std::string& file : commandLine.ProjectFiles) {
-    const ProjectState::ReadResult result = LoadProject(project, file, comms, userPackets, hexDisplay, play);
-    if (!result.Message.empty()) userPackets.Messages().Post(result.Message);
-    if (result.Read) {
-      std::fprintf(stderr, "Project %s\n", project.ConfigName().c_str());
-    } else if (result.Message.empty()) {
-      std::fprintf(stderr, "tapwise: no project file %s\n", project.ConfigName().c_str());
-    }
-  }
-}
-
-// Takes the ports down when it goes, before the objects their receive
-// threads call into (declared before it) go.
-class PortsDown {
- public:
-  explicit PortsDown(TWComms& comms) : m_comms(comms) {}
-  ~PortsDown() { m_comms.DestroyPorts(); }
-  PortsDown(const PortsDown&) = delete;
-  PortsDown& operator=(const PortsDown&) = delete;
-
- private:
-  TWComms& m_comms;
-};
-
-// What the recorder has to say after a tick, as the window's timer would show it.
-void ReportRecorder(Recorder& recorder, const CommandLine& commandLine) {
-  if (std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure()) {
-    std::fprintf(stderr, "tapwise: %s; monitoring goes on\n", failure->Text.c_str());
-  }
-  if (recorder.TakePlayFileError()) {
+  if (events.PlayFileError) {
     std::fprintf(stderr, "tapwise: %s: Invalid Packet Data file; playback stopped\n", commandLine.PlayPath.c_str());
   }
-  if (recorder.TakeEndOfFileStop()) {
-    recorder.Stop();
-    std::fprintf(stderr, "Playback finished\n");
-  }
-}
-
-// The port that playback uses: the one asked for, or the lowest open one; 0
-// (with the message printed) when the one asked for is not open.
-uint8_t PlaybackPort(const CommandLine& commandLine, const TWComms& comms) {
-  if (commandLine.SelectPort != 0) {
-    const auto port = static_cast<uint8_t>(commandLine.SelectPort);
-    if (comms.IsPortPresent(port)) return port;
-    std::fprintf(stderr, "tapwise: -select:%d: %s is not open\n", commandLine.SelectPort, ComName(port).c_str());
-    return 0;
-  }
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    if (comms.IsPortPresent(static_cast<uint8_t>(n))) return static_cast<uint8_t>(n);
-  }
-  return 0;
+  if (events.PlaybackFinished) std::fprintf(stderr, "Playback finished\n");
+  PrintMessages(events.Messages);
 }
 
 }  // namespace
 
 int RunHeadless(const CommandLine& commandLine) {
-  PortMap map;
-  if (!BuildPortMap(commandLine, map)) return 2;
   for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
   if (!commandLine.Problems.empty()) return 2;
 
@@ -164,67 +93,32 @@ int RunHeadless(const CommandLine& commandLine) {
   // none is interrupted by them.
   const sigset_t stopSignals = BlockStopSignals();
 
-  TWComms comms(map);
-  comms.NoHandshake.store(commandLine.NoHandshake ? 1 : 0);
-  std::atomic<uint8_t> selectedPort{0};
-  std::atomic<uint8_t> modemStatus{0};
-  UserMessages messages;
-  UserPackets userPackets(comms, selectedPort, messages);
-  comms.SetTriggerStep(&userPackets);
-  bool hexDisplay = true;
-  PlaySettings play;
-  ReadProjects(commandLine, comms, userPackets, hexDisplay, play);
-  if (commandLine.ProjectFiles.empty()) userPackets.RebuildTriggerTable();
-  userPackets.SetTriggerMode(commandLine.Triggers);
-  PrintMessages(messages);
-
-  PortsDown portsDown(comms);
-  comms.CreatePorts();
-  if (comms.PresentCount() == 0) {
-    std::fprintf(stderr, "%s\n", MarkupToPlainText(NoPortsReport(comms, map)).c_str());
-    return 1;
+  MonitorSession session;
+  HeadlessMonitor monitor(session.Drain(), STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  MonitorOptions options = commandLine;
+  // Nobody is there to release Pause for each packet.
+  options.ContinuousPlay = true;
+  const Result started = session.Start(options);
+  PrintMessages(session.Messages().TakeAll());
+  if (!started) {
+    // The report of no ports speaks for itself; other failures name the program.
+    const char* prefix = session.Started() && session.Comms().PresentCount() == 0 ? "" : "tapwise: ";
+    std::fprintf(stderr, "%s%s\n", prefix, MarkupToPlainText(started.Message()).c_str());
+    return started.Code();
   }
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    if (comms.IsPortPresent(static_cast<uint8_t>(n))) {
-      std::fprintf(stderr, "%s %s\n", ComName(n).c_str(), map.Describe(static_cast<uint8_t>(n)).c_str());
-    }
-  }
-  for (const std::string& line : UnusableMappedPorts(comms, map)) std::fprintf(stderr, "%s\n", line.c_str());
-  std::fflush(stderr);
-
-  selectedPort = PlaybackPort(commandLine, comms);
-  if (selectedPort.load() == 0) return 2;
-  Recorder recorder;
-  recorder.SetLinkType(static_cast<uint16_t>(commandLine.LinkType));
-  recorder.SetPortDescriber([&map](uint8_t port) { return map.Describe(port); });
-  if (!StartRecorder(commandLine, play, recorder)) return 1;
-  if (commandLine.PlayFormat != RecorderState::Idle) {
-    std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
-                 ComName(selectedPort.load()).c_str());
-  }
-  std::fflush(stderr);
-  HeadlessMonitor monitor(comms, STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
-  monitor.SetHexDisplay(hexDisplay);
-  monitor.SetRecordingHook(&recorder);
-  for (int row : commandLine.SendRows) userPackets.SendUserPacket(row, selectedPort.load());
-  PrintMessages(messages);
-  // The playback thread runs only when there is something to play.
-  std::unique_ptr<TTxThread> player;
-  if (IsPlayingState(recorder.State())) {
-    player = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus);
-  }
+  PrintStart(session, commandLine);
 
   int status = 0;
   auto tick = std::chrono::steady_clock::now() + TickInterval;
   while (!WaitForTickOrSignal(stopSignals, tick)) {
     if (std::chrono::steady_clock::now() < tick) continue;
-    if (!monitor.Tick()) {
+    const TickEvents events = session.Tick();
+    if (!monitor.Flush()) {
       std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", monitor.LastError().c_str());
       status = 1;
       break;
     }
-    ReportRecorder(recorder, commandLine);
-    PrintMessages(messages);
+    PrintTick(events, commandLine);
     tick += TickInterval;
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
@@ -234,13 +128,9 @@ int RunHeadless(const CommandLine& commandLine) {
     std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", monitor.LastError().c_str());
     status = 1;
   }
-  // Stop draining first, then take the ports down: whatever is still queued
-  // or half-filled is freed, not printed. The player sends through the
-  // ports, so it goes before them.
-  player.reset();
-  recorder.Stop();
-  comms.DestroyPorts();
-  PrintMessages(messages);
+  // Whatever is still queued or half-filled is freed, not printed.
+  session.Shutdown();
+  PrintMessages(session.Messages().TakeAll());
   return status;
 }
 

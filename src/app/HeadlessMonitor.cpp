@@ -6,16 +6,17 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/capture/TWComms.h"
 #include "core/format/HexLines.h"
 #include "core/util/Windows1252.h"
 
 namespace tapwise {
 
-HeadlessMonitor::HeadlessMonitor(TWComms& comms, int outFd, bool terminal)
-    : m_drain(comms), m_outFd(outFd), m_terminal(terminal) {
+HeadlessMonitor::HeadlessMonitor(DisplayDrain& drain, int outFd, bool terminal)
+    : m_drain(drain), m_outFd(outFd), m_terminal(terminal) {
   m_drain.SetListener(this);
 }
+
+HeadlessMonitor::~HeadlessMonitor() { m_drain.SetListener(nullptr); }
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;
@@ -35,10 +36,7 @@ void HeadlessMonitor::AppendLine(std::string& out, const std::string& line) cons
   }
 }
 
-bool HeadlessMonitor::Tick() {
-  // Once the output has failed the rest is still taken (and freed), so the
-  // queue cannot grow while the program winds down.
-  m_drain.DrainQueue();
+bool HeadlessMonitor::Flush() {
   WritePending();
   return m_lastError.empty();
 }

@@ -16,17 +16,19 @@
 
 namespace tapwise {
 
-class TWComms;
-
 class HeadlessMonitor : private DisplayListener {
  public:
-  HeadlessMonitor(TWComms& comms, int outFd, bool terminal);
+  // Presents drain (the session's), whose listener it becomes.
+  HeadlessMonitor(DisplayDrain& drain, int outFd, bool terminal);
+  ~HeadlessMonitor() override;
   HeadlessMonitor(const HeadlessMonitor&) = delete;
   HeadlessMonitor& operator=(const HeadlessMonitor&) = delete;
 
-  // One timer tick: drains the queue. False once the output cannot be
-  // written any more (closed pipe, full disk); LastError then says why.
-  bool Tick();
+  // After the session's tick has drained the queue: writes what is left.
+  // False once the output cannot be written any more (closed pipe, full
+  // disk); LastError then says why.
+  bool Flush();
+  bool Ok() const { return m_lastError.empty(); }
   // At exit: writes the unfinished ASCII line, if any. False as Tick.
   bool Finish();
 
@@ -34,10 +36,6 @@ class HeadlessMonitor : private DisplayListener {
   // starts the display afresh; the unfinished ASCII line is written first.
   void SetHexDisplay(bool hex);
   bool HexDisplay() const { return m_drain.HexDisplay(); }
-
-  // Every packet the drain counts also goes to the hook (a recording),
-  // unless it is paused. Not owned; may be null.
-  void SetRecordingHook(RecordingHook* hook) { m_drain.SetRecordingHook(hook); }
 
   // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
@@ -53,7 +51,7 @@ class HeadlessMonitor : private DisplayListener {
   void WritePending();
   bool WriteAll(const std::string& bytes);
 
-  DisplayDrain m_drain;
+  DisplayDrain& m_drain;
   int m_outFd;
   bool m_terminal;
   std::string m_pending;

@@ -1,12 +1,11 @@
 #include "app/WindowProgram.h"
 
-#include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
-#include "gui/mainwindow/TWMain.h"
-#include "core/platform/PortMap.h"
-#include "gui/controls/MessageBox.h"
+#include "core/session/MonitorSession.h"
 #include "core/util/ProcessSetup.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/mainwindow/TWMain.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -43,21 +42,12 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tapwise");
 
-  PortMap map;
-  for (const std::string& option : commandLine.PortOptions) {
-    const std::string problem = map.ApplyOption(option);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
-      MsgError("\\1Error: " + problem);
-      return 2;
-    }
-  }
-
   int status = 0;
   bool settingsProblemReported = false;
   {
-    TWComms comms(map);
-    TTWForm form(comms, map, settings, commandLine);
+    MonitorSession session;
+    ScreenDialogs dialogs;
+    TTWForm form(session, settings, commandLine, dialogs);
     if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (signalFd >= 0) {
@@ -78,9 +68,9 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     form.show();
     status = app.exec();
     settingsProblemReported = form.SettingsProblemReported();
-    // Closing the window normally takes the ports down; a start-up without
-    // ports, or a quit from elsewhere, must still release every thread.
-    comms.DestroyPorts();
+    // Closing the window normally takes the session down; a start-up that
+    // failed, or a quit from elsewhere, must still release every thread.
+    session.Shutdown();
   }
 
   if (signalFd >= 0) close(signalFd);

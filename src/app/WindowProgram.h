@@ -1,6 +1,6 @@
 #pragma once
-// The window program: the settings store, the port map and the port manager
-// around the main window, in the order the program starts and ends them.
+// The window front end: the settings store and the monitor session around
+// the main window, in the order the program starts and ends them.
 
 #include "app/CommandLine.h"
 

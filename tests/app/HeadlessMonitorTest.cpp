@@ -25,13 +25,14 @@ TEST(HeadlessMonitor, FileOutputIsPacketDataAndTerminalOutputIsUtf8) {
   TWComms comms(opener);
   PacketRecord record = Packet(std::string("A\x01\xff", 3) + std::string(14, 'b'));
 
-  std::string file = HeadlessMonitor(comms, -1, false).FormatPacket(record);
+  DisplayDrain drain(comms);
+  std::string file = HeadlessMonitor(drain, -1, false).FormatPacket(record);
   ASSERT_EQ(file.size(), 2 * 82u);
   EXPECT_EQ(file.substr(0, 12), "COM1 03:04.5");
   EXPECT_EQ(file.substr(64, 18), std::string("A\xb7\xff", 3) + std::string(13, 'b') + "\r\n");
   EXPECT_EQ(file.substr(162), "\r\n");
 
-  std::string terminal = HeadlessMonitor(comms, -1, true).FormatPacket(record);
+  std::string terminal = HeadlessMonitor(drain, -1, true).FormatPacket(record);
   EXPECT_EQ(terminal.substr(64, 6), "A\xc2\xb7\xc3\xbf" "b");
   EXPECT_EQ(terminal.back(), '\n');
   EXPECT_EQ(terminal.find('\r'), std::string::npos);
@@ -44,11 +45,12 @@ TEST(HeadlessMonitor, TickWritesEachPacketOfAnEnabledPortAndReportsAClosedOutput
   comms.CreatePorts();
   int pipeFds[2];
   ASSERT_EQ(pipe(pipeFds), 0);
-  HeadlessMonitor monitor(comms, pipeFds[1], false);
+  DisplayDrain drain(comms);
+  HeadlessMonitor monitor(drain, pipeFds[1], false);
   const uint8_t bytes[] = {'h', 'i'};
   comms.WritePacket(1, bytes, 2);
   comms.WritePacket(2, bytes, 2);  // not a present port: dropped, not counted
-  ASSERT_TRUE(monitor.Tick());
+  ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
   EXPECT_EQ(monitor.PacketCounter(), 1);
   char buffer[256];
   ASSERT_EQ(read(pipeFds[0], buffer, sizeof buffer), 82);
@@ -58,7 +60,7 @@ TEST(HeadlessMonitor, TickWritesEachPacketOfAnEnabledPortAndReportsAClosedOutput
   signal(SIGPIPE, SIG_IGN);
   comms.WritePacket(1, bytes, 2);
   comms.WritePacket(1, bytes, 2);
-  EXPECT_FALSE(monitor.Tick());
+  EXPECT_FALSE((drain.DrainQueue(), monitor.Flush()));
   EXPECT_EQ(comms.Queue().Count(), 0u);  // the rest was still taken and freed
   EXPECT_FALSE(monitor.LastError().empty());
   close(pipeFds[1]);
@@ -94,7 +96,8 @@ struct MonitorRig {
   FakeOpener opener;
   TWComms comms{opener};
   OutputFile out;
-  HeadlessMonitor monitor{comms, out.Fd(), false};
+  DisplayDrain drain{comms};
+  HeadlessMonitor monitor{drain, out.Fd(), false};
 };
 
 void Send(TWComms& comms, const std::string& bytes) {
@@ -106,10 +109,11 @@ TEST(HeadlessMonitor, HexModeWritesEveryLineEvenWhenATickOverrunsTheRing) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
+  DisplayDrain& drain = rig.drain;
   EXPECT_TRUE(monitor.HexDisplay());
   std::string full(4096, 'x');
   for (int i = 0; i < 5; ++i) Send(comms, full);  // 1280 lines in one tick
-  ASSERT_TRUE(monitor.Tick());
+  ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
   std::string text = out.TakeNew();
   ASSERT_EQ(text.size(), 1280 * 82u);
   for (size_t line = 0; line < 1280; ++line) {
@@ -132,14 +136,15 @@ TEST(HeadlessMonitor, AsciiModeWritesLinesAsTheyCompleteAndTheLastOneAtFinish) {
                         Case{true, "ab\n", "cd\xc2\xb7" "ef\n", "g\n"}}) {
     SCOPED_TRACE(c.terminal);
     OutputFile out;
-    HeadlessMonitor monitor(comms, out.Fd(), c.terminal);
+    DisplayDrain drain(comms);
+    HeadlessMonitor monitor(drain, out.Fd(), c.terminal);
     monitor.SetHexDisplay(false);
     EXPECT_FALSE(monitor.HexDisplay());
     Send(comms, "ab\r\ncd\x01");
-    ASSERT_TRUE(monitor.Tick());
+    ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
     EXPECT_EQ(out.TakeNew(), c.firstTick);
     Send(comms, "ef\rg");
-    ASSERT_TRUE(monitor.Tick());
+    ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
     EXPECT_EQ(out.TakeNew(), c.secondTick);
     ASSERT_TRUE(monitor.Finish());
     EXPECT_EQ(out.TakeNew(), c.atFinish);
@@ -151,11 +156,12 @@ TEST(HeadlessMonitor, AsciiModeLosesNoLineOfAPacketLongerThanTheRing) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
+  DisplayDrain& drain = rig.drain;
   monitor.SetHexDisplay(false);
   std::string lines;
   for (int i = 0; i < 2000; ++i) lines += static_cast<char>('0' + i % 10) + std::string("\r");
   Send(comms, lines);
-  ASSERT_TRUE(monitor.Tick());
+  ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
   std::string expected;
   for (int i = 0; i < 2000; ++i) expected += static_cast<char>('0' + i % 10) + std::string("\r\n");
   EXPECT_EQ(out.TakeNew(), expected);
@@ -168,13 +174,14 @@ TEST(HeadlessMonitor, SwitchingModeWritesTheUnfinishedLineFirst) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
+  DisplayDrain& drain = rig.drain;
   monitor.SetHexDisplay(false);
   Send(comms, "half");
-  ASSERT_TRUE(monitor.Tick());
+  ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
   EXPECT_EQ(out.TakeNew(), "");
   monitor.SetHexDisplay(true);
   Send(comms, "A");
-  ASSERT_TRUE(monitor.Tick());
+  ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));
   std::string text = out.TakeNew();
   ASSERT_EQ(text.size(), 6u + 82u);
   EXPECT_EQ(text.substr(0, 6), "half\r\n");

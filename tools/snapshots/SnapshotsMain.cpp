@@ -4,9 +4,10 @@
 #include "Sheet.h"
 
 #include "core/capture/TWComms.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/TWMain.h"
-#include "core/platform/PortMap.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/controls/MessageBox.h"
@@ -224,12 +225,14 @@ bool MessageBoxes(const QString& out) {
 // The main window over a built-in null-modem pair, with a little traffic
 // both ways: what a newcomer sees after typing into the window.
 bool MainWindow(const QString& out) {
-  PortMap map;
-  if (!map.ApplyOption("-pair:1,2").empty()) return false;
-  TWComms comms(map);
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2"};
+  MonitorSession session;
+  TWComms& comms = session.Comms();
   SettingsStore settings;
   settings.Create();
-  TTWForm form(comms, map, settings, CommandLine{});
+  ScreenDialogs dialogs;
+  TTWForm form(session, settings, options, dialogs);
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";
@@ -245,7 +248,6 @@ bool MainWindow(const QString& out) {
   QTest::qWait(200);
   const bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
   form.close();
-  comms.DestroyPorts();
   return saved;
 }
 

@@ -89,6 +89,14 @@ int TWComms::PresentCount() const {
   return count;
 }
 
+std::vector<uint8_t> TWComms::PresentPorts() const {
+  std::vector<uint8_t> present;
+  for (int n = 1; n <= MaxComPorts; ++n) {
+    if (IsPortPresent(static_cast<uint8_t>(n))) present.push_back(static_cast<uint8_t>(n));
+  }
+  return present;
+}
+
 PortSettings TWComms::GetPortSettings(uint8_t n) const {
   return ValidPort(n) ? m_ports[n].Slot.Settings() : PortSettings{};
 }

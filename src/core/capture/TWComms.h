@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "core/capture/CaptureQueue.h"
 #include "core/capture/PortSettings.h"
@@ -64,6 +65,8 @@ class TWComms : private ReceiveContext {
   // why a port is missing.
   OpenStatus ProbeStatus(uint8_t n) const;
   int PresentCount() const;
+  // The COM numbers of the present ports, in ascending order.
+  std::vector<uint8_t> PresentPorts() const;
 
   PortSettings GetPortSettings(uint8_t n) const;
   void SetPortSettings(uint8_t n, const PortSettings& settings);

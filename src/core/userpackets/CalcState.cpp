@@ -2,11 +2,6 @@
 
 namespace tapwise {
 
-CalcState& CalcState::ProgramWide() {
-  static CalcState state;
-  return state;
-}
-
 uint8_t CalcState::TakeCounter() {
   // fetch_add on an 8-bit atomic wraps at 256, which is the counter's rule.
   return m_counter.fetch_add(1);

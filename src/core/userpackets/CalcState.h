@@ -1,7 +1,7 @@
 #pragma once
-// The program-wide sources of the calculated bytes $0..$8: an 8-bit counter
-// and a linear congruential random generator. Every compile of every text,
-// user packet or trigger, on any thread, draws from the same object, so a
+// The sources of the calculated bytes $0..$8: an 8-bit counter and a linear
+// congruential random generator. A running monitor owns one; every compile
+// of every text, user packet or trigger, on any thread, draws from it, so a
 // counter value is never handed out twice and the random sequence of a run
 // is the same from one run to the next (the seed starts at 0 and is never
 // taken from the clock).
@@ -16,10 +16,6 @@ namespace tapwise {
 
 class CalcState {
  public:
-  // The one instance that the program's windows and receive threads share.
-  // Tests build their own instances instead.
-  static CalcState& ProgramWide();
-
   // The current counter value; the counter then moves on by one (FFh -> 00h).
   uint8_t TakeCounter();
   // One step of the generator (seed := seed * 134775813 + 1), then the upper

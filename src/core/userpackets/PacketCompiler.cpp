@@ -124,10 +124,6 @@ int32_t CompilePacketText(std::string_view text, uint8_t* buffer, int32_t capaci
   return out.Count();
 }
 
-int32_t CompilePacketText(std::string_view text, uint8_t* buffer, int32_t capacity) {
-  return CompilePacketText(text, buffer, capacity, CalcState::ProgramWide());
-}
-
 const std::string_view CalculatedBytesHelp =
     R"(\b\uCalculated Bytes\u:\b\n\nFormat: $h   Where h is a hex value. Example: \b$A\b\n\n)"
     R"(Values and their meaning:\n\t$0 Counter\n\t$1 Random 00..FF\n\t$2 Random BCD 00..99\n)"

@@ -29,8 +29,6 @@ constexpr int32_t PacketTextCapacity = 2049;
 // the text did not fit. Calculated bytes met before an error keep their
 // effect on calc (the counter stays advanced). Never allocates.
 int32_t CompilePacketText(std::string_view text, uint8_t* buffer, int32_t capacity, CalcState& calc);
-// The same on the program-wide counter and generator.
-int32_t CompilePacketText(std::string_view text, uint8_t* buffer, int32_t capacity);
 
 // The user's reference for calculated bytes, in message markup, shown by the
 // help button of the user packets window.

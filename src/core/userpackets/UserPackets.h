@@ -43,8 +43,9 @@ class UserPackets : public TriggerStep {
 
   // selectedPort is the window's SelectedPort (the COM number of the selected
   // tab): a trigger without a reply packet toggles RTS and DTR of that port.
-  UserPackets(TWComms& comms, std::atomic<uint8_t>& selectedPort, UserMessages& messages,
-              CalcState& calc = CalcState::ProgramWide());
+  // calc is the monitor's counter and random generator, shared by every
+  // compile of a text.
+  UserPackets(TWComms& comms, std::atomic<uint8_t>& selectedPort, UserMessages& messages, CalcState& calc);
 
   UserPacketTable& Table() { return m_table; }
   const UserPacketTable& Table() const { return m_table; }

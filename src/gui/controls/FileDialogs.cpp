@@ -11,11 +11,6 @@ namespace tapwise {
 
 namespace {
 
-FileDialogHook& Hook() {
-  static FileDialogHook hook;
-  return hook;
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -73,7 +68,6 @@ std::vector<std::string> QtNameFilters(std::string_view filter) {
 }
 
 std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequest& request) {
-  if (Hook()) return Hook()(request);
   QFileDialog dialog(parent, AnsiToQString(request.Title));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   const std::vector<std::string> filters = QtNameFilters(request.Filter);
@@ -103,12 +97,6 @@ std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequ
   result.FilterIndex = static_cast<int>(names.indexOf(dialog.selectedNameFilter())) + 1;
   if (result.FilterIndex < 1) result.FilterIndex = index;
   return result;
-}
-
-FileDialogHook SetFileDialogHook(FileDialogHook hook) {
-  FileDialogHook previous = std::move(Hook());
-  Hook() = std::move(hook);
-  return previous;
 }
 
 }  // namespace tapwise

@@ -2,10 +2,9 @@
 // The open and save dialogs of the program, asked for in the classic form:
 // a title, a filter list "description|pattern|description|pattern…", a file
 // name and a 1-based filter index; the answer is the chosen path and the
-// filter index it was chosen with. Tests install a hook that answers
-// instead of a dialog, as they do for the message box.
+// filter index it was chosen with. Windows ask through WindowDialogs, so
+// that tests can answer instead of a dialog.
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,9 +34,5 @@ std::vector<std::string> QtNameFilters(std::string_view filter);
 
 // Nothing when the user cancelled.
 std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequest& request);
-
-using FileDialogHook = std::function<std::optional<FileDialogResult>(const FileDialogRequest&)>;
-// Installs a hook (an empty function removes it); returns the one before.
-FileDialogHook SetFileDialogHook(FileDialogHook hook);
 
 }  // namespace tapwise

@@ -19,11 +19,6 @@ namespace tapwise {
 
 namespace {
 
-MessageBoxHookFunction& Hook() {
-  static MessageBoxHookFunction hook;
-  return hook;
-}
-
 QFont MessageFont() {
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(11);
@@ -196,14 +191,7 @@ void TMessageBoxForm::mouseReleaseEvent(QMouseEvent* event) {
   QDialog::mouseReleaseEvent(event);
 }
 
-MessageBoxHookFunction SetMessageBoxHook(MessageBoxHookFunction hook) {
-  MessageBoxHookFunction previous = std::move(Hook());
-  Hook() = std::move(hook);
-  return previous;
-}
-
 int32_t MsgBox(TMessageKind kind, std::string_view text, std::string_view buttons) {
-  if (Hook()) return Hook()(kind, text, buttons);
   TMessageBoxForm form(kind, text, buttons);
   form.exec();
   return form.Result();

@@ -14,7 +14,6 @@
 #include <QDialog>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,13 +65,6 @@ class TMessageBoxForm : public QDialog {
   bool m_dragging = false;
   QPoint m_dragOffset;
 };
-
-// When set, MsgBox shows nothing and returns what the hook returns. Tests,
-// and windows whose tests must see what they reported, install one.
-using MessageBoxHookFunction =
-    std::function<int32_t(TMessageKind kind, std::string_view text, std::string_view buttons)>;
-// Installs a hook (an empty function removes it) and returns the one before.
-MessageBoxHookFunction SetMessageBoxHook(MessageBoxHookFunction hook);
 
 // Shows the box modally; the 0-based index of the chosen button, -1 for Esc.
 int32_t MsgBox(TMessageKind kind, std::string_view text, std::string_view buttons);

@@ -1,18 +1,14 @@
 #include "gui/mainwindow/TWMain.h"
 
-#include "core/session/PortReport.h"
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
-#include "core/session/ProjectApply.h"
-#include "core/recorder/TxThread.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/controls/AnsiText.h"
-#include "gui/controls/FileDialogs.h"
-#include "gui/controls/MessageBox.h"
+#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/controls/ToolIcons.h"
 
@@ -54,24 +50,17 @@ WindowShowState ShowStateOf(const QWidget& window) {
 
 }  // namespace
 
-TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& settings,
-                 CommandLine commandLine, QWidget* parent)
+TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options,
+                 WindowDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
-      m_comms(comms),
-      m_map(map),
+      SelectedPort(session.SelectedPort),
+      m_session(session),
       m_settings(settings),
-      m_commandLine(std::move(commandLine)),
-      m_drain(comms),
-      m_userPackets(comms, SelectedPort, m_messages) {
+      m_options(std::move(options)),
+      m_dialogs(dialogs) {
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
-  m_drain.SetListener(this);
-  m_drain.SetRecordingHook(&m_recorder);
-  // A pcapng recording describes each port by its device, and takes its
-  // link type from the command line as the headless monitor does.
-  m_recorder.SetLinkType(static_cast<uint16_t>(m_commandLine.LinkType));
-  m_recorder.SetPortDescriber([this](uint8_t port) { return m_map.Describe(port); });
-  m_comms.SetTriggerStep(&m_userPackets);
+  Drain().SetListener(this);
 
   auto* client = new QWidget(this);
   auto* column = new QVBoxLayout(client);
@@ -100,7 +89,7 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   tabColumn->addWidget(m_portSetup);
   column->addWidget(tabArea);
 
-  m_display = new DisplayPaintBox(m_drain, client);
+  m_display = new DisplayPaintBox(Drain(), client);
   column->addWidget(m_display->ScrollBox(), 1);
 
   m_statusBar = new StatusPanels(client);
@@ -110,7 +99,7 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   setMinimumHeight(200);
 
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
-          [this](bool down) { m_drain.SetFrozen(down); });
+          [this](bool down) { Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
   // The tool windows attach later; their buttons stay disabled until then.
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
@@ -124,7 +113,7 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
     WriteProject();
     ReadProject(true);
   });
-  m_sendUserPacket = [this](int packet, uint8_t port) { m_userPackets.SendUserPacket(packet, port); };
+  m_sendUserPacket = [this](int packet, uint8_t port) { GetUserPackets().SendUserPacket(packet, port); };
 
   connect(m_portTabs, &QTabBar::currentChanged, this, [this] { ShowSelectedPort(); });
   connect(m_portTabs, &TTabControlSmart::OnSwapData, this,
@@ -135,21 +124,11 @@ TTWForm::TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& setting
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
-
-  m_txThread = std::make_unique<TTxThread>(m_recorder, comms, SelectedPort, ModemStatus);
 }
 
 TTWForm::~TTWForm() {
   qApp->removeEventFilter(this);
-  // The receive threads answer triggers through the user packets, which go
-  // with this window: the ports must be down first.
-  m_comms.DestroyPorts();
-  m_comms.SetTriggerStep(nullptr);
-  m_txThread->Stop();
-  m_txThread.reset();
-  m_recorder.Stop();
-  m_drain.SetRecordingHook(nullptr);
-  m_drain.SetListener(nullptr);
+  Drain().SetListener(nullptr);
 }
 
 uint8_t TTWForm::TabPort(int index) const {
@@ -171,9 +150,9 @@ bool TTWForm::FormShow() {
   m_started = true;
 
   m_userSettings = ReadUserSettings(m_settings);
-  m_project.SetConfigName(m_userSettings.ConfigName);
-  m_recorder.SetRecordName(m_userSettings.RecordName);
-  m_recorder.SetRecordType(m_userSettings.RecordType);
+  Project().SetConfigName(m_userSettings.ConfigName);
+  GetRecorder().SetRecordName(m_userSettings.RecordName);
+  GetRecorder().SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
   // The tool windows' designed places, until those windows exist.
   m_layouts.UserPackets.Placement = {120, 120, 540, 420};
@@ -188,37 +167,32 @@ bool TTWForm::FormShow() {
   m_display->SetColours(m_userSettings.Colours);
   ApplyDisplayFont();
 
-  for (int n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(static_cast<uint8_t>(n), PortSettings{});
-  m_drain.SetHexDisplay(true);
-  PlaySettings play;
-  play.Repeat = m_playSettings.Repeat;  // kept from program start, as PacketGap is
-  SetPlaySettings(play);
-  m_userPackets.Table().Clear();
-
-  m_comms.NoHandshake.store(m_commandLine.NoHandshake ? 1 : 0);
-  // Until the User Defined Packets window has its check boxes, the command
-  // line can switch triggers on (-trigger, -triggerpart) as it does headless.
-  m_userPackets.SetTriggerMode(m_commandLine.Triggers);
-  // Before the ports open, so that they open with the project's settings.
-  for (const std::string& project : m_commandLine.ProjectFiles) ReadProject(false, project);
-
-  ModemStatus.store(8);
   m_tickCount = 0;
-  m_drain.Clear();
-  m_display->LinesChanged();
   while (m_portTabs->count() > 0) m_portTabs->removeTab(0);
-
-  m_comms.CreatePorts();
-  BuildPortTabs();
-  if (m_portTabs->count() == 0) {
-    ShowNoPorts();
+  const Result started = m_session.Start(m_options);
+  if (!m_session.Report().ProjectsRead.empty()) ShowCaption();
+  m_display->LinesChanged();
+  // What the project files had to say comes first.
+  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
+  ShowPendingMessages();
+  if (!started) {
+    ShowStartFailure(started);
     return false;
   }
-  m_portTabs->SetTabIndex(0);
+  BuildPortTabs();
+  // The tab of the port start-up selected (-select:), else the first.
+  int selected = 0;
+  for (int index = 0; index < m_portTabs->count(); ++index) {
+    if (TabPort(index) == SelectedPort.load()) selected = index;
+  }
+  m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
+  m_toolBar->bPause->setChecked(GetRecorder().Paused());
+  if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
+  UpdateRecorderButtons();
   // A port the user named that did not open is worth a word, not a stop.
   std::string unusable;
-  for (const std::string& line : UnusableMappedPorts(m_comms, m_map)) {
+  for (const std::string& line : m_session.Report().UnusablePorts) {
     unusable += (unusable.empty() ? "" : "; ") + line;
   }
   if (!unusable.empty()) ReportProblem(unusable);
@@ -236,20 +210,22 @@ bool TTWForm::FormShow() {
 }
 
 void TTWForm::BuildPortTabs() {
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    const auto port = static_cast<uint8_t>(n);
-    if (!m_comms.IsPortPresent(port)) continue;
+  for (uint8_t port : m_session.PresentPorts()) {
     const int index = m_portTabs->count();
     m_tabPorts[static_cast<size_t>(index)] = port;
-    m_portTabs->addTab("COM" + QString::number(n));
-    m_portTabs->setTabToolTip(index, QString::fromStdString(m_map.Describe(port)));
+    m_portTabs->addTab("COM" + QString::number(port));
+    m_portTabs->setTabToolTip(index, QString::fromStdString(m_session.Opener().Describe(port)));
   }
 }
 
-void TTWForm::ShowNoPorts() {
-  std::fprintf(stderr, "No COM Ports are Available\n");
-  MsgError(NoPortsReport(m_comms, m_map));
-  QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+void TTWForm::ShowStartFailure(const Result& failure) {
+  // The report of no ports begins with its own title; other failures (a file
+  // to play or record that cannot be used) are errors of the program.
+  const bool noPorts = m_session.Comms().PresentCount() == 0;
+  std::fprintf(stderr, "%s\n", noPorts ? "No COM Ports are Available" : ("tapwise: " + failure.Message()).c_str());
+  m_dialogs.MsgError(noPorts ? failure.Message() : "\\1Error: " + failure.Message());
+  const int status = failure.Code();
+  QMetaObject::invokeMethod(qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
 }
 
 void TTWForm::ReportProblem(const std::string& message) {
@@ -261,109 +237,97 @@ void TTWForm::ShowSelectedPort() {
   const uint8_t port = TabPort(m_portTabs->currentIndex());
   SelectedPort.store(port);
   if (port == 0) return;
-  m_portSetup->Load(m_comms.GetPortSettings(port), m_comms.IsPortEnabled(port));
+  const TWComms& comms = m_session.Comms();
+  m_portSetup->Load(comms.GetPortSettings(port), comms.IsPortEnabled(port));
 }
 
 void TTWForm::PortControlChange() {
   const uint8_t port = SelectedPort.load();
   if (port == 0) return;
-  const PortSettings current = m_comms.GetPortSettings(port);
-  m_comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
-  m_comms.ApplyPortSettings(port);
-  m_project.SetConfigChanged();
-}
-
-void TTWForm::SetPlaySettings(const PlaySettings& settings) {
-  m_playSettings = settings;
-  m_recorder.SetPlaySettings(settings);
+  TWComms& comms = m_session.Comms();
+  const PortSettings current = comms.GetPortSettings(port);
+  comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
+  comms.ApplyPortSettings(port);
+  Project().SetConfigChanged();
 }
 
 void TTWForm::ShowRecorderStatus() {
-  m_statusBar->SetStatus(QString::fromLocal8Bit(m_recorder.StatusText()), Rgb(m_recorder.StatusColour()));
+  m_statusBar->SetStatus(QString::fromLocal8Bit(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
 }
 
 void TTWForm::UpdateRecorderButtons() {
-  m_toolBar->bRecord->setEnabled(m_recorder.RecordEnabled());
-  m_toolBar->bPlay->setEnabled(m_recorder.PlayEnabled());
-  if (m_recorder.StopDown()) m_toolBar->bStop->setChecked(true);
+  m_toolBar->bRecord->setEnabled(GetRecorder().RecordEnabled());
+  m_toolBar->bPlay->setEnabled(GetRecorder().PlayEnabled());
+  if (GetRecorder().StopDown()) m_toolBar->bStop->setChecked(true);
 }
 
 void TTWForm::RecorderButtonClick() {
   // Once closed, the recorder has been stopped for good: a late click or key
   // must not start another file (and truncate the one just recorded).
   if (m_closed) return;
-  if (m_recorder.State() == RecorderState::Idle) {
+  if (GetRecorder().State() == RecorderState::Idle) {
     if (m_toolBar->bRecord->isChecked()) {
-      const auto chosen = AskForFile(this, {true, "Record: Select File", RecordFilter,
-                                            m_recorder.RecordName(), m_recorder.RecordType()});
+      const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
+                                            GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        const StartResult result = m_recorder.StartRecording(chosen->Path, chosen->FilterIndex);
+        const StartResult result = GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex);
         if (result.Ok) {
           ShowRecorderStatus();
         } else {
-          MsgError(result.Message);
+          m_dialogs.MsgError(result.Message);
         }
       }
     }
     if (m_toolBar->bPlay->isChecked()) {
-      const auto chosen = AskForFile(this, {false, "Play: Select File", PlayFilter,
-                                            m_recorder.RecordName(), m_recorder.RecordType()});
+      const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
+                                            GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        m_recorder.StartPlaying(chosen->Path, chosen->FilterIndex);
+        GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
         // In one-shot mode nothing goes out until Pause is released.
-        m_toolBar->bPause->setChecked(m_recorder.Paused());
+        m_toolBar->bPause->setChecked(GetRecorder().Paused());
         ShowRecorderStatus();
       }
     }
   } else if (m_toolBar->bStop->isChecked()) {
-    m_recorder.Stop();
+    GetRecorder().Stop();
     ShowRecorderStatus();
   }
   UpdateRecorderButtons();
 }
 
 void TTWForm::bPauseClick(bool down) {
-  m_recorder.PauseClick(down);
+  GetRecorder().PauseClick(down);
 }
 
 void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
   QString caption = "Tapwise";
-  if (!m_project.ConfigName().empty()) {
-    caption += " - " + QFile::decodeName(QByteArray::fromStdString(m_project.ConfigName()));
+  if (!Project().ConfigName().empty()) {
+    caption += " - " + QFile::decodeName(QByteArray::fromStdString(Project().ConfigName()));
   }
   setWindowTitle(caption);
 }
 
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
-  m_project.SetConfigChanged(false);
+  Project().SetConfigChanged(false);
   std::string chosen = name;
-  bool read = false;
   bool cancelled = false;
   if (askForFile) {
-    const auto answer = AskForFile(this, {false, std::string(ReadProjectDialogTitle),
-                                          std::string(ProjectFileFilter), m_project.DialogFileName(), 1});
+    const auto answer = m_dialogs.AskForFile(this, {false, std::string(ReadProjectDialogTitle),
+                                                    std::string(ProjectFileFilter), Project().DialogFileName(), 1});
     cancelled = !answer;
     if (answer) chosen = answer->Path;
   }
-  if (!cancelled) {
-    bool hexDisplay = m_drain.HexDisplay();
-    PlaySettings play = m_playSettings;
-    const ProjectState::ReadResult result =
-        LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
-    if (!result.Message.empty()) MsgError(result.Message);
-    if (result.Read) {
-      if (hexDisplay != m_drain.HexDisplay()) {
-        m_drain.SetHexDisplay(hexDisplay);
-        bClearClick();
-      }
-      SetPlaySettings(play);
-      ShowCaption();
-      read = true;
-    }
+  if (cancelled) {
+    (void)GetUserPackets().RebuildTriggerTable();
+  } else if (m_session.ReadProject(chosen).Read) {
+    m_display->LinesChanged();
+    ShowCaption();
   }
-  // Whatever was read, the triggers, the tabs and the options follow.
-  if (!read) m_userPackets.RebuildTriggerTable();
+  // A file that could not be read has its message waiting.
+  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
+  ShowPendingMessages();
+  // Whatever was read, the tabs and the options follow.
   if (m_portTabs->count() > 0) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
@@ -371,56 +335,69 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
 }
 
 void TTWForm::WriteProject() {
-  if (!m_project.ConfigChanged()) return;
-  if (!MsgYesNo(SaveChangesQuestion)) return;
-  const auto chosen = AskForFile(this, {true, std::string(WriteProjectDialogTitle),
-                                        std::string(ProjectFileFilter), m_project.DialogFileName(), 1});
+  if (!Project().ConfigChanged()) return;
+  if (!m_dialogs.MsgYesNo(SaveChangesQuestion)) return;
+  const auto chosen = m_dialogs.AskForFile(this, {true, std::string(WriteProjectDialogTitle),
+                                                  std::string(ProjectFileFilter), Project().DialogFileName(), 1});
   if (!chosen) return;
-  const std::string problem = m_project.WriteProject(
-      chosen->Path, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+  const std::string problem = m_session.WriteProject(chosen->Path);
   if (!problem.empty()) {
-    MsgError(problem);
+    m_dialogs.MsgError(problem);
   } else {
     ShowCaption();
   }
 }
 
-void TTWForm::ShowPendingMessages() {
-  // A message box runs its own event loop, in which this timer goes on
-  // draining; the messages that come meanwhile wait for the next round.
-  if (m_showingMessages) return;
-  m_showingMessages = true;
-  if (auto failure = m_recorder.TakeRecordingFailure()) {
+void TTWForm::ShowTickEvents(TickEvents events) {
+  if (events.RecordingFailed) {
     UpdateRecorderButtons();
-    m_statusBar->SetStatus(QString::fromLocal8Bit(failure->Text), QColor(128, 0, 0));
-    std::fprintf(stderr, "tapwise: %s\n", failure->Text.c_str());
-    MsgError(failure->Markup);
+    m_statusBar->SetStatus(QString::fromLocal8Bit(events.RecordingFailed->Text), QColor(128, 0, 0));
+    std::fprintf(stderr, "tapwise: %s\n", events.RecordingFailed->Text.c_str());
+    m_pendingMessages.push_back(events.RecordingFailed->Markup);
   }
-  if (m_recorder.TakePlayFileError()) {
+  if (events.PlayFileError) {
     UpdateRecorderButtons();
     ShowRecorderStatus();
-    MsgError(InvalidPacketDataFileText);
+    m_pendingMessages.push_back(InvalidPacketDataFileText);
   }
-  for (const std::string& text : m_messages.TakeAll()) MsgError(text);
+  if (events.PlaybackFinished) {
+    // As the Stop button does.
+    ShowRecorderStatus();
+    UpdateRecorderButtons();
+  }
+  for (std::string& text : events.Messages) m_pendingMessages.push_back(std::move(text));
+  ShowPendingMessages();
+}
+
+void TTWForm::ShowPendingMessages() {
+  // A message box runs its own event loop, in which this timer goes on; the
+  // messages that come meanwhile are shown when this one is closed.
+  if (m_showingMessages) return;
+  m_showingMessages = true;
+  while (!m_pendingMessages.empty()) {
+    const std::string text = std::move(m_pendingMessages.front());
+    m_pendingMessages.pop_front();
+    m_dialogs.MsgError(text);
+  }
   m_showingMessages = false;
 }
 
 void TTWForm::bDisableClick(bool down) {
   const uint8_t port = SelectedPort.load();
   if (port == 0) return;
-  m_comms.SetPortEnabled(port, !down);
-  m_portSetup->Load(m_comms.GetPortSettings(port), m_comms.IsPortEnabled(port));
+  m_session.Comms().SetPortEnabled(port, !down);
+  m_portSetup->Load(m_session.Comms().GetPortSettings(port), m_session.Comms().IsPortEnabled(port));
   m_portTabs->update();
 }
 
 void TTWForm::bClearClick() {
-  m_drain.Clear();
+  Drain().Clear();
   m_display->LinesChanged();
 }
 
 void TTWForm::PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool) {
   const uint8_t port = TabPort(index);
-  const bool enabled = m_comms.IsPortEnabled(port);
+  const bool enabled = m_session.Comms().IsPortEnabled(port);
   canvas.drawPixmap(rect.left() + 2, rect.top() + 2,
                     DrawToolIcon(enabled ? ToolIcon::PortEnabled : ToolIcon::PortDisabled));
   QFont bold = font();
@@ -447,26 +424,22 @@ void TTWForm::ApplyDisplayFont() {
 
 void TTWForm::TimerTimer() {
   const auto start = std::chrono::steady_clock::now();
-  const size_t queued = m_tickObserver ? m_comms.Queue().Count() : 0;
-  m_toolBar->bPause->setChecked(m_recorder.Paused());
-  m_drain.DrainQueue();
+  const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
+  m_toolBar->bPause->setChecked(GetRecorder().Paused());
+  TickEvents events = m_session.Tick();
   if (m_scrollPending) {
     m_scrollPending = false;
     m_display->ScrollToEnd();
   }
-  const uint8_t modem = ModemStatus.load();
+  const uint8_t modem = m_session.ModemStatus.load();
   if (modem != m_shownModemBits) {
     m_shownModemBits = modem;
     m_portSetup->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
-  if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
-    m_toolBar->bStop->setChecked(true);
-    RecorderButtonClick();
-  }
-  if (IsPlayingState(m_recorder.State())) m_statusBar->SetProgress(m_recorder.Progress());
+  if (IsPlayingState(GetRecorder().State())) m_statusBar->SetProgress(GetRecorder().Progress());
   // Last, as it may show a message box (an invalid packet data file).
-  ShowPendingMessages();
+  ShowTickEvents(std::move(events));
   if (m_tickObserver) {
     m_tickObserver(queued, std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)
@@ -591,7 +564,7 @@ bool TTWForm::FormKeyPress(QKeyEvent* event) {
   if (text.isEmpty()) return false;
   const uint8_t port = SelectedPort.load();
   for (char byte : QStringToAnsi(text)) {
-    if (port != 0) m_comms.WritePacket(port, reinterpret_cast<const uint8_t*>(&byte), 1);
+    if (port != 0) m_session.Comms().WritePacket(port, reinterpret_cast<const uint8_t*>(&byte), 1);
   }
   return true;
 }
@@ -603,19 +576,16 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   }
   m_closed = true;
   m_timer.stop();
-  if (m_recorder.State() != RecorderState::Idle) m_recorder.Stop();
+  // The recording is closed whole, the playback thread stops, then the ports.
+  m_session.Shutdown();
   UpdateRecorderButtons();
-  // The playback thread sends on the ports and reads their modem lines: it
-  // stops before they go.
-  m_txThread->Stop();
-  m_comms.DestroyPorts();
   m_layouts.Main.Placement = PlacementOf(*this);
   m_layouts.Main.State = ShowStateOf(*this);
   SaveMainWindowLayout(m_settings, m_layouts);
   WriteProject();
-  m_userSettings.ConfigName = m_project.ConfigName();
-  m_userSettings.RecordName = m_recorder.RecordName();
-  m_userSettings.RecordType = m_recorder.RecordType();
+  m_userSettings.ConfigName = Project().ConfigName();
+  m_userSettings.RecordName = GetRecorder().RecordName();
+  m_userSettings.RecordType = GetRecorder().RecordType();
   WriteUserSettings(m_settings, m_userSettings);
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();

@@ -1,13 +1,13 @@
 #pragma once
 // The main window: toolbar, one tab per present port with its line settings
-// and modem indicators, the live display and the status bar. It owns the
-// display state and the 50 ms timer that drains the capture queue, and it
+// and modem indicators, the live display and the status bar. It presents a
+// MonitorSession, runs its 50 ms timer pass, and it
 // previews every key: typed characters go out on the selected port, function
 // keys send user packets, Alt+letter works the toolbar, and the page and
 // arrow keys scroll the display whatever control has the focus.
 //
-// Start-up runs once, when the window is first shown; shutdown runs when it
-// closes. Windows and actions of later parts of the program attach through
+// Start-up runs once, when the window is first shown (the session's Start
+// after the settings are read); shutdown runs when it closes. Windows and actions of later parts of the program attach through
 // the Set…Hook functions; until then their buttons are disabled.
 
 #include <QMainWindow>
@@ -15,52 +15,46 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <deque>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "core/recorder/PlaySettings.h"
-#include "core/config/ProjectState.h"
 #include "core/config/UserSettings.h"
 #include "core/config/WindowLayouts.h"
-#include "core/display/DisplayDrain.h"
 #include "core/display/DisplayListener.h"
-#include "core/recorder/Recorder.h"
-#include "core/userpackets/UserPackets.h"
-#include "core/util/UserMessages.h"
+#include "core/session/MonitorOptions.h"
+#include "core/session/MonitorSession.h"
 
 namespace tapwise {
 
-class DeviceOpener;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
-class TTxThread;
-class TWComms;
+class WindowDialogs;
 
 class TTWForm : public QMainWindow, private DisplayListener {
   Q_OBJECT
  public:
-  // The opener names each port's device in its tab's hint.
-  TTWForm(TWComms& comms, const DeviceOpener& map, SettingsStore& settings, CommandLine commandLine,
+  // The session is started by FormShow with the options; dialogs and
+  // message boxes go through dialogs. All three outlive the window.
+  TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options, WindowDialogs& dialogs,
           QWidget* parent = nullptr);
   ~TTWForm() override;
 
   // Runs the start-up sequence now (normally queued by the first show).
-  // False when no port opened: the user has been told and the application
-  // asked to end with status 1.
+  // False when the session did not start (no port opened, say): the user
+  // has been told and the application asked to end with the session's
+  // exit status.
   bool FormShow();
 
-  // COM number of the selected tab; read by other threads.
-  std::atomic<uint8_t> SelectedPort{0};
-  // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD); 8 = not known yet.
-  std::atomic<uint8_t> ModemStatus{8};
+  // COM number of the selected tab (the session's); read by other threads.
+  std::atomic<uint8_t>& SelectedPort;
 
   // Function keys send user packets through this; by default the user
   // packet table's SendUserPacket.
@@ -82,18 +76,19 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // on standard error and in the status bar.
   void ReportProblem(const std::string& message);
 
-  DisplayDrain& Drain() { return m_drain; }
+  MonitorSession& Session() { return m_session; }
+  DisplayDrain& Drain() { return m_session.Drain(); }
   DisplayPaintBox* Display() const { return m_display; }
   MainToolBar* ToolBar() const { return m_toolBar; }
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
   const UserSettings& Settings() const { return m_userSettings; }
-  Recorder& GetRecorder() { return m_recorder; }
-  UserPackets& GetUserPackets() { return m_userPackets; }
-  ProjectState& Project() { return m_project; }
-  const PlaySettings& GetPlaySettings() const { return m_playSettings; }
-  void SetPlaySettings(const PlaySettings& settings);
+  Recorder& GetRecorder() { return m_session.GetRecorder(); }
+  UserPackets& GetUserPackets() { return m_session.GetUserPackets(); }
+  ProjectState& Project() { return m_session.Project(); }
+  const PlaySettings& GetPlaySettings() const { return m_session.GetPlaySettings(); }
+  void SetPlaySettings(const PlaySettings& settings) { m_session.SetPlaySettings(settings); }
   // COM number shown by each tab, by tab index.
   uint8_t TabPort(int index) const;
   // The settings file was found unwritable at start-up and the user told.
@@ -128,26 +123,24 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool FormKeyPress(QKeyEvent* event);
   // True when the wheel event is used up.
   bool FormMouseWheel(QWidget* widget, QWheelEvent* event);
-  void ShowNoPorts();
+  // The session did not start: tells the user and ends the program.
+  void ShowStartFailure(const Result& failure);
   void UpdateRecorderButtons();
   void ShowRecorderStatus();
-  // Shows what worker threads and the recorder left for the user.
+  // Presents what a timer pass found: buttons and status at once, message
+  // boxes one after another.
+  void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
   void ShowCaption();
 
-  TWComms& m_comms;
-  const DeviceOpener& m_map;
+  MonitorSession& m_session;
   SettingsStore& m_settings;
-  CommandLine m_commandLine;
+  MonitorOptions m_options;
+  WindowDialogs& m_dialogs;
   UserSettings m_userSettings;
   WindowLayouts m_layouts;
-  DisplayDrain m_drain;
-  UserMessages m_messages;
-  UserPackets m_userPackets;
-  Recorder m_recorder;
-  ProjectState m_project;
-  PlaySettings m_playSettings;
-  std::unique_ptr<TTxThread> m_txThread;
+  // Message boxes still to show; a box's own event loop runs the timer on.
+  std::deque<std::string> m_pendingMessages;
 
   MainToolBar* m_toolBar;
   TTabControlSmart* m_portTabs;

@@ -6,6 +6,7 @@
 #include "gui/controls/BtnTransparent.h"
 #include "gui/controls/Markup.h"
 #include "gui/controls/MessageBox.h"
+#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/MessageGlyphs.h"
 #include "gui/controls/WindowsLib.h"
 
@@ -73,7 +74,7 @@ class MessageBoxTest : public QObject {
   void OtherCharacterKeepsTheBoxOpen();
   void ButtonClicks();
   void YesNo();
-  void HookAnswersInsteadOfABox();
+  void ShortFormsOfAWindowsDialogs();
   void DraggedByItsBody();
   void PulledBackOntoTheScreen();
 };
@@ -307,38 +308,38 @@ void MessageBoxTest::YesNo() {
   QVERIFY(!MsgYesNo("Save?"));
 }
 
-void MessageBoxTest::HookAnswersInsteadOfABox() {
-  struct Shown {
-    TMessageKind Kind;
-    std::string Text;
-    std::string Buttons;
-  };
-  std::vector<Shown> shown;
-  int32_t answer = 0;
-  const MessageBoxHookFunction before = SetMessageBoxHook(
-      [&](TMessageKind kind, std::string_view text, std::string_view buttons) {
-        shown.push_back({kind, std::string(text), std::string(buttons)});
-        return answer;
-      });
-  QVERIFY(!before);
-  QVERIFY(MsgYesNo("Save?"));
-  answer = 1;
-  QVERIFY(!MsgYesNo("Save?"));
-  answer = -1;
-  QVERIFY(!MsgYesNo("Save?"));
-  MsgError("\\1Error: Invalid Packet Data file");
-  MsgInfo("Help");
-  answer = 2;
-  QCOMPARE(MsgBox(mkQuestion, "Which?", "Copy,Move,Cancel"), 2);
-  SetMessageBoxHook(nullptr);
+// A window's dialogs: the short forms ask with the kind and buttons the
+// message box would get, and Yes is the first button only.
+void MessageBoxTest::ShortFormsOfAWindowsDialogs() {
+  struct Recording : WindowDialogs {
+    struct Shown {
+      TMessageKind Kind;
+      std::string Text;
+      std::string Buttons;
+    };
+    std::vector<Shown> shown;
+    int32_t answer = 0;
+    int32_t MsgBox(TMessageKind kind, std::string_view text, std::string_view buttons) override {
+      shown.push_back({kind, std::string(text), std::string(buttons)});
+      return answer;
+    }
+    std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return {}; }
+  } dialogs;
+  QVERIFY(dialogs.MsgYesNo("Save?"));
+  dialogs.answer = 1;
+  QVERIFY(!dialogs.MsgYesNo("Save?"));
+  dialogs.answer = -1;
+  QVERIFY(!dialogs.MsgYesNo("Save?"));
+  dialogs.MsgError("\\1Error: Invalid Packet Data file");
+  dialogs.MsgInfo("Help");
 
-  QCOMPARE(shown.size(), size_t(6));
-  QCOMPARE(shown[0].Kind, mkQuestion);
-  QCOMPARE(shown[0].Buttons, std::string("Yes,No"));
-  QCOMPARE(shown[3].Kind, mkError);
-  QCOMPARE(shown[3].Text, std::string("\\1Error: Invalid Packet Data file"));
-  QCOMPARE(shown[4].Kind, mkInformation);
-  QCOMPARE(shown[4].Buttons, std::string("OK"));
+  QCOMPARE(dialogs.shown.size(), size_t(5));
+  QCOMPARE(dialogs.shown[0].Kind, mkQuestion);
+  QCOMPARE(dialogs.shown[0].Buttons, std::string("Yes,No"));
+  QCOMPARE(dialogs.shown[3].Kind, mkError);
+  QCOMPARE(dialogs.shown[3].Text, std::string("\\1Error: Invalid Packet Data file"));
+  QCOMPARE(dialogs.shown[4].Kind, mkInformation);
+  QCOMPARE(dialogs.shown[4].Buttons, std::string("OK"));
 }
 
 void MessageBoxTest::DraggedByItsBody() {

@@ -4,6 +4,7 @@
 // reach the device, and the keys and tabs behave as the user expects.
 
 #include "core/capture/TWComms.h"
+#include "core/session/MonitorSession.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "core/config/ProjectState.h"
@@ -16,8 +17,7 @@
 #include "support/FakeOpener.h"
 #include "support/PcapngBlocks.h"
 #include "support/Pty.h"
-#include "gui/controls/FileDialogs.h"
-#include "gui/controls/MessageBox.h"
+#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
 
 #include <QApplication>
@@ -39,27 +39,36 @@ using namespace tapwise;
 namespace {
 
 // A window over ports that are pseudo-terminals the test holds the other end of.
-struct Rig {
-  // Message boxes and file dialogs answer without showing: every box gets
-  // its second button (No, where there is one), every dialog is cancelled,
-  // unless a test says otherwise.
+// Message boxes and file dialogs answer without showing: every box gets its
+// second button (No, where there is one), every dialog is cancelled, unless
+// a test says otherwise.
+struct AnsweringDialogs : WindowDialogs {
   std::vector<std::string> shown;
   int32_t answer = 1;
   std::optional<FileDialogResult> fileAnswer;
   std::vector<FileDialogRequest> asked;
-  MessageBoxHookFunction previousBoxHook = SetMessageBoxHook(
-      [this](TMessageKind, std::string_view text, std::string_view) {
-        shown.emplace_back(text);
-        return answer;
-      });
-  FileDialogHook previousFileHook = SetFileDialogHook([this](const FileDialogRequest& request) {
+
+  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
+    shown.emplace_back(text);
+    return answer;
+  }
+  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest& request) override {
     asked.push_back(request);
     return fileAnswer;
-  });
+  }
+};
 
-  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the port manager
+struct Rig {
+  AnsweringDialogs dialogs;
+  std::vector<std::string>& shown = dialogs.shown;
+  int32_t& answer = dialogs.answer;
+  std::optional<FileDialogResult>& fileAnswer = dialogs.fileAnswer;
+  std::vector<FileDialogRequest>& asked = dialogs.asked;
+
+  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the session
   FakeOpener opener;
-  std::unique_ptr<TWComms> comms;
+  std::unique_ptr<MonitorSession> session;
+  TWComms* comms = nullptr;
   SettingsStore settings;
   std::unique_ptr<TTWForm> form;
 
@@ -71,10 +80,11 @@ struct Rig {
     return pty;
   }
 
-  bool Start(CommandLine commandLine = {}) {
-    comms = std::make_unique<TWComms>(opener);
+  bool Start(MonitorOptions options = {}) {
+    session = std::make_unique<MonitorSession>(opener);
+    comms = &session->Comms();
     settings.Create();
-    form = std::make_unique<TTWForm>(*comms, opener, settings, std::move(commandLine));
+    form = std::make_unique<TTWForm>(*session, settings, std::move(options), dialogs);
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) return false;
     form->activateWindow();
@@ -84,9 +94,7 @@ struct Rig {
   ~Rig() {
     if (form) form->close();
     form.reset();
-    if (comms) comms->DestroyPorts();
-    SetMessageBoxHook(previousBoxHook);
-    SetFileDialogHook(previousFileHook);
+    session.reset();
   }
 
   // Sends the key where the user's keyboard would: to the focused control.
@@ -349,7 +357,7 @@ class MainWindowTest : public QObject {
   void RecordingPcapngThroughTheThirdFileType() {
     Rig rig;
     Pty& wire = rig.AddPort(3);
-    CommandLine commandLine;
+    MonitorOptions commandLine;
     commandLine.LinkType = 148;
     QVERIFY(rig.Start(commandLine));
     const QString dir = QDir::tempPath() + "/tapwise-pcapng-" + QString::number(getpid());
@@ -454,7 +462,7 @@ class MainWindowTest : public QObject {
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);
-    CommandLine commandLine;
+    MonitorOptions commandLine;
     commandLine.ProjectFiles = {path};
     QVERIFY(rig.Start(commandLine));
     const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
@@ -538,7 +546,7 @@ class MainWindowTest : public QObject {
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);
-    CommandLine commandLine;
+    MonitorOptions commandLine;
     commandLine.ProjectFiles = {path};
     QVERIFY(rig.Start(commandLine));
     QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentIndex(), -1);

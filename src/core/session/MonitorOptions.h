@@ -1,0 +1,44 @@
+#pragma once
+// What a monitor is asked to do at start: the port map options, the project
+// files to read, what to record or play, the triggers and the packets to
+// send. Both front ends fill it from the command line.
+
+#include <string>
+#include <vector>
+
+#include "core/recorder/RecorderState.h"
+#include "core/userpackets/TriggerMode.h"
+
+namespace tapwise {
+
+struct MonitorOptions {
+  bool NoHandshake = false;              // -NOHS
+  std::vector<std::string> PortOptions;  // -port:… and -pair:…, in order
+  std::vector<std::string> ProjectFiles;
+
+  // -record:FILE and -recordraw:FILE record to FILE as named (-record: as
+  // pcapng when FILE ends ".pcapng", in any case, as -recordpcapng: does);
+  // -play:, -playhex: and -playraw: play FILE out of COM SelectPort (0: the
+  // lowest open port), PlayGap × 100 ms apart, from the start again at its
+  // end with -repeat.
+  RecorderState RecordFormat = RecorderState::Idle;
+  std::string RecordPath;
+  RecorderState PlayFormat = RecorderState::Idle;
+  std::string PlayPath;
+  int SelectPort = 0;
+  int PlayGap = 10;
+  bool PlayGapGiven = false;  // -playgap: overrides a project's play gap
+  bool Repeat = false;
+  // Play without waiting for Pause to be released for each packet, whatever
+  // the project says: nobody is there to release it.
+  bool ContinuousPlay = false;
+  // -linktype:N, the link type of a pcapng recording's interfaces
+  // (default LINKTYPE_USER0).
+  int LinkType = 147;
+  // -trigger (whole packets) or -triggerpart (part of a packet); off unless given.
+  TriggerMode Triggers = TriggerMode::Off;
+  // -send:N, in order: user packets sent on the selected port once the ports are open.
+  std::vector<int> SendRows;
+};
+
+}  // namespace tapwise

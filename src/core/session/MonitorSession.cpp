@@ -1,0 +1,179 @@
+#include "core/session/MonitorSession.h"
+
+#include "core/recorder/TxThread.h"
+#include "core/session/PortReport.h"
+#include "core/session/ProjectApply.h"
+
+namespace tapwise {
+
+namespace {
+
+std::string ComName(int n) { return "COM" + std::to_string(n); }
+
+}  // namespace
+
+MonitorSession::MonitorSession()
+    : m_ownMap(std::make_unique<PortMap>()),
+      m_opener(*m_ownMap),
+      m_comms(m_opener),
+      m_userPackets(m_comms, SelectedPort, m_messages, m_calc),
+      m_drain(m_comms) {
+  m_drain.SetRecordingHook(&m_recorder);
+  m_comms.SetTriggerStep(&m_userPackets);
+}
+
+MonitorSession::MonitorSession(DeviceOpener& opener)
+    : m_opener(opener), m_comms(m_opener), m_userPackets(m_comms, SelectedPort, m_messages, m_calc), m_drain(m_comms) {
+  m_drain.SetRecordingHook(&m_recorder);
+  m_comms.SetTriggerStep(&m_userPackets);
+}
+
+MonitorSession::~MonitorSession() { Shutdown(); }
+
+void MonitorSession::ApplyDefaults() {
+  for (uint8_t n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(n, PortSettings{});
+  m_drain.SetHexDisplay(true);
+  SetPlaySettings(PlaySettings{});
+  m_userPackets.Table().Clear();
+}
+
+Result MonitorSession::ApplyPortOptions(const MonitorOptions& options) {
+  if (options.PortOptions.empty()) return Result::Success();
+  if (!m_ownMap) return Result::Failure("port options need the session's own port map", 2);
+  for (const std::string& option : options.PortOptions) {
+    const std::string problem = m_ownMap->ApplyOption(option);
+    if (!problem.empty()) return Result::Failure(problem, 2);
+  }
+  return Result::Success();
+}
+
+Result MonitorSession::Start(const MonitorOptions& options) {
+  if (m_started || m_shutDown) return Result::Failure("the monitor has been started already", 2);
+  m_started = true;
+  if (Result mapped = ApplyPortOptions(options); !mapped) return mapped;
+
+  ApplyDefaults();
+  m_comms.NoHandshake.store(options.NoHandshake ? 1 : 0);
+  m_userPackets.SetTriggerMode(options.Triggers);
+  // Before the ports open, so that they open with the project's settings.
+  // The last one read gives the display mode and the play options.
+  for (const std::string& file : options.ProjectFiles) {
+    const ProjectState::ReadResult read = ReadProject(file);
+    if (read.Read) {
+      m_report.ProjectsRead.push_back(m_project.ConfigName());
+    } else if (read.Message.empty()) {
+      m_report.ProjectsMissing.push_back(m_project.ConfigName());
+    }
+  }
+  if (options.ProjectFiles.empty()) (void)m_userPackets.RebuildTriggerTable();
+
+  ModemStatus.store(8);
+  m_comms.CreatePorts();
+  m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
+  if (m_comms.PresentCount() == 0) return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
+
+  Result selected = Result::Success();
+  SelectedPort.store(FirstSelectedPort(options, selected));
+  if (!selected) return selected;
+
+  m_recorder.SetLinkType(static_cast<uint16_t>(options.LinkType));
+  m_recorder.SetPortDescriber([this](uint8_t port) { return m_opener.Describe(port); });
+  if (Result recording = StartRecorder(options); !recording) return recording;
+  for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
+  m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
+  return Result::Success();
+}
+
+uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result& problem) const {
+  if (options.SelectPort != 0) {
+    const auto port = static_cast<uint8_t>(options.SelectPort);
+    if (m_comms.IsPortPresent(port)) return port;
+    problem = Result::Failure("-select:" + std::to_string(options.SelectPort) + ": " + ComName(options.SelectPort) +
+                                  " is not open",
+                              2);
+    return 0;
+  }
+  const std::vector<uint8_t> present = m_comms.PresentPorts();
+  return present.empty() ? 0 : present.front();
+}
+
+Result MonitorSession::StartRecorder(const MonitorOptions& options) {
+  if (options.RecordFormat != RecorderState::Idle) {
+    const StartResult started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat);
+    if (!started.Ok) return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Reason);
+  }
+  if (options.PlayFormat != RecorderState::Idle) {
+    // The command line wins over the project.
+    PlaySettings settings = m_playSettings;
+    if (options.ContinuousPlay) settings.OneShot = 0;
+    if (options.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(options.PlayGap);
+    if (options.Repeat) settings.Repeat = 1;
+    SetPlaySettings(settings);
+    const StartResult started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat);
+    // The Play button plays a file it cannot open as an empty one; named at
+    // start, nobody would notice, so it is refused.
+    if (!started.Reason.empty()) {
+      m_recorder.Stop();
+      return Result::Failure("cannot play " + options.PlayPath + ": " + started.Reason);
+    }
+  }
+  return Result::Success();
+}
+
+TickEvents MonitorSession::Tick() {
+  TickEvents events;
+  m_drain.DrainQueue();
+  events.RecordingFailed = m_recorder.TakeRecordingFailure();
+  events.PlayFileError = m_recorder.TakePlayFileError();
+  if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
+    m_recorder.Stop();
+    events.PlaybackFinished = true;
+  }
+  events.Messages = m_messages.TakeAll();
+  return events;
+}
+
+void MonitorSession::Shutdown() {
+  if (m_shutDown) return;
+  m_shutDown = true;
+  m_recorder.Stop();
+  // The playback thread sends on the ports and reads their modem lines: it
+  // stops before they go.
+  m_player.reset();
+  // The receive threads answer triggers through the user packets: the ports
+  // go before anything they call into.
+  m_comms.DestroyPorts();
+  m_comms.SetTriggerStep(nullptr);
+}
+
+ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) {
+  bool hexDisplay = m_drain.HexDisplay();
+  PlaySettings play = m_playSettings;
+  const ProjectState::ReadResult result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
+  if (!result.Message.empty()) m_messages.Post(result.Message);
+  if (result.Read) {
+    if (hexDisplay != m_drain.HexDisplay()) {
+      // A new mode starts the display afresh; an unfinished ASCII line is
+      // reported first.
+      m_drain.FinishOpenLine();
+      m_drain.SetHexDisplay(hexDisplay);
+      m_drain.Clear();
+    }
+    SetPlaySettings(play);
+  } else {
+    // Whatever was read, the triggers follow the texts.
+    (void)m_userPackets.RebuildTriggerTable();
+  }
+  return result;
+}
+
+std::string MonitorSession::WriteProject(const std::string& chosen) {
+  return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+}
+
+void MonitorSession::SetPlaySettings(const PlaySettings& settings) {
+  m_playSettings = settings;
+  m_recorder.SetPlaySettings(settings);
+}
+
+}  // namespace tapwise

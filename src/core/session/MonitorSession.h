@@ -1,0 +1,141 @@
+#pragma once
+// One running monitor: the port map and the ports, the capture queue, the
+// display drain, the recorder and its playback thread, the user packets and
+// triggers with their calculated-byte state, the project, the play settings
+// and the messages for the user. The window and the headless program each
+// make one and present it; neither repeats the start-up or shutdown order.
+//
+//   Start(options)  start-up: the port map, defaults, the project files, the
+//                   probe of COM1..COM128, the selected port, the recorder as
+//                   the options ask, the packets to send, the playback thread
+//   Tick()          one 50 ms timer pass: drains the queue and collects what
+//                   the user must be told
+//   Shutdown()      (also the destructor) closes the record file, stops the
+//                   playback thread, then the receive threads, and closes the
+//                   ports: nothing is freed while another thread can reach it
+//
+// Everything here runs on the owner's thread except what the receive and
+// playback threads do inside the objects they were given.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/capture/TWComms.h"
+#include "core/config/ProjectState.h"
+#include "core/display/DisplayDrain.h"
+#include "core/platform/PortMap.h"
+#include "core/recorder/PlaySettings.h"
+#include "core/recorder/Recorder.h"
+#include "core/session/MonitorOptions.h"
+#include "core/userpackets/CalcState.h"
+#include "core/userpackets/UserPackets.h"
+#include "core/util/Result.h"
+#include "core/util/UserMessages.h"
+
+namespace tapwise {
+
+class TTxThread;
+
+// What one timer pass found for the user.
+struct TickEvents {
+  // A write to the recording failed; the recording has been closed.
+  std::optional<RecordingFailure> RecordingFailed;
+  // A packet data file was not in the layout; playing has been stopped.
+  bool PlayFileError = false;
+  // The file that was playing has ended and playing has been stopped.
+  bool PlaybackFinished = false;
+  // What the user packets, the triggers and the project reader posted, in
+  // message markup.
+  std::vector<std::string> Messages;
+};
+
+// What start-up found that is worth telling but stops nothing.
+struct StartReport {
+  std::vector<std::string> ProjectsRead;     // each project file read, as named
+  std::vector<std::string> ProjectsMissing;  // each project file looked for and not found
+  // Each port mapped by an option that could not be used, with the reason.
+  std::vector<std::string> UnusablePorts;
+};
+
+class MonitorSession {
+ public:
+  // Ports come from a port map of the session's own, which Start fills
+  // from the options.
+  MonitorSession();
+  // Ports come from the given opener (tests); port map options are refused.
+  explicit MonitorSession(DeviceOpener& opener);
+  ~MonitorSession();
+  MonitorSession(const MonitorSession&) = delete;
+  MonitorSession& operator=(const MonitorSession&) = delete;
+
+  // The start-up order. Fails with the message for the user and the exit
+  // status: 2 for a bad option, 1 when no port opened (the message is the
+  // "No COM Ports are Available" report in markup) or a file to record or
+  // play cannot be used. Runs once.
+  Result Start(const MonitorOptions& options);
+  const StartReport& Report() const { return m_report; }
+  bool Started() const { return m_started; }
+
+  TickEvents Tick();
+
+  // Idempotent; the session cannot be started again.
+  void Shutdown();
+
+  // Reads a project file (see ProjectState::ReadProject) into the running
+  // monitor: ports, options, user packets, then the triggers are rebuilt
+  // whatever was read. A file that exists and cannot be read is posted as a
+  // message as well as returned. A change of display mode clears the display.
+  ProjectState::ReadResult ReadProject(const std::string& chosen);
+  // Saves the project to the file chosen (see ProjectState::WriteProject);
+  // "" or the markup message.
+  std::string WriteProject(const std::string& chosen);
+
+  TWComms& Comms() { return m_comms; }
+  const TWComms& Comms() const { return m_comms; }
+  const DeviceOpener& Opener() const { return m_opener; }
+  // The COM numbers of the present ports, in ascending order.
+  std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
+  DisplayDrain& Drain() { return m_drain; }
+  Recorder& GetRecorder() { return m_recorder; }
+  UserPackets& GetUserPackets() { return m_userPackets; }
+  ProjectState& Project() { return m_project; }
+  UserMessages& Messages() { return m_messages; }
+  CalcState& Calc() { return m_calc; }
+  const PlaySettings& GetPlaySettings() const { return m_playSettings; }
+  // The play settings in force, for the next play step.
+  void SetPlaySettings(const PlaySettings& settings);
+
+  // COM number of the selected port (the window's selected tab); read by
+  // the receive and playback threads.
+  std::atomic<uint8_t> SelectedPort{0};
+  // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD), read by the
+  // playback thread every 250 ms; 8 = not known yet.
+  std::atomic<uint8_t> ModemStatus{8};
+
+ private:
+  void ApplyDefaults();
+  Result ApplyPortOptions(const MonitorOptions& options);
+  uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
+  Result StartRecorder(const MonitorOptions& options);
+
+  std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
+  DeviceOpener& m_opener;
+  TWComms m_comms;
+  UserMessages m_messages;
+  CalcState m_calc;
+  UserPackets m_userPackets;
+  DisplayDrain m_drain;
+  Recorder m_recorder;
+  ProjectState m_project;
+  PlaySettings m_playSettings;
+  std::unique_ptr<TTxThread> m_player;
+  StartReport m_report;
+  bool m_started = false;
+  bool m_shutDown = false;
+};
+
+}  // namespace tapwise
