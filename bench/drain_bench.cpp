@@ -50,7 +50,7 @@ class QuietOpener : public DeviceOpener {
 // What a window would do per call: note it, nothing more.
 class CountingListener : public DisplayListener {
  public:
-  void ScrollToEnd() override { ++Scrolls; }
+  void PacketShown() override { ++Scrolls; }
   void LineFinished(const DisplayLine&) override { ++Lines; }
   uint64_t Scrolls = 0;
   uint64_t Lines = 0;

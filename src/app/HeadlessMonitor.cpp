@@ -20,9 +20,8 @@ HeadlessMonitor::~HeadlessMonitor() { m_drain.SetListener(nullptr); }
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;
-  const int lines = HexLineCount(record);
-  text.reserve(static_cast<size_t>(lines) * (HexLineWidth + 2));
-  for (int i = 0; i < lines; ++i) AppendLine(text, FormatHexLine(record, i));
+  text.reserve(static_cast<size_t>(HexLineCount(record)) * (HexLineWidth + 2));
+  ForEachHexLine(record, [this, &text](const std::string& line) { AppendLine(text, line); });
   return text;
 }
 
@@ -55,7 +54,7 @@ void HeadlessMonitor::SetHexDisplay(bool hex) {
   m_drain.Clear();
 }
 
-void HeadlessMonitor::ScrollToEnd() {
+void HeadlessMonitor::PacketShown() {
   // One write per packet: its lines are complete, and the output keeps up
   // with the traffic instead of waiting for the end of the tick.
   WritePending();

@@ -43,7 +43,7 @@ class HeadlessMonitor : private DisplayListener {
   const std::string& LastError() const { return m_lastError; }
 
  private:
-  void ScrollToEnd() override;
+  void PacketShown() override;
   void LineFinished(const DisplayLine& line) override;
   void AppendLine(std::string& out, const std::string& line) const;
   // Writes what the lines so far have left to write; after a failure it

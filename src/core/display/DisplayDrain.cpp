@@ -38,16 +38,15 @@ void DisplayDrain::ShowPacket(const PacketRecord& record) {
 }
 
 void DisplayDrain::AddHexLines(const PacketRecord& record) {
-  const int lines = HexLineCount(record);
-  for (int i = 0; i < lines; ++i) {
+  ForEachHexLine(record, [this, &record](std::string text) {
     DisplayLine& line = StartLine();
-    line.Text = FormatHexLine(record, i);
+    line.Text = std::move(text);
     line.Port = record.Port;
     line.Origin = record.Origin;
     line.Error = record.Error;
     if (m_listener) m_listener->LineFinished(line);
-  }
-  ScrollToEnd();
+  });
+  PacketShown();
 }
 
 void DisplayDrain::AddAsciiText(const PacketRecord& record) {
@@ -69,7 +68,7 @@ void DisplayDrain::AddAsciiText(const PacketRecord& record) {
     line.Port = record.Port;
     line.Sequence = m_packetCounter;
   }
-  ScrollToEnd();
+  PacketShown();
 }
 
 void DisplayDrain::Clear() {
@@ -88,8 +87,8 @@ DisplayLine& DisplayDrain::StartLine() {
   return m_buffer.NewDisplayLine(m_packetCounter);
 }
 
-void DisplayDrain::ScrollToEnd() {
-  if (m_listener) m_listener->ScrollToEnd();
+void DisplayDrain::PacketShown() {
+  if (m_listener) m_listener->PacketShown();
 }
 
 }  // namespace tapwise

@@ -66,7 +66,7 @@ class DisplayDrain {
  private:
   // Starts a line after reporting the open ASCII line, if any, as finished.
   DisplayLine& StartLine();
-  void ScrollToEnd();
+  void PacketShown();
 
   TWComms& m_comms;
   DisplayBuffer m_buffer;

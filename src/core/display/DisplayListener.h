@@ -14,7 +14,7 @@ class DisplayListener {
   // All lines of one packet are in: the view should follow the newest line.
   // Called once per packet shown, never once per line; a window may note it
   // and scroll and repaint once after the drain.
-  virtual void ScrollToEnd() {}
+  virtual void PacketShown() {}
 
   // The line's text will not change any more: a hex line as soon as it is
   // written, an ASCII line when the line after it starts (or when the drain

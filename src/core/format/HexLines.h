@@ -25,4 +25,13 @@ int HexLineCount(const PacketRecord& record);
 // Line `index` (0-based) of the packet, exactly 80 characters.
 std::string FormatHexLine(const PacketRecord& record, int index);
 
+// Hands each of the packet's lines to visit, in order: the one loop from a
+// packet to its lines, for the display, the packet data file and the
+// headless output alike.
+template <typename Visit>
+void ForEachHexLine(const PacketRecord& record, Visit&& visit) {
+  const int lines = HexLineCount(record);
+  for (int i = 0; i < lines; ++i) visit(FormatHexLine(record, i));
+}
+
 }  // namespace tapwise

@@ -5,12 +5,11 @@
 namespace tapwise {
 
 void AppendPacketDataLines(const PacketRecord& record, std::string& out) {
-  const int lines = HexLineCount(record);
-  out.reserve(out.size() + static_cast<size_t>(lines) * (HexLineWidth + 2));
-  for (int i = 0; i < lines; ++i) {
-    out += FormatHexLine(record, i);
+  out.reserve(out.size() + static_cast<size_t>(HexLineCount(record)) * (HexLineWidth + 2));
+  ForEachHexLine(record, [&out](const std::string& line) {
+    out += line;
     out += "\r\n";
-  }
+  });
 }
 
 }  // namespace tapwise

@@ -108,7 +108,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
 
  private:
   // DisplayListener: the window follows the newest line once per tick.
-  void ScrollToEnd() override { m_scrollPending = true; }
+  void PacketShown() override { m_scrollPending = true; }
 
   void BuildPortTabs();
   void ShowSelectedPort();

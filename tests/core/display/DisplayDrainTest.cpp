@@ -24,7 +24,7 @@ std::unique_ptr<PacketRecord> Record(uint8_t port, const std::string& bytes, uin
 std::string Counting(size_t length) { return CountingBytes(length); }
 
 struct Listener : DisplayListener {
-  void ScrollToEnd() override { ++Scrolls; }
+  void PacketShown() override { ++Scrolls; }
   void LineFinished(const DisplayLine& line) override { Finished.push_back(line.Text); }
   int Scrolls = 0;
   std::vector<std::string> Finished;
