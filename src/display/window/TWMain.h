@@ -57,6 +57,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // asked to end with status 1.
   bool FormShow();
 
+  // The queue whose messages the window shows; the port map posts to it.
+  UserMessages& Messages() { return m_messages; }
+
   // COM number of the selected tab; read by other threads.
   std::atomic<uint8_t> SelectedPort{0};
   // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD); 8 = not known yet.

@@ -64,6 +64,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   {
     TWComms comms(map);
     TTWForm form(comms, map, settings, commandLine);
+    map.SetMessages(&form.Messages());
     if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (signalFd >= 0) {
