@@ -125,14 +125,22 @@ size_t Rfc2217Codec::Decode(const uint8_t* bytes, size_t size, uint8_t* data) {
           const uint8_t command[2] = {TELNET_IAC, byte};
           Clean(command, sizeof command);
           m_guard = IsOptionVerb(byte) ? Guard::Option : Guard::Data;
+          m_verb = byte;
         }
         break;
       case Guard::Option:
+        // libtelnet tells of a refusal only for an option that was on; a
+        // server that never takes the COM-PORT-OPTION is seen here.
+        if (byte == ComPortOption && (m_verb == TELNET_DONT || m_verb == TELNET_WONT)) m_comPortRefused = true;
         Clean(&byte, 1);
         m_guard = Guard::Data;
         break;
       case Guard::SbOption:
-        if (byte == ComPortOption) {
+        if (byte == TELNET_IAC) {
+          // A subnegotiation without its option: take what follows as a command.
+          ++m_protocolErrors;
+          m_guard = Guard::Iac;
+        } else if (byte == ComPortOption) {
           const uint8_t start[3] = {TELNET_IAC, TELNET_SB, byte};
           Clean(start, sizeof start);
           m_subnegotiationLength = 0;
@@ -203,11 +211,11 @@ void Rfc2217Codec::EncodeData(const uint8_t* bytes, size_t size) {
 
 void Rfc2217Codec::Command(uint8_t command, const uint8_t* value, size_t size) {
   if (!m_telnet) return;
-  uint8_t body[8];
-  body[0] = command;
-  std::memcpy(body + 1, value, std::min(size, sizeof body - 1));
+  std::vector<char> body(1 + size);
+  body[0] = static_cast<char>(command);
+  std::memcpy(body.data() + 1, value, size);
   // libtelnet doubles any 0xFF in the value (a rate may hold one).
-  telnet_subnegotiation(m_telnet, ComPortOption, reinterpret_cast<const char*>(body), 1 + size);
+  telnet_subnegotiation(m_telnet, ComPortOption, body.data(), body.size());
 }
 
 void Rfc2217Codec::EncodeLineFormat(const LineFormat& format) {

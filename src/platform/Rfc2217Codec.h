@@ -102,6 +102,7 @@ class Rfc2217Codec {
   // The guarded stream of one Decode call, as libtelnet gets it.
   std::vector<uint8_t> m_clean;
   Guard m_guard = Guard::Data;
+  uint8_t m_verb = 0;  // of the option command being read
   size_t m_subnegotiationLength = 0;
   // Where Decode's data bytes go while libtelnet reports them.
   uint8_t* m_data = nullptr;
