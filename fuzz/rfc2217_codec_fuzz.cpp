@@ -4,6 +4,7 @@
 // the data bytes are the same as from one read of the whole stream. In
 // between, the port's commands are encoded as a connection would.
 
+#include <algorithm>
 #include <vector>
 
 #include "FuzzFile.h"
@@ -11,6 +12,7 @@
 
 namespace {
 
+using tapwise::Require;
 using tapwise::Rfc2217Codec;
 
 std::vector<uint8_t> DecodeInReads(const uint8_t* data, size_t size, const uint8_t* cuts, size_t cutCount,
@@ -46,6 +48,7 @@ std::vector<uint8_t> DecodeInReads(const uint8_t* data, size_t size, const uint8
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using tapwise::Require;
   if (size < 1) return 0;
   // The first byte says how many of the next bytes choose the cuts.
   size_t cutCount = std::min<size_t>(data[0] % 16, size - 1);
