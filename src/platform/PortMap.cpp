@@ -75,7 +75,7 @@ const PortMap::Slot* PortMap::Find(uint8_t com) const {
 std::string PortMap::ApplyOption(std::string_view option) {
   if (StartsWithNoCase(option, PortPrefix)) return ApplyPort(option, option.substr(PortPrefix.size()));
   if (StartsWithNoCase(option, PairPrefix)) return ApplyPair(option, option.substr(PairPrefix.size()));
-  return Problem(option, "expected -port:N=PATH, -port:N=pty, -port:N=rfc2217://HOST:PORT or -pair:A,B");
+  return Problem(option, "expected -port:N=PATH, -port:N=pty or -pair:A,B");
 }
 
 std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
