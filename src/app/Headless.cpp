@@ -141,10 +141,9 @@ int RunListPorts(const CommandLine& commandLine) {
   for (int n = 1; n <= MaxComPorts; ++n) {
     auto com = static_cast<uint8_t>(n);
     if (!map.IsMapped(com)) continue;
-    OpenResult probe = map.Open(com);
-    probe.Device.reset();
-    if (probe.Status == OpenStatus::Absent && !map.IsExplicit(com)) continue;
-    const char* state = probe.Status == OpenStatus::Opened ? "present" : OpenStatusText(probe.Status);
+    const OpenStatus probe = map.Probe(com);
+    if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
+    const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);
     std::printf("%-7s %-32s %s\n", ComName(n).c_str(), map.Describe(com).c_str(), state);
     ++listed;
   }

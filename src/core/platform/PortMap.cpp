@@ -4,6 +4,7 @@
 #include <cctype>
 #include <optional>
 
+#include "core/platform/NetworkSerialDevice.h"
 #include "core/platform/PosixSerialDevice.h"
 
 namespace tapwise {
@@ -86,13 +87,23 @@ std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
   if (!InRange(*com)) return Problem(option, "COM numbers run from 1 to 128");
   std::string_view target = rest.substr(equals + 1);
   bool virtualPort = EqualsNoCase(target, "pty");
-  if (!virtualPort && target.front() != '/') return Problem(option, "the path must be absolute, like /dev/ttyUSB0");
+  std::optional<NetworkAddress> address;
+  if (NetworkAddress::LooksLikeUrl(target)) {
+    std::string problem;
+    address = NetworkAddress::Parse(target, &problem);
+    if (!address) return Problem(option, problem);
+  } else if (!virtualPort && target.front() != '/') {
+    return Problem(option, "the path must be absolute, like /dev/ttyUSB0");
+  }
   Slot& slot = m_slots[static_cast<size_t>(*com)];
   if (slot.Explicit) return AlreadyMapped(option, *com);
 
   Slot mapped;
   mapped.Explicit = true;
-  if (virtualPort) {
+  if (address) {
+    mapped.SlotKind = Kind::Network;
+    mapped.Address = *address;
+  } else if (virtualPort) {
     std::string error;
     mapped.Terminal = PseudoTerminal::Create(&error);
     if (!mapped.Terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
@@ -122,8 +133,8 @@ std::string PortMap::ApplyPair(std::string_view option, std::string_view rest) {
   if (!terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
   Slot& master = m_slots[static_cast<size_t>(*first)];
   Slot& slave = m_slots[static_cast<size_t>(*second)];
-  master = Slot{Kind::PairMaster, true, "", terminal, static_cast<uint8_t>(*second)};
-  slave = Slot{Kind::PairSlave, true, "", terminal, static_cast<uint8_t>(*first)};
+  master = Slot{Kind::PairMaster, true, "", terminal, static_cast<uint8_t>(*second), {}};
+  slave = Slot{Kind::PairSlave, true, "", terminal, static_cast<uint8_t>(*first), {}};
   return "";
 }
 
@@ -139,10 +150,21 @@ OpenResult PortMap::Open(uint8_t com) {
     case Kind::PairSlave:
       // The far end of the cable is an ordinary tty: it gets the full open.
       return PosixSerialDevice::Open(slot->Terminal->SlavePath(), m_sys);
+    case Kind::Network:
+      return NetworkSerialDevice::Open(slot->Address, ComName(com), m_messages);
     case Kind::None:
       break;
   }
   return {nullptr, OpenStatus::Absent};
+}
+
+OpenStatus PortMap::Probe(uint8_t com) {
+  const Slot* slot = Find(com);
+  if (slot && slot->SlotKind == Kind::Network) {
+    return NetworkSerialDevice::Probe(slot->Address, ProbeTimeoutMs).empty() ? OpenStatus::Opened
+                                                                            : OpenStatus::Absent;
+  }
+  return Open(com).Status;
 }
 
 std::string PortMap::Describe(uint8_t com) const {
@@ -156,6 +178,8 @@ std::string PortMap::Describe(uint8_t com) const {
     case Kind::PairMaster:
     case Kind::PairSlave:
       return slot->Terminal->SlavePath() + " (pair with " + ComName(slot->Partner) + ")";
+    case Kind::Network:
+      return slot->Address.Text();
     case Kind::None:
       break;
   }

@@ -8,6 +8,9 @@
 //                  side of a pseudo-terminal; another program opens the slave
 //   -pair:A,B      COMA and COMB are the two ends of one pseudo-terminal, a
 //                  null-modem cable inside the program
+//   -port:N=rfc2217://HOST:PORT, -port:N=tcp://HOST:PORT
+//                  COMN is a serial port served over the network; it opens
+//                  at once and connects in the background
 // The pseudo-terminals live as long as the map, so either end can be closed
 // and opened again while the program runs.
 //
@@ -20,11 +23,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/NetworkAddress.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/platform/SerialDevice.h"
 #include "core/platform/SysCalls.h"
 
 namespace tapwise {
+
+class UserMessages;
 
 class PortMap : public DeviceOpener {
  public:
@@ -40,6 +46,16 @@ class PortMap : public DeviceOpener {
   // Absent for a number outside 1..128 and for a slot without a device.
   OpenResult Open(uint8_t com) override;
 
+  // What opening would find, without keeping anything open: for listing the
+  // ports. A network port is tried once, waiting at most ProbeTimeoutMs, and
+  // is absent when the connection cannot be made.
+  static constexpr int ProbeTimeoutMs = 1500;
+  OpenStatus Probe(uint8_t com);
+
+  // Where network ports tell the user that they cannot connect, lost their
+  // connection or are back. Set before the ports open; may stay null.
+  void SetMessages(UserMessages* messages) { m_messages = messages; }
+
   // The device as the user should see it: its path; for a virtual port the
   // slave path another program opens; for a pair that path and the partner,
   // e.g. "/dev/pts/4 (pair with COM2)"; "" for a slot without a device.
@@ -52,13 +68,14 @@ class PortMap : public DeviceOpener {
   bool IsExplicit(uint8_t com) const override;
 
  private:
-  enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave };
+  enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave, Network };
   struct Slot {
     Kind SlotKind = Kind::None;
     bool Explicit = false;
     std::string Path;
     std::shared_ptr<PseudoTerminal> Terminal;
     uint8_t Partner = 0;
+    NetworkAddress Address;
   };
 
   const Slot* Find(uint8_t com) const;
@@ -66,6 +83,7 @@ class PortMap : public DeviceOpener {
   std::string ApplyPair(std::string_view option, std::string_view rest);
 
   SysCalls& m_sys;
+  UserMessages* m_messages = nullptr;
   std::array<Slot, MaxCom + 1> m_slots;  // index 0 unused
 };
 

@@ -20,6 +20,8 @@ MonitorSession::MonitorSession()
       m_drain(m_comms) {
   m_drain.SetRecordingHook(&m_recorder);
   m_comms.SetTriggerStep(&m_userPackets);
+  // Network ports say there when they lose or regain their server.
+  m_ownMap->SetMessages(&m_messages);
 }
 
 MonitorSession::MonitorSession(DeviceOpener& opener)
