@@ -102,9 +102,9 @@ std::string DemoBanner(const std::string& folder, bool headless) {
            " thermometer through the triggers of " + DemoProjectName +
            " (the lines show COM97 as COM\u00b8 and COM98 as COM\u00b9); stop with Ctrl+C\n";
   }
-  return "Demo (files in " + folder + "): COM97 and COM98 are a virtual cable with the thermometer project " +
-         DemoProjectName + "; on the COM97 tab press F1 to poll and COM98 answers through a trigger;"
-         " close the window to stop\n";
+  return "Demo (files in " + folder + "): COM97 plays " + DemoRecordingName +
+         ", a data logger's polls, again and again, and COM98 answers each as the thermometer through the"
+         " triggers of " + DemoProjectName + "; F1 on the COM97 tab polls by hand; close the window to stop\n";
 }
 
 }  // namespace tapwise

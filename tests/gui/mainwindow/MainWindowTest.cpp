@@ -415,6 +415,32 @@ class MainWindowTest : public QObject {
     QFile::remove(path);
   }
 
+  // A file named at start (as -demo names its recording) plays from the
+  // start, without a click, when the play settings are continuous.
+  void AFileNamedAtStartPlaysAtOnce() {
+    const QString path = QDir::tempPath() + "/tapwise-start-" + QString::number(getpid()) + ".txt";
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("01 02\r\nnot hex\r\n03\r\n");
+    }
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    MonitorOptions options;
+    options.PlayFormat = RecorderState::PlayHex;
+    options.PlayPath = path.toStdString();
+    options.PlayGap = 0;
+    options.PlayGapGiven = true;
+    options.ContinuousPlay = true;
+    QVERIFY(rig.Start(options));
+    QCOMPARE(rig.form->StatusBar()->StatusText().left(7), QString("Playing"));
+    QVERIFY(!rig.form->ToolBar()->bRecord->isEnabled());
+    QCOMPARE(wire.ReadFor(3), (Pty::Bytes{1, 2, 3}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QVERIFY(rig.form->ToolBar()->bStop->isChecked());
+    QFile::remove(path);
+  }
+
   void AnInvalidPacketDataFileIsReported() {
     Rig rig;
     rig.AddPort(3);
