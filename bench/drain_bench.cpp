@@ -8,7 +8,6 @@
 //
 //   drain_bench [--seconds N]   time spent draining per case (default 1)
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,32 +19,16 @@
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
 #include "core/util/Clock.h"
+#include "support/Random.h"
+#include "support/Timing.h"
+#include "tests/support/FakeOpener.h"
+#include "tests/support/TestRecords.h"
 
 namespace tapwise {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A port that is present and enabled but never has anything to read, so the
-// drain's port check runs exactly as with a real port.
-class QuietDevice : public SerialDevice {
- public:
-  bool ApplyLineFormat(const LineFormat&) override { return true; }
-  bool SetControlLines(bool, bool) override { return true; }
-  size_t Read(uint8_t*, size_t) override { return 0; }
-  bool Write(const uint8_t*, size_t) override { return true; }
-  bool TakeErrorState() override { return false; }
-  uint8_t ModemLines() override { return 0; }
-  int WaitHandle() const override { return -1; }
-};
-
-class QuietOpener : public DeviceOpener {
- public:
-  OpenResult Open(uint8_t comNumber) override {
-    if (comNumber != 1) return {};
-    return {std::make_unique<QuietDevice>(), OpenStatus::Opened};
-  }
-};
+using bench::BenchClock;
+using bench::NextRandom;
 
 // What a window would do per call: note it, nothing more.
 class CountingListener : public DisplayListener {
@@ -55,13 +38,6 @@ class CountingListener : public DisplayListener {
   uint64_t Scrolls = 0;
   uint64_t Lines = 0;
 };
-
-uint64_t NextRandom(uint64_t& state) {
-  state ^= state << 13;
-  state ^= state >> 7;
-  state ^= state << 17;
-  return state;
-}
 
 struct Result {
   uint64_t Packets = 0;
@@ -78,24 +54,21 @@ Result Measure(TWComms& comms, uint16_t packetLength, bool hexMode, double minSe
   // next to the drain and memory stays small.
   const size_t batch = packetLength <= 64 ? 5000 : 500;
   uint64_t seed = 20240611;
+  std::string bytes(packetLength, '\0');
   Result result;
   while (result.Seconds < minSeconds) {
     for (size_t i = 0; i < batch; ++i) {
-      std::unique_ptr<PacketRecord> record = NewPacketRecord();
-      record->Port = 1;
-      record->Origin = OriginReceived;
-      record->Error = 0;
-      record->Time = Now();
-      record->Length = packetLength;
       for (uint16_t at = 0; at < packetLength; at += 8) {
-        uint64_t bytes = NextRandom(seed);
-        std::memcpy(record->Data + at, &bytes, packetLength - at < 8 ? packetLength - at : 8);
+        uint64_t random = NextRandom(seed);
+        std::memcpy(bytes.data() + at, &random, packetLength - at < 8 ? packetLength - at : 8);
       }
+      std::unique_ptr<PacketRecord> record = MakeRecord(1, bytes);
+      record->Time = Now();
       comms.Queue().Append(std::move(record));
     }
-    Clock::time_point start = Clock::now();
+    BenchClock::time_point start = BenchClock::now();
     result.Packets += drain.DrainQueue();
-    result.Seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    result.Seconds += bench::SecondsSince(start);
   }
   // Hex lines are reported as they are written; ASCII lines when the next
   // starts, so the open one is not counted.
@@ -117,7 +90,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  QuietOpener opener;
+  // A port that is present and enabled but never has anything to read, so
+  // the drain's port check runs exactly as with a real port.
+  FakeOpener opener;
+  opener.AddFake(1);
   TWComms comms(opener);
   comms.CreatePorts();
   if (!comms.IsPortEnabled(1)) {

@@ -14,7 +14,6 @@
 //
 //   recorder_bench [--seconds N] [--dir PATH]   (default 15 s, in /tmp)
 
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,31 +33,29 @@
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
 #include "core/format/HexLines.h"
-#include "core/platform/PortMap.h"
-#include "core/platform/PseudoTerminal.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
+#include "core/platform/PortMap.h"
 #include "core/recorder/Recorder.h"
 #include "core/util/Clock.h"
+#include "support/HexLineParser.h"
+#include "support/Percentile.h"
+#include "support/PtyGroup.h"
+#include "support/Random.h"
+#include "support/SentStream.h"
+#include "support/StreamCheck.h"
+#include "support/Timing.h"
+#include "tests/support/TestRecords.h"
 
 namespace tapwise {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::BenchClock;
+using bench::NextRandom;
+using bench::SecondsSince;
 constexpr int Ports = 16;
 constexpr uint8_t FirstPort = 97;
 constexpr double BytesPerSecond = 92160.0;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-uint64_t NextRandom(uint64_t& state) {
-  state ^= state << 13;
-  state ^= state >> 7;
-  state ^= state << 17;
-  return state;
-}
 
 // --- Part 1 ---
 
@@ -71,15 +68,11 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
   std::vector<std::unique_ptr<PacketRecord>> records;
   uint64_t seed = 20240611;
   const size_t count = length <= 64 ? 20000 : 500;
+  std::string bytes(length, '\0');
   for (size_t i = 0; i < count; ++i) {
-    auto record = NewPacketRecord();
-    record->Port = static_cast<uint8_t>(1 + i % 16);
-    record->Origin = i % 3 ? OriginReceived : OriginTransmitted;
-    record->Error = 0;
-    record->Time = Now();
-    record->Length = length;
-    for (uint16_t j = 0; j < length; ++j) record->Data[j] = static_cast<uint8_t>(NextRandom(seed));
-    records.push_back(std::move(record));
+    for (char& byte : bytes) byte = static_cast<char>(NextRandom(seed));
+    records.push_back(MakeRecord(static_cast<uint8_t>(1 + i % 16), bytes, i % 3 ? OriginReceived : OriginTransmitted));
+    records.back()->Time = Now();
   }
 
   Recorder recorder;
@@ -89,7 +82,7 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
     std::exit(2);
   }
   uint64_t written = 0;
-  Clock::time_point start = Clock::now();
+  BenchClock::time_point start = BenchClock::now();
   double seconds = 0;
   do {
     for (const auto& record : records) recorder.RecordPacket(*record);
@@ -118,7 +111,7 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
   PlayPacket packet;
   uint64_t read = 0;
   uint64_t readBytes = 0;
-  start = Clock::now();
+  start = BenchClock::now();
   while (true) {
     if (!reader.Read(file, packet)) {
       std::fprintf(stderr, "layout error after %llu packets\n", static_cast<unsigned long long>(read));
@@ -143,6 +136,19 @@ uint8_t StreamByte(int port, uint64_t offset) {
   return static_cast<uint8_t>(offset * 7 + static_cast<uint64_t>(port) * 13 + (offset >> 8));
 }
 
+// One port's stream once feeding has ended, for the stream check.
+class RecordedStream final : public bench::SentStream {
+ public:
+  RecordedStream(int port, uint64_t sent) : m_port(port), m_sent(sent) {}
+  uint8_t ByteAt(uint64_t offset) const override { return StreamByte(m_port, offset); }
+  uint64_t Offered() const override { return m_sent; }
+  uint64_t Written() const override { return m_sent; }
+
+ private:
+  int m_port;
+  uint64_t m_sent;
+};
+
 // Counts what the drain hands to the recording, then passes it on.
 class CountingHook : public RecordingHook {
  public:
@@ -161,11 +167,12 @@ class CountingHook : public RecordingHook {
 };
 
 // Writes each port's stream in bursts of 1..4607 bytes, 20 ms apart or
-// more, keeping to 92,160 bytes/s per port. Waits (poll) when a pty is full.
-void Feed(const std::vector<std::unique_ptr<PseudoTerminal>>& ptys, double seconds,
-          std::vector<uint64_t>& sent) {
+// more, keeping to 92,160 bytes/s per port. Waits when a pty is full; one
+// that takes nothing for a minute ends the feeding, and the check then
+// shows what is missing.
+void Feed(const std::vector<Pty>& ptys, double seconds, std::vector<uint64_t>& sent) {
   uint64_t seed = 424242;
-  const Clock::time_point start = Clock::now();
+  const BenchClock::time_point start = BenchClock::now();
   std::vector<uint8_t> burst;
   for (int tick = 0;; ++tick) {
     const double now = SecondsSince(start);
@@ -178,17 +185,13 @@ void Feed(const std::vector<std::unique_ptr<PseudoTerminal>>& ptys, double secon
       const size_t size = 1 + NextRandom(seed) % 4607;
       burst.resize(size);
       for (size_t i = 0; i < size; ++i) burst[i] = StreamByte(p, sent[p] + i);
-      size_t done = 0;
-      while (done < size) {
-        ssize_t n = write(ptys[p]->MasterFd(), burst.data() + done, size - done);
-        if (n > 0) {
-          done += static_cast<size_t>(n);
-        } else {
-          pollfd out{ptys[p]->MasterFd(), POLLOUT, 0};
-          poll(&out, 1, 10);
-        }
-      }
+      const bool whole = Pty::WriteAll(ptys[p].MasterFd(), burst, std::chrono::minutes(1));
       sent[p] += size;
+      if (!whole) {
+        std::fprintf(stderr, "COM%d: the pseudo-terminal took nothing for a minute; feeding stopped\n",
+                     FirstPort + p);
+        return;
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -198,59 +201,55 @@ struct Check {
   uint64_t Lines = 0;
   uint64_t Packets = 0;
   uint64_t Bytes = 0;
-  uint64_t Bad = 0;  // bytes that are not the next of their port's stream
-  std::vector<uint64_t> PerPort = std::vector<uint64_t>(Ports, 0);
+  uint64_t Lost = 0;
+  uint64_t Wrong = 0;      // bytes late, repeated, or matching nothing sent
+  uint64_t Malformed = 0;  // lines that do not parse
+  std::vector<std::string> Notes;
 };
 
-uint8_t HexNibble(char c) { return static_cast<uint8_t>(c <= '9' ? c - '0' : c - 'A' + 10); }
-
-// Every line is 80 characters and CR LF; a header names the port; each
-// byte must be the next one of that port's stream.
-Check CheckRecording(const std::string& path) {
-  Check check;
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return check;
-  char line[HexLineWidth + 2];
-  int port = -1;
-  while (std::fread(line, 1, sizeof line, in) == sizeof line) {
-    ++check.Lines;
-    if (line[80] != '\r' || line[81] != '\n') {
-      ++check.Bad;
-      break;
-    }
-    if (line[0] != ' ') {
-      ++check.Packets;
-      port = static_cast<uint8_t>(line[3]) - 87 - FirstPort;
-    }
-    if (port < 0 || port >= Ports) {
-      ++check.Bad;
-      continue;
-    }
-    for (int j = 0; j < 16; ++j) {
-      const int column = 13 + 3 * j + j / 4;  // 0-based
-      if (line[column] == ' ') break;
-      const uint8_t byte = static_cast<uint8_t>(HexNibble(line[column]) * 16 + HexNibble(line[column + 1]));
-      if (byte != StreamByte(port, check.PerPort[port])) ++check.Bad;
-      ++check.PerPort[port];
-      ++check.Bytes;
-    }
+// Every line must parse as an 80-column hex line with CR LF, name one of
+// the fed ports, and its bytes must be the next of that port's stream.
+Check CheckRecording(const std::string& path, const std::vector<uint64_t>& sent) {
+  std::vector<RecordedStream> streams;
+  streams.reserve(Ports);  // the checks hold on to them
+  bench::PortChecks checks;
+  for (int p = 0; p < Ports; ++p) {
+    streams.emplace_back(p, sent[p]);
+    checks.push_back(std::make_unique<bench::StreamCheck>(FirstPort + p, streams.back()));
   }
-  std::fclose(in);
+  bench::HexLineParser parser(checks, FirstPort);
+  Check check;
+  if (FILE* in = std::fopen(path.c_str(), "rb")) {
+    std::vector<char> buffer(1 << 16);
+    for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) parser.Feed(buffer.data(), n);
+    std::fclose(in);
+  } else {
+    check.Notes.push_back("cannot read " + path);
+  }
+  parser.Finish();
+  for (const auto& port : checks) {
+    port->Finish();
+    check.Bytes += port->Received;
+    check.Lost += port->Lost();
+    check.Wrong += port->Reordered + port->Repeated + port->Corrupted;
+    check.Notes.insert(check.Notes.end(), port->Notes.begin(), port->Notes.end());
+  }
+  check.Lines = parser.Lines;
+  check.Packets = parser.Packets;
+  check.Malformed = parser.Malformed;
+  check.Notes.insert(check.Notes.end(), parser.Notes.begin(), parser.Notes.end());
   return check;
 }
 
 int KeepUp(const std::string& path, double seconds) {
-  std::vector<std::unique_ptr<PseudoTerminal>> ptys;
-  PortMap map;
-  for (int p = 0; p < Ports; ++p) {
-    std::string error;
-    ptys.push_back(PseudoTerminal::Create(&error));
-    if (!ptys.back()) {
-      std::fprintf(stderr, "no pseudo-terminal: %s\n", error.c_str());
-      return 2;
-    }
-    map.ApplyOption("-port:" + std::to_string(FirstPort + p) + "=" + ptys.back()->SlavePath());
+  std::string problem;
+  std::vector<Pty> ptys = bench::MakePtys(Ports, problem);
+  if (ptys.empty()) {
+    std::fprintf(stderr, "no pseudo-terminal: %s\n", problem.c_str());
+    return 2;
   }
+  PortMap map;
+  for (int p = 0; p < Ports; ++p) map.ApplyOption("-port:" + std::to_string(FirstPort + p) + "=" + ptys[p].SlavePath());
   TWComms comms(map);
   comms.CreatePorts();
   for (int p = 0; p < Ports; ++p) {
@@ -280,15 +279,15 @@ int KeepUp(const std::string& path, double seconds) {
 
   std::vector<double> tickMs;
   size_t largestQueue = 0;
-  auto tick = Clock::now();
+  auto tick = BenchClock::now();
   uint64_t sentTotal = 0;
-  Clock::time_point lastProgress = Clock::now();
+  BenchClock::time_point lastProgress = BenchClock::now();
   uint64_t lastBytes = 0;
   while (true) {
     tick += std::chrono::milliseconds(50);
     std::this_thread::sleep_until(tick);
     largestQueue = std::max(largestQueue, comms.Queue().Count());
-    const Clock::time_point start = Clock::now();
+    const BenchClock::time_point start = BenchClock::now();
     drain.DrainQueue();
     tickMs.push_back(SecondsSince(start) * 1e3);
     if (std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure()) {
@@ -301,7 +300,7 @@ int KeepUp(const std::string& path, double seconds) {
     if (hook.Bytes.load() >= sentTotal) break;
     if (hook.Bytes.load() != lastBytes) {
       lastBytes = hook.Bytes.load();
-      lastProgress = Clock::now();
+      lastProgress = BenchClock::now();
     } else if (SecondsSince(lastProgress) > 3.0) {
       break;
     }
@@ -310,10 +309,8 @@ int KeepUp(const std::string& path, double seconds) {
   recorder.Stop();
   comms.DestroyPorts();
 
-  Check check = CheckRecording(path);
+  Check check = CheckRecording(path, sent);
   std::sort(tickMs.begin(), tickMs.end());
-  uint64_t lost = 0;
-  for (int p = 0; p < Ports; ++p) lost += sent[p] > check.PerPort[p] ? sent[p] - check.PerPort[p] : 0;
   std::printf("\n16 ports at 92,160 bytes/s each, %.0f s, drained every 50 ms into a packet data recording:\n",
               seconds);
   std::printf("  bytes sent              %llu (%.0f bytes/s per port)\n", static_cast<unsigned long long>(sentTotal),
@@ -322,13 +319,16 @@ int KeepUp(const std::string& path, double seconds) {
   std::printf("  packets in the file     %llu (%llu lines)\n", static_cast<unsigned long long>(check.Packets),
               static_cast<unsigned long long>(check.Lines));
   std::printf("  bytes in the file       %llu\n", static_cast<unsigned long long>(check.Bytes));
-  std::printf("  bytes lost / wrong      %llu / %llu\n", static_cast<unsigned long long>(lost),
-              static_cast<unsigned long long>(check.Bad));
+  std::printf("  bytes lost / wrong      %llu / %llu\n", static_cast<unsigned long long>(check.Lost),
+              static_cast<unsigned long long>(check.Wrong));
+  if (check.Malformed > 0)
+    std::printf("  lines that do not parse %llu\n", static_cast<unsigned long long>(check.Malformed));
   std::printf("  drain tick              median %.2f ms, 99%% %.2f ms, largest %.2f ms; largest queue %zu\n",
-              tickMs[tickMs.size() / 2], tickMs[tickMs.size() * 99 / 100], tickMs.back(), largestQueue);
+              bench::Percentile(tickMs, 50), bench::Percentile(tickMs, 99), tickMs.back(), largestQueue);
   unlink(path.c_str());
-  const bool ok = lost == 0 && check.Bad == 0 && check.Packets == hook.Packets;
+  const bool ok = check.Lost == 0 && check.Wrong == 0 && check.Malformed == 0 && check.Packets == hook.Packets;
   std::printf("  %s\n", ok ? "every packet and byte is in the file" : "THE RECORDING IS INCOMPLETE");
+  for (const std::string& note : check.Notes) std::printf("  - %s\n", note.c_str());
   return ok ? 0 : 1;
 }
 

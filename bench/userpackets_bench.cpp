@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -30,35 +29,19 @@
 
 #include "core/capture/TWComms.h"
 #include "core/platform/PosixSerialDevice.h"
-#include "core/platform/PseudoTerminal.h"
 #include "core/userpackets/PacketCompiler.h"
 #include "core/userpackets/UserPackets.h"
+#include "support/Percentile.h"
+#include "support/Timing.h"
+#include "tests/support/FakeOpener.h"
+#include "tests/support/Pty.h"
 
 namespace tapwise {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// COM1 is the slave of the bench's pseudo-terminal; every other number is absent.
-class BenchOpener : public DeviceOpener {
- public:
-  explicit BenchOpener(std::string path) : m_path(std::move(path)) {}
-  OpenResult Open(uint8_t comNumber) override {
-    if (comNumber != 1) return {};
-    return PosixSerialDevice::Open(m_path);
-  }
-
- private:
-  std::string m_path;
-};
-
-class NoPorts : public DeviceOpener {
- public:
-  OpenResult Open(uint8_t) override { return {}; }
-};
+using bench::BenchClock;
+using bench::Milliseconds;
+using bench::Seconds;
 
 constexpr const char* TypicalText = "02 \"TEMP?\" 1B,$0 $2 00 FF 7E 41 42 $9 $C";
 
@@ -68,12 +51,12 @@ void CompileRate(double seconds) {
   const int32_t count = CompilePacketText(TypicalText, buffer, PacketTextCapacity, calc);
   uint64_t compiles = 0;
   uint64_t produced = 0;
-  const auto start = Clock::now();
-  Clock::duration spent{};
+  const auto start = BenchClock::now();
+  BenchClock::duration spent{};
   do {
     for (int i = 0; i < 10000; ++i) produced += CompilePacketText(TypicalText, buffer, PacketTextCapacity, calc);
     compiles += 10000;
-    spent = Clock::now() - start;
+    spent = BenchClock::now() - start;
   } while (Seconds(spent) < seconds);
   std::printf("compile  %zu-character text (%d bytes): %.2f million/s, %.0f ns each\n", std::strlen(TypicalText),
               count, static_cast<double>(compiles) / Seconds(spent) / 1e6,
@@ -82,7 +65,7 @@ void CompileRate(double seconds) {
 }
 
 void RebuildTime(double seconds) {
-  NoPorts opener;
+  FakeOpener opener;  // every port absent
   TWComms comms(opener);
   std::atomic<uint8_t> selected{1};
   UserMessages messages;
@@ -93,47 +76,31 @@ void RebuildTime(double seconds) {
     packets.Table().SetPacketText(row, TypicalText);
   }
   uint64_t rebuilds = 0;
-  const auto start = Clock::now();
-  Clock::duration spent{};
+  const auto start = BenchClock::now();
+  BenchClock::duration spent{};
   do {
     packets.RebuildTriggerTable();
     ++rebuilds;
-    spent = Clock::now() - start;
+    spent = BenchClock::now() - start;
   } while (Seconds(spent) < seconds);
   std::printf("rebuild  60 triggers: %.1f us each (%.0f per second)\n",
               Seconds(spent) * 1e6 / static_cast<double>(rebuilds), static_cast<double>(rebuilds) / Seconds(spent));
 }
 
-bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t wrote = ::write(fd, bytes, count);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN) return false;
-      pollfd ready{fd, POLLOUT, 0};
-      ::poll(&ready, 1, 100);
-      continue;
-    }
-    bytes += wrote;
-    count -= static_cast<size_t>(wrote);
-  }
-  return true;
-}
-
 // Reads count bytes, waiting at most timeoutMs; the time of the first byte
 // goes to *first.
-bool ReadReply(int fd, size_t count, int timeoutMs, Clock::time_point* first) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+bool ReadReply(int fd, size_t count, int timeoutMs, BenchClock::time_point* first) {
+  const auto deadline = BenchClock::now() + std::chrono::milliseconds(timeoutMs);
   size_t got = 0;
   uint8_t buffer[256];
   while (got < count) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - BenchClock::now()).count();
     if (left <= 0) return false;
     pollfd ready{fd, POLLIN, 0};
     if (::poll(&ready, 1, static_cast<int>(left)) <= 0) continue;
     const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - got));
     if (n > 0) {
-      if (got == 0) *first = Clock::now();
+      if (got == 0) *first = BenchClock::now();
       got += static_cast<size_t>(n);
     }
   }
@@ -141,13 +108,14 @@ bool ReadReply(int fd, size_t count, int timeoutMs, Clock::time_point* first) {
 }
 
 int ReplyLatency(int replies) {
-  std::string error;
-  std::unique_ptr<PseudoTerminal> wire = PseudoTerminal::Create(&error);
-  if (!wire) {
-    std::fprintf(stderr, "no pseudo-terminal: %s\n", error.c_str());
+  Pty wire;
+  if (!wire.Ok()) {
+    std::fprintf(stderr, "no pseudo-terminal: %s\n", wire.Error().c_str());
     return 2;
   }
-  BenchOpener opener(wire->SlavePath());
+  // COM1 is the slave of the bench's pseudo-terminal; every other number is absent.
+  FakeOpener opener;
+  opener.AddFactory(1, [path = wire.SlavePath()] { return PosixSerialDevice::Open(path); });
   TWComms comms(opener);
   comms.PacketGap = 10;
   std::atomic<uint8_t> selected{1};
@@ -161,10 +129,10 @@ int ReplyLatency(int replies) {
   comms.SetTriggerStep(&packets);
   comms.CreatePorts();
   if (!comms.IsPortPresent(1)) {
-    std::fprintf(stderr, "COM1 (%s) did not open\n", wire->SlavePath().c_str());
+    std::fprintf(stderr, "COM1 (%s) did not open\n", wire.SlavePath().c_str());
     return 2;
   }
-  const uint8_t trigger[] = {0x02, 'P', 'I', 'N', 'G', 0x03};
+  const Pty::Bytes trigger = {0x02, 'P', 'I', 'N', 'G', 0x03};
   const size_t replyLength = 7;
   std::vector<double> latencies;
   int lost = 0;
@@ -174,13 +142,13 @@ int ReplyLatency(int replies) {
     // every point of its 10 ms passes.
     pause = pause * 1103515245u + 12345u;
     std::this_thread::sleep_for(std::chrono::microseconds(2000 + (pause >> 8) % 20000));
-    if (!WriteAll(wire->MasterFd(), trigger, sizeof trigger)) {
+    if (!wire.WriteAll(trigger)) {
       comms.DestroyPorts();
       return 2;
     }
-    const auto written = Clock::now();
-    Clock::time_point first;
-    if (ReadReply(wire->MasterFd(), replyLength, 1000, &first)) {
+    const auto written = BenchClock::now();
+    BenchClock::time_point first;
+    if (ReadReply(wire.MasterFd(), replyLength, 1000, &first)) {
       latencies.push_back(Milliseconds(first - written));
     } else {
       ++lost;
@@ -195,8 +163,8 @@ int ReplyLatency(int replies) {
     return 2;
   }
   std::sort(latencies.begin(), latencies.end());
-  const double median = latencies[latencies.size() / 2];
-  const double p99 = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+  const double median = bench::Percentile(latencies, 50);
+  const double p99 = bench::Percentile(latencies, 99);
   std::printf("reply    %zu triggers, PacketGap 10 ms: median %.1f ms, 99th percentile %.1f ms, largest %.1f ms, "
               "smallest %.1f ms, no reply %d (target: 99th percentile under 25 ms)\n",
               latencies.size(), median, p99, latencies.back(), latencies.front(), lost);

@@ -19,14 +19,12 @@
 #include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/TWMain.h"
-#include "core/platform/PseudoTerminal.h"
 #include "core/util/Clock.h"
+#include "support/PtyGroup.h"
+#include "tests/support/TestRecords.h"
 
 #include <QApplication>
 #include <QTimer>
-
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -62,20 +60,6 @@ Options ParseOptions(int argc, char** argv) {
   return options;
 }
 
-// Writes a whole buffer to a non-blocking master, waiting while it is full.
-void WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n > 0) {
-      data += n;
-      size -= static_cast<size_t>(n);
-    } else {
-      pollfd p{fd, POLLOUT, 0};
-      poll(&p, 1, 100);
-    }
-  }
-}
-
 int64_t Percentile(std::vector<int64_t> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -93,17 +77,15 @@ int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
 
   // COM97 on: slots that no real device takes by default.
-  std::vector<std::unique_ptr<PseudoTerminal>> wires;
-  MonitorOptions monitorOptions;
-  for (int i = 0; i < options.Ports; ++i) {
-    std::string problem;
-    wires.push_back(PseudoTerminal::Create(&problem));
-    if (!wires.back()) {
-      std::fprintf(stderr, "window_bench: %s\n", problem.c_str());
-      return 1;
-    }
-    monitorOptions.PortOptions.push_back("-port:" + std::to_string(97 + i) + "=" + wires.back()->SlavePath());
+  std::string problem;
+  std::vector<Pty> wires = bench::MakePtys(static_cast<size_t>(options.Ports), problem);
+  if (wires.empty()) {
+    std::fprintf(stderr, "window_bench: %s\n", problem.c_str());
+    return 1;
   }
+  MonitorOptions monitorOptions;
+  for (int i = 0; i < options.Ports; ++i)
+    monitorOptions.PortOptions.push_back("-port:" + std::to_string(97 + i) + "=" + wires[i].SlavePath());
 
   MonitorSession session;
   TWComms& comms = session.Comms();
@@ -125,7 +107,7 @@ int main(int argc, char** argv) {
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> packetsSent{0};
   std::thread writer([&] {
-    std::vector<uint8_t> packet(20);
+    Pty::Bytes packet(20);
     const auto interval = std::chrono::microseconds(1'000'000 / options.Rate);
     auto next = Clock::now();
     uint8_t counter = 0;
@@ -133,16 +115,12 @@ int main(int argc, char** argv) {
       for (int i = 0; i < options.Ports; ++i) {
         for (auto& b : packet) b = counter++;
         if (options.Direct) {
-          auto record = NewPacketRecord();
-          record->Port = static_cast<uint8_t>(97 + i);
-          record->Origin = OriginReceived;
-          record->Error = 0;
+          auto record = MakeRecord(static_cast<uint8_t>(97 + i),
+                                   {reinterpret_cast<const char*>(packet.data()), packet.size()});
           record->Time = Now();
-          record->Length = static_cast<uint16_t>(packet.size());
-          std::memcpy(record->Data, packet.data(), packet.size());
           comms.Queue().Append(std::move(record));
         } else {
-          WriteAll(wires[static_cast<size_t>(i)]->MasterFd(), packet.data(), packet.size());
+          wires[static_cast<size_t>(i)].WriteAll(packet);
         }
         packetsSent.fetch_add(1);
       }
