@@ -17,6 +17,19 @@
 
 namespace tapwise {
 
+namespace {
+
+// Qt lays the soft hyphen (byte 173) out as nothing at all, which would hide
+// the byte and pull the rest of the line one column to the left; it is shown
+// as a plain hyphen, one cell like every other byte.
+QString DisplayText(const std::string& bytes) {
+  QString text = AnsiToQString(bytes);
+  text.replace(QChar(0x00AD), QLatin1Char('-'));
+  return text;
+}
+
+}  // namespace
+
 DisplayPaintBox::DisplayPaintBox(DisplayDrain& drain, QWidget* parent)
     : QWidget(parent), m_drain(drain) {
   setObjectName("DisplayPaintBox");
@@ -44,7 +57,7 @@ DisplayPaintBox::DisplayPaintBox(DisplayDrain& drain, QWidget* parent)
                                             "Play Selected Packet");
 
   SetColours(ColourTable());
-  resize(80 * m_charWidth, 0);
+  resize(m_geometry.BoxWidth(), 0);
 }
 
 void DisplayPaintBox::ApplyDisplayFont(const QString& name, int pointSize) {
@@ -62,30 +75,65 @@ void DisplayPaintBox::ApplyDisplayFont(const QString& name, int pointSize) {
   font.setItalic(false);
   font.setUnderline(false);
   font.setStrikeOut(false);
-  // Scalable fonts advance by fractions of a pixel; the columns (and the
-  // separator lines between them) need whole cells, so the spacing is
-  // padded up to the next whole pixel.
-  const qreal advance = QFontMetricsF(font).horizontalAdvance('W');
-  m_charWidth = std::max(1, static_cast<int>(std::ceil(advance - 0.01)));
-  font.setLetterSpacing(QFont::AbsoluteSpacing, m_charWidth - advance);
-  setFont(font);
-  const QFontMetrics metrics(font);
-  m_textHeight = metrics.height();
-  m_ascent = metrics.ascent();
-  m_lineHeight = m_textHeight + 2;
   // The window's width is worked out for a scroll bar of this width, so
   // the style's own width must not take columns away.
   m_scrollBox->verticalScrollBar()->setFixedWidth(ScrollBarWidth);
-  m_scrollBox->verticalScrollBar()->setSingleStep(m_lineHeight);
-  m_scrollBox->horizontalScrollBar()->setSingleStep(m_charWidth);
-  resize(80 * m_charWidth, m_drain.LineCount() * m_lineHeight);
+  setFont(font);  // measured in changeEvent
   ScrollToEnd();
   update();
 }
 
-void DisplayPaintBox::SetColours(const ColourTable& colours) {
-  for (size_t i = 0; i < ColourTable::Count; ++i) m_colours[i] = ResolveColour(colours[i]);
+void DisplayPaintBox::MeasureFont() {
+  // Scalable fonts advance by fractions of a pixel; the columns (and the
+  // separator lines between them) need whole cells, so the spacing is
+  // padded up to the next whole pixel.
+  QFont spaced = font();
+  spaced.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+  const qreal advance = QFontMetricsF(spaced).horizontalAdvance('W');
+  const int charWidth = std::max(1, static_cast<int>(std::ceil(advance - 0.01)));
+  spaced.setLetterSpacing(QFont::AbsoluteSpacing, charWidth - advance);
+  if (spaced != font() && !m_spacingFont) {
+    // The spaced font comes back here through changeEvent and is measured then.
+    m_spacingFont = true;
+    setFont(spaced);
+    m_spacingFont = false;
+    return;
+  }
+  const QFontMetrics metrics(font());
+  m_geometry = DisplayGeometry(charWidth, metrics.height(), metrics.ascent());
+  m_scrollBox->verticalScrollBar()->setSingleStep(m_geometry.LineHeight());
+  m_scrollBox->horizontalScrollBar()->setSingleStep(m_geometry.CharWidth());
+  resize(m_geometry.BoxWidth(), m_geometry.BoxHeight(m_drain.LineCount()));
   update();
+}
+
+void DisplayPaintBox::SetColours(const ColourTable& colours) {
+  m_colourTable = colours;
+  ResolveColours();
+}
+
+void DisplayPaintBox::ResolveColours() {
+  for (size_t i = 0; i < ColourTable::Count; ++i) m_colours[i] = ResolveColour(m_colourTable[i]);
+  m_windowColour = ResolveColour(ColourTable::SystemColour(5));
+  m_separatorColour = ScrollBarColour();
+  update();
+}
+
+void DisplayPaintBox::changeEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::FontChange:
+      MeasureFont();
+      break;
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+      // System colours in the table, the window colour and the separator
+      // colour all come from the palette.
+      ResolveColours();
+      break;
+    default:
+      break;
+  }
+  QWidget::changeEvent(event);
 }
 
 QColor DisplayPaintBox::PortColour(int port) const {
@@ -94,8 +142,8 @@ QColor DisplayPaintBox::PortColour(int port) const {
 }
 
 void DisplayPaintBox::UpdateHeight() {
-  const int height = m_drain.LineCount() * m_lineHeight;
-  if (height != this->height()) resize(80 * m_charWidth, height);
+  const int height = m_geometry.BoxHeight(m_drain.LineCount());
+  if (height != this->height()) resize(m_geometry.BoxWidth(), height);
 }
 
 void DisplayPaintBox::ScrollToEnd() {
@@ -104,6 +152,9 @@ void DisplayPaintBox::ScrollToEnd() {
   const int position = std::max(0, height() - m_scrollBox->viewport()->height());
   bar->setMaximum(std::max(bar->maximum(), position));
   bar->setValue(position);
+  // Drawn at once rather than on the next pass of the event loop: the timer
+  // follows the end once per tick, after the whole drain, so there is
+  // nothing to merge, and the new lines are on the screen when its pass ends.
   repaint();
 }
 
@@ -117,50 +168,41 @@ void DisplayPaintBox::ScrollBy(int pixels) {
   bar->setValue(bar->value() + pixels);
 }
 
-std::pair<int, int> DisplayPaintBox::RowsInBand(int top, int bottom, int lineHeight, int lineCount) {
-  if (lineHeight <= 0 || bottom < top) return {0, 0};
-  const int first = std::max(0, top / lineHeight);
-  const int end = std::min(lineCount, bottom / lineHeight + 1);
-  return {first, std::max(first, end)};
-}
-
 void DisplayPaintBox::paintEvent(QPaintEvent* event) {
   QPainter canvas(this);
-  canvas.setFont(font());
   const QRect clip = event->rect();
   const DisplayBuffer& buffer = m_drain.Buffer();
   const bool hex = m_drain.HexDisplay();
-  const QColor window = ResolveColour(ColourTable::SystemColour(5));
-  const QColor separator = ScrollBarColour();
-  const auto [first, end] = RowsInBand(clip.top(), clip.bottom(), m_lineHeight, buffer.LineCount());
-  int y = first * m_lineHeight;
+  const auto [first, end] = m_geometry.RowsInBand(clip.top(), clip.bottom(), buffer.LineCount());
   for (int row = first; row < end; ++row) {
+    const int y = m_geometry.RowTop(row);
     const DisplayLine& line = buffer.Line(row);
-    const QColor background = line.Error        ? m_colours[ColourTable::Errors]
-                              : line.Origin == 1 ? window
-                                                 : m_colours[ColourTable::Transmissions];
-    const QString text = AnsiToQString(line.Text);
+    const QColor& background = line.Error        ? m_colours[ColourTable::Errors]
+                               : line.Origin == 1 ? m_windowColour
+                                                  : m_colours[ColourTable::Transmissions];
+    const QString text = DisplayText(line.Text);
     // The background covers the text only: a short ASCII line is coloured
     // as far as its text reaches.
-    canvas.fillRect(QRect(0, y, canvas.fontMetrics().horizontalAdvance(text), m_textHeight),
+    canvas.fillRect(QRect(0, y, m_geometry.TextWidth(static_cast<int>(text.size())), m_geometry.TextHeight()),
                     background);
     canvas.setPen(PortColour(line.Port));
-    canvas.drawText(QPoint(0, y + m_ascent), text);
+    canvas.drawText(QPoint(0, y + m_geometry.Ascent()), text);
     if (m_selection.IsSelected(line)) {
       QPen dotted(PortColour(line.Port), 1, Qt::DotLine);
       canvas.setPen(dotted);
-      canvas.drawRect(QRect(0, y, width() - 1, m_lineHeight - 1));
+      canvas.drawRect(QRect(0, y, width() - 1, m_geometry.LineHeight() - 1));
     }
-    y += m_lineHeight;
     if (hex) {
-      canvas.setPen(separator);
-      canvas.drawLine(clip.left(), y - 1, clip.right(), y - 1);
+      // The lowest pixel row of the line just drawn.
+      const int bottom = m_geometry.RowTop(row + 1) - 1;
+      canvas.setPen(m_separatorColour);
+      canvas.drawLine(clip.left(), bottom, clip.right(), bottom);
     }
   }
   if (hex) {
-    canvas.setPen(separator);
+    canvas.setPen(m_separatorColour);
     for (int column : {12, 63}) {
-      const int x = m_charWidth * column + m_charWidth / 2;
+      const int x = m_geometry.ColumnMiddle(column);
       canvas.drawLine(x, clip.top(), x, clip.bottom());
     }
   }
@@ -171,8 +213,9 @@ void DisplayPaintBox::mousePressEvent(QMouseEvent* event) {
     m_pmMain->popup(event->globalPosition().toPoint());
     return;
   }
-  const int index = static_cast<int>(event->position().y()) / m_lineHeight;
-  if (m_selection.SelectAt(m_drain.Buffer(), index, m_drain.HexDisplay())) repaint();
+  const int index = m_geometry.RowAt(static_cast<int>(std::floor(event->position().y())));
+  // The frames follow on the next pass of the event loop; nothing waits for them.
+  if (m_selection.SelectAt(m_drain.Buffer(), index, m_drain.HexDisplay())) update();
 }
 
 bool DisplayPaintBox::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,9 @@
 // lines in hex mode, and a dotted frame round every line of the selected
 // packet. It sits in a scroll area, is exactly 80 characters wide and as high
 // as the lines held, and paints only the rows that meet the exposed area.
+//
+// Painting only looks things up: the colours are resolved when they are set
+// or the palette changes, the cells measured when the font changes.
 
 #include <QColor>
 #include <QFont>
@@ -16,6 +19,7 @@
 #include "core/config/ColourTable.h"
 #include "core/display/DisplayDrain.h"
 #include "core/display/PacketSelection.h"
+#include "gui/mainwindow/DisplayGeometry.h"
 
 class QScrollArea;
 
@@ -36,8 +40,11 @@ class DisplayPaintBox : public QWidget {
   // "FixedSys", falls back to the system's fixed-width font. Recomputes the
   // metrics, the width, the height and the scroll steps, and follows the end.
   void ApplyDisplayFont(const QString& name, int pointSize);
-  int CharWidth() const { return m_charWidth; }
-  int LineHeight() const { return m_lineHeight; }
+  // Any font the box is given (through ApplyDisplayFont or not) is spaced
+  // out to whole pixel cells and measured when it arrives.
+  const DisplayGeometry& Geometry() const { return m_geometry; }
+  int CharWidth() const { return m_geometry.CharWidth(); }
+  int LineHeight() const { return m_geometry.LineHeight(); }
 
   void SetColours(const ColourTable& colours);
   // The colour port n's text and tab caption are drawn in. Ports above 16
@@ -59,27 +66,29 @@ class DisplayPaintBox : public QWidget {
   QAction* mPlayClipboardHex;
   QAction* mPlaySelectedPacket;
 
-  // The rows [first, end) of held lines that meet the band of pixel rows
-  // [top, bottom], for a given line height and line count.
-  static std::pair<int, int> RowsInBand(int top, int bottom, int lineHeight, int lineCount);
-
  protected:
+  void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void UpdateHeight();
+  void ResolveColours();
+  void MeasureFont();
 
   DisplayDrain& m_drain;
   QScrollArea* m_scrollBox;
   QMenu* m_pmMain;
   PacketSelection m_selection;
+  // As set, system colours unresolved, so that a new palette can resolve
+  // them again.
+  ColourTable m_colourTable;
   std::array<QColor, ColourTable::Count> m_colours;
-  int m_charWidth = 8;
-  int m_lineHeight = 16;
-  int m_textHeight = 14;
-  int m_ascent = 11;
+  QColor m_windowColour;
+  QColor m_separatorColour;
+  DisplayGeometry m_geometry;
+  bool m_spacingFont = false;
 };
 
 }  // namespace tapwise
