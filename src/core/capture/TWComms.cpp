@@ -1,10 +1,10 @@
 #include "core/capture/TWComms.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 #include <utility>
+
+#include "core/util/StopHandshake.h"
 
 namespace tapwise {
 
@@ -59,7 +59,7 @@ void TWComms::DestroyPorts() {
   for (int n = 1; n <= MaxComPorts; ++n) {
     PortState& port = m_ports[n];
     if (!port.Thread) continue;
-    while (port.Thread->StopRequest.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitForStopCleared(port.Thread->StopRequest);
     port.Thread->Join();
     port.Thread.reset();
     // Under the slot's lock: a send that found the port present just before
