@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/ComNumbers.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/platform/SerialDevice.h"
 #include "core/platform/SysCalls.h"
@@ -28,7 +29,7 @@ namespace tapwise {
 
 class PortMap : public DeviceOpener {
  public:
-  static constexpr int MaxCom = 128;
+  static constexpr int MaxCom = MaxComPorts;
 
   explicit PortMap(SysCalls& sys = RealSysCalls());
 
