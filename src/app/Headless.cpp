@@ -20,8 +20,6 @@ namespace {
 
 constexpr auto TickInterval = std::chrono::milliseconds(50);
 
-std::string ComName(int n) { return "COM" + std::to_string(n); }
-
 // Applies the -port:/-pair: options; false (with the message printed) on a bad one.
 bool BuildPortMap(const CommandLine& commandLine, PortMap& map) {
   for (const std::string& option : commandLine.PortOptions) {
@@ -138,13 +136,12 @@ int RunListPorts(const CommandLine& commandLine) {
   PortMap map;
   if (!BuildPortMap(commandLine, map)) return 2;
   int listed = 0;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    auto com = static_cast<uint8_t>(n);
+  for (uint8_t com : AllComNumbers()) {
     if (!map.IsMapped(com)) continue;
     const OpenStatus probe = map.Probe(com);
     if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
     const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);
-    std::printf("%-7s %-32s %s\n", ComName(n).c_str(), map.Describe(com).c_str(), state);
+    std::printf("%-7s %-32s %s\n", ComName(com).c_str(), map.Describe(com).c_str(), state);
     ++listed;
   }
   if (listed == 0) std::printf("No serial ports found.\n");

@@ -61,13 +61,6 @@ void AddPortLines(std::string& out, int n, const PortSettings& port) {
 
 // --- Reading text ---
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Column col (1-based) of line, or 0 past its end.
 char At(std::string_view line, size_t col) { return col <= line.size() ? line[col - 1] : '\0'; }
 

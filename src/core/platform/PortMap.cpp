@@ -44,8 +44,6 @@ std::string Problem(std::string_view option, std::string_view what) {
   return "Bad option \"" + std::string(option) + "\": " + std::string(what);
 }
 
-std::string ComName(int com) { return "COM" + std::to_string(com); }
-
 std::string AlreadyMapped(std::string_view option, int com) {
   return Problem(option, ComName(com) + " is already mapped by an earlier option");
 }

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/ComNumbers.h"
 #include "core/platform/NetworkAddress.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/platform/SerialDevice.h"
@@ -34,7 +35,7 @@ class UserMessages;
 
 class PortMap : public DeviceOpener {
  public:
-  static constexpr int MaxCom = 128;
+  static constexpr int MaxCom = MaxComPorts;
 
   explicit PortMap(SysCalls& sys = RealSysCalls());
 

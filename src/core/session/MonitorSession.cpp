@@ -6,12 +6,6 @@
 
 namespace tapwise {
 
-namespace {
-
-std::string ComName(int n) { return "COM" + std::to_string(n); }
-
-}  // namespace
-
 MonitorSession::MonitorSession()
     : m_ownMap(std::make_unique<PortMap>()),
       m_opener(*m_ownMap),
@@ -33,7 +27,7 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 MonitorSession::~MonitorSession() { Shutdown(); }
 
 void MonitorSession::ApplyDefaults() {
-  for (uint8_t n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(n, PortSettings{});
+  for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
   m_drain.SetHexDisplay(true);
   SetPlaySettings(PlaySettings{});
   m_userPackets.Table().Clear();

@@ -1,5 +1,7 @@
 #include "gui/controls/ToolIcons.h"
 
+#include "gui/controls/FoldedSheet.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,16 +12,9 @@ namespace {
 const QColor Ink(40, 40, 40);
 
 void Document(QPainter& p, QRectF r, const QColor& fill) {
-  QPainterPath page;
-  page.moveTo(r.left(), r.top());
-  page.lineTo(r.right() - 3, r.top());
-  page.lineTo(r.right(), r.top() + 3);
-  page.lineTo(r.right(), r.bottom());
-  page.lineTo(r.left(), r.bottom());
-  page.closeSubpath();
   p.setPen(QPen(Ink, 1));
   p.setBrush(fill);
-  p.drawPath(page);
+  p.drawPath(FoldedSheetPath(r, 3));
 }
 
 void Triangle(QPainter& p, const QColor& fill, double left, double right) {

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -213,8 +212,9 @@ void TTWForm::BuildPortTabs() {
   for (uint8_t port : m_session.PresentPorts()) {
     const int index = m_portTabs->count();
     m_tabPorts[static_cast<size_t>(index)] = port;
-    m_portTabs->addTab("COM" + QString::number(port));
-    m_portTabs->setTabToolTip(index, QString::fromStdString(m_session.Opener().Describe(port)));
+    m_portTabs->addTab(AnsiToQString(ComName(port)));
+    // The hint is the device's path (a pair's adds its partner).
+    m_portTabs->setTabToolTip(index, PathToQString(m_session.Opener().Describe(port)));
   }
 }
 
@@ -252,7 +252,8 @@ void TTWForm::PortControlChange() {
 }
 
 void TTWForm::ShowRecorderStatus() {
-  m_statusBar->SetStatus(QString::fromLocal8Bit(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
+  // Plain words around a file name, which is in the system's encoding.
+  m_statusBar->SetStatus(PathToQString(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
 }
 
 void TTWForm::UpdateRecorderButtons() {
@@ -303,7 +304,7 @@ void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
   QString caption = "Tapwise";
   if (!Project().ConfigName().empty()) {
-    caption += " - " + QFile::decodeName(QByteArray::fromStdString(Project().ConfigName()));
+    caption += " - " + PathToQString(Project().ConfigName());
   }
   setWindowTitle(caption);
 }
@@ -351,7 +352,7 @@ void TTWForm::WriteProject() {
 void TTWForm::ShowTickEvents(TickEvents events) {
   if (events.RecordingFailed) {
     UpdateRecorderButtons();
-    m_statusBar->SetStatus(QString::fromLocal8Bit(events.RecordingFailed->Text), QColor(128, 0, 0));
+    m_statusBar->SetStatus(PathToQString(events.RecordingFailed->Text), QColor(128, 0, 0));
     std::fprintf(stderr, "tapwise: %s\n", events.RecordingFailed->Text.c_str());
     m_pendingMessages.push_back(events.RecordingFailed->Markup);
   }
