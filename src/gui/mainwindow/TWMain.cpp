@@ -7,6 +7,9 @@
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
+#include "gui/about/AboutForm.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
@@ -46,6 +49,12 @@ WindowShowState ShowStateOf(const QWidget& window) {
   if (window.isMinimized()) return WindowShowState::Minimised;
   if (window.isMaximized()) return WindowShowState::Maximised;
   return WindowShowState::Normal;
+}
+
+void ShowToolWindow(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 }  // namespace
@@ -158,12 +167,15 @@ bool TTWForm::FormShow() {
   m_layouts.UserPackets.Placement = {120, 120, 540, 420};
   m_layouts.Properties.Placement = {140, 140, 330, 320};
   m_layouts.Colours.Placement = {160, 160, 280, 460};
+  if (m_propertiesForm) m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  if (m_coloursForm) m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
   const QRect desktop = QGuiApplication::primaryScreen()
                             ? QGuiApplication::primaryScreen()->virtualGeometry()
                             : QRect(0, 0, 1024, 768);
   RestoreWindowLayouts(m_settings, m_layouts, desktop.width(), desktop.height());
   move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
   resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
+  PlaceToolWindows();
   m_display->SetColours(m_userSettings.Colours);
   ApplyDisplayFont();
 
@@ -187,6 +199,7 @@ bool TTWForm::FormShow() {
   }
   m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
+  if (m_propertiesForm) m_propertiesForm->Load();
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
@@ -332,6 +345,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
   }
+  if (m_propertiesForm) m_propertiesForm->Load();
 }
 
 void TTWForm::WriteProject() {
@@ -413,6 +427,46 @@ void TTWForm::SwapTabData(int indexA, int indexB) {
   const QString hint = m_portTabs->tabToolTip(indexA);
   m_portTabs->setTabToolTip(indexA, m_portTabs->tabToolTip(indexB));
   m_portTabs->setTabToolTip(indexB, hint);
+}
+
+void TTWForm::SetPropertiesForm(TPropertiesForm* form) {
+  m_propertiesForm = form;
+  m_toolBar->bProperties->setEnabled(form != nullptr);
+  if (form) connect(m_toolBar->bProperties, &QToolButton::clicked, form, [form] { ShowToolWindow(*form); });
+}
+
+void TTWForm::SetColoursForm(TColoursForm* form) { m_coloursForm = form; }
+
+void TTWForm::SetAboutForm(TAboutForm* form) {
+  m_toolBar->bHelp->setEnabled(form != nullptr);
+  // Not modal here: the box stays up beside the window until closed.
+  if (form) connect(m_toolBar->bHelp, &QToolButton::clicked, form, [form] { ShowToolWindow(*form); });
+}
+
+void TTWForm::PlaceToolWindows() {
+  // The Properties window cannot be resized: only its place is kept.
+  if (m_propertiesForm) m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
+  if (m_coloursForm) {
+    const WindowPlacement& place = m_layouts.Colours.Placement;
+    m_coloursForm->move(place.Left, place.Top);
+    m_coloursForm->resize(place.Width, place.Height);
+  }
+}
+
+void TTWForm::KeepToolWindowPlacements() {
+  if (m_propertiesForm) m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  if (m_coloursForm) m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
+}
+
+void TTWForm::SetDisplayFont(const std::string& name, int32_t size) {
+  m_userSettings.FontName = name;
+  m_userSettings.FontSize = size;
+  ApplyDisplayFont();
+}
+
+void TTWForm::ColoursChanged() {
+  m_display->SetColours(m_userSettings.Colours);
+  m_portTabs->update();
 }
 
 void TTWForm::ApplyDisplayFont() {
@@ -587,6 +641,7 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_userSettings.RecordName = GetRecorder().RecordName();
   m_userSettings.RecordType = GetRecorder().RecordType();
   WriteUserSettings(m_settings, m_userSettings);
+  KeepToolWindowPlacements();
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();
 }

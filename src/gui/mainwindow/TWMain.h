@@ -7,10 +7,12 @@
 // arrow keys scroll the display whatever control has the focus.
 //
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. Windows and actions of later parts of the program attach through
-// the Set…Hook functions; until then their buttons are disabled.
+// after the settings are read); shutdown runs when it closes. The tool
+// windows, made after this one, attach through the Set…Form functions; until
+// a window is attached its toolbar button stays disabled.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -35,6 +37,9 @@ class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
+class TAboutForm;
+class TColoursForm;
+class TPropertiesForm;
 class TTabControlSmart;
 class WindowDialogs;
 
@@ -71,6 +76,22 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ReadProject(bool askForFile, const std::string& name = {});
   // Asks whether to save a changed project, and saves it.
   void WriteProject();
+
+  // The tool windows, parented to this window by whoever makes them.
+  // Attaching one enables its toolbar button (and so its Alt key). The
+  // Properties and Colours windows are placed from the settings at
+  // start-up and their places kept at close; the Properties window is
+  // loaded at the end of start-up and after every project read.
+  void SetPropertiesForm(TPropertiesForm* form);
+  void SetColoursForm(TColoursForm* form);
+  void SetAboutForm(TAboutForm* form);
+  // The display font as the settings keep it (name and size), applied at
+  // once; the window's width follows.
+  void SetDisplayFont(const std::string& name, int32_t size);
+  // The colours the display and the port tabs draw with, kept in the
+  // settings at close. After a change, ColoursChanged repaints both.
+  ColourTable& Colours() { return m_userSettings.Colours; }
+  void ColoursChanged();
 
   // Tells the user about something that went wrong without stopping them:
   // on standard error and in the status bar.
@@ -132,6 +153,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
   void ShowCaption();
+  void PlaceToolWindows();
+  void KeepToolWindowPlacements();
 
   MonitorSession& m_session;
   SettingsStore& m_settings;
@@ -147,6 +170,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
+  QPointer<TPropertiesForm> m_propertiesForm;
+  QPointer<TColoursForm> m_coloursForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};
