@@ -64,7 +64,10 @@ TColoursForm::TColoursForm(TTWForm& main, WindowDialogs& dialogs, QWidget* paren
   DrawGrid->setColumnWidth(0, captionWidth);
   DrawGrid->setColumnWidth(1, SwatchWidth);
   DrawGrid->setCurrentCell(0, 0);
-  connect(DrawGrid, &QTableWidget::cellDoubleClicked, this, [this] { DrawGridClick(); });
+  connect(DrawGrid, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+    DrawGrid->setCurrentCell(row, column);
+    DrawGridClick();
+  });
   DrawGrid->installEventFilter(this);
   installEventFilter(this);
 
