@@ -8,8 +8,6 @@
 #include "gui/about/AboutForm.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/TWMain.h"
-#include "gui/options/Colours.h"
-#include "gui/options/Properties.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -53,14 +51,6 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     MonitorSession session;
     ScreenDialogs dialogs;
     TTWForm form(session, settings, commandLine, dialogs);
-    // The tool windows, in the order the program makes them; the window
-    // owns them.
-    auto* colours = new TColoursForm(form, dialogs, &form);
-    auto* properties = new TPropertiesForm(session, form, *colours, dialogs, &form);
-    auto* about = new TAboutForm(&form);
-    form.SetColoursForm(colours);
-    form.SetPropertiesForm(properties);
-    form.SetAboutForm(about);
     bool stopRequested = false;
     if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
     std::unique_ptr<QSocketNotifier> stopNotifier;
@@ -82,7 +72,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     }
     // The splash holds the start-up until it is closed, as a modal box does;
     // a stop meanwhile ends the program before the window opens.
-    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) about->ShowSplash();
+    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.AboutForm()->ShowSplash();
     if (!stopRequested) {
       form.show();
       status = app.exec();

@@ -237,12 +237,9 @@ bool Windows(const QString& out) {
   settings.Create();
   ScreenDialogs dialogs;
   TTWForm form(session, settings, options, dialogs);
-  auto* colours = new TColoursForm(form, dialogs, &form);
-  auto* properties = new TPropertiesForm(session, form, *colours, dialogs, &form);
-  auto* about = new TAboutForm(&form);
-  form.SetColoursForm(colours);
-  form.SetPropertiesForm(properties);
-  form.SetAboutForm(about);
+  TColoursForm* colours = form.ColoursForm();
+  TPropertiesForm* properties = form.PropertiesForm();
+  TAboutForm* about = form.AboutForm();
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";

@@ -110,7 +110,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  // The tool windows attach later; their buttons stay disabled until then.
+  // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
@@ -133,6 +133,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
+  CreateToolWindows();
 }
 
 TTWForm::~TTWForm() {
@@ -163,12 +164,11 @@ bool TTWForm::FormShow() {
   GetRecorder().SetRecordName(m_userSettings.RecordName);
   GetRecorder().SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
-  // The tool windows' designed places, until those windows exist.
+  // Where each tool window was designed to be; the User Defined Packets
+  // window's until it exists.
   m_layouts.UserPackets.Placement = {120, 120, 540, 420};
-  m_layouts.Properties.Placement = {140, 140, 330, 320};
-  m_layouts.Colours.Placement = {160, 160, 280, 460};
-  if (m_propertiesForm) m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
-  if (m_coloursForm) m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
   const QRect desktop = QGuiApplication::primaryScreen()
                             ? QGuiApplication::primaryScreen()->virtualGeometry()
                             : QRect(0, 0, 1024, 768);
@@ -199,7 +199,7 @@ bool TTWForm::FormShow() {
   }
   m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
-  if (m_propertiesForm) m_propertiesForm->Load();
+  m_propertiesForm->Load();
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
@@ -345,7 +345,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
   }
-  if (m_propertiesForm) m_propertiesForm->Load();
+  m_propertiesForm->Load();
 }
 
 void TTWForm::WriteProject() {
@@ -429,33 +429,28 @@ void TTWForm::SwapTabData(int indexA, int indexB) {
   m_portTabs->setTabToolTip(indexB, hint);
 }
 
-void TTWForm::SetPropertiesForm(TPropertiesForm* form) {
-  m_propertiesForm = form;
-  m_toolBar->bProperties->setEnabled(form != nullptr);
-  if (form) connect(m_toolBar->bProperties, &QToolButton::clicked, form, [form] { ShowToolWindow(*form); });
-}
-
-void TTWForm::SetColoursForm(TColoursForm* form) { m_coloursForm = form; }
-
-void TTWForm::SetAboutForm(TAboutForm* form) {
-  m_toolBar->bHelp->setEnabled(form != nullptr);
+void TTWForm::CreateToolWindows() {
+  // In the order the program makes them.
+  m_coloursForm = new TColoursForm(*this, m_dialogs, this);
+  m_propertiesForm = new TPropertiesForm(m_session, *this, *m_coloursForm, m_dialogs, this);
+  m_aboutForm = new TAboutForm(this);
+  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bHelp}) button->setEnabled(true);
+  connect(m_toolBar->bProperties, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_propertiesForm); });
   // Not modal here: the box stays up beside the window until closed.
-  if (form) connect(m_toolBar->bHelp, &QToolButton::clicked, form, [form] { ShowToolWindow(*form); });
+  connect(m_toolBar->bHelp, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_aboutForm); });
 }
 
 void TTWForm::PlaceToolWindows() {
   // The Properties window cannot be resized: only its place is kept.
-  if (m_propertiesForm) m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
-  if (m_coloursForm) {
-    const WindowPlacement& place = m_layouts.Colours.Placement;
-    m_coloursForm->move(place.Left, place.Top);
-    m_coloursForm->resize(place.Width, place.Height);
-  }
+  m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
+  const WindowPlacement& place = m_layouts.Colours.Placement;
+  m_coloursForm->move(place.Left, place.Top);
+  m_coloursForm->resize(place.Width, place.Height);
 }
 
 void TTWForm::KeepToolWindowPlacements() {
-  if (m_propertiesForm) m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
-  if (m_coloursForm) m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
 }
 
 void TTWForm::SetDisplayFont(const std::string& name, int32_t size) {

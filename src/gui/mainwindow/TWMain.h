@@ -7,12 +7,11 @@
 // arrow keys scroll the display whatever control has the focus.
 //
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. The tool
-// windows, made after this one, attach through the Set…Form functions; until
-// a window is attached its toolbar button stays disabled.
+// after the settings are read); shutdown runs when it closes. The window
+// makes its tool windows and owns them; a button whose window does not exist
+// yet stays disabled.
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -77,14 +76,13 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Asks whether to save a changed project, and saves it.
   void WriteProject();
 
-  // The tool windows, parented to this window by whoever makes them.
-  // Attaching one enables its toolbar button (and so its Alt key). The
+  // The tool windows, shown from the toolbar (and so by Alt keys). The
   // Properties and Colours windows are placed from the settings at
   // start-up and their places kept at close; the Properties window is
   // loaded at the end of start-up and after every project read.
-  void SetPropertiesForm(TPropertiesForm* form);
-  void SetColoursForm(TColoursForm* form);
-  void SetAboutForm(TAboutForm* form);
+  TPropertiesForm* PropertiesForm() const { return m_propertiesForm; }
+  TColoursForm* ColoursForm() const { return m_coloursForm; }
+  TAboutForm* AboutForm() const { return m_aboutForm; }
   // The display font as the settings keep it (name and size), applied at
   // once; the window's width follows.
   void SetDisplayFont(const std::string& name, int32_t size);
@@ -153,6 +151,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
   void ShowCaption();
+  void CreateToolWindows();
   void PlaceToolWindows();
   void KeepToolWindowPlacements();
 
@@ -170,8 +169,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
-  QPointer<TPropertiesForm> m_propertiesForm;
-  QPointer<TColoursForm> m_coloursForm;
+  TColoursForm* m_coloursForm;
+  TPropertiesForm* m_propertiesForm;
+  TAboutForm* m_aboutForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};

@@ -59,7 +59,7 @@ struct AnsweringDialogs : WindowDialogs {
   }
 };
 
-// The main window with its tool windows, as the program makes them.
+// The main window, which makes its tool windows.
 struct Rig {
   AnsweringDialogs dialogs;
   std::vector<std::unique_ptr<Pty>> ptys;  // outlive the session
@@ -83,12 +83,9 @@ struct Rig {
   bool Start(MonitorOptions options = {}) {
     session = std::make_unique<MonitorSession>(opener);
     form = std::make_unique<TTWForm>(*session, settings, std::move(options), dialogs);
-    colours = new TColoursForm(*form, dialogs, form.get());
-    properties = new TPropertiesForm(*session, *form, *colours, dialogs, form.get());
-    about = new TAboutForm(form.get());
-    form->SetColoursForm(colours);
-    form->SetPropertiesForm(properties);
-    form->SetAboutForm(about);
+    colours = form->ColoursForm();
+    properties = form->PropertiesForm();
+    about = form->AboutForm();
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) return false;
     return form->FormShow();
