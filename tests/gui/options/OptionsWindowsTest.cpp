@@ -159,6 +159,7 @@ class OptionsWindowsTest : public QObject {
     TempDir dir;
     ProjectData data;
     data.PacketGap = 12;
+    data.HexDisplay = false;
     const std::string path = WriteProject(dir, "gap.TW", data);
     QVERIFY(!path.empty());
     Rig rig;
@@ -172,6 +173,12 @@ class OptionsWindowsTest : public QObject {
     QCOMPARE(gap->Text(), QString("10"));
     QCOMPARE(rig.Comms().PacketGap.load(), uint16_t{12});
     QVERIFY(!rig.ConfigChanged());
+    // The project's ASCII mode: the gap field is off as after a click on it.
+    QVERIFY(rig.properties->rbDisplayASCII->isChecked());
+    QVERIFY(!gap->isEnabled());
+    QTest::mouseClick(rig.properties->rbDisplayHex, Qt::LeftButton);
+    QVERIFY(gap->isEnabled());
+    QCOMPARE(rig.Comms().PacketGap.load(), uint16_t{12});
     QTest::keyClick(gap->EditBox(), Qt::Key_Up);
     QCOMPARE(gap->Text(), QString("15"));
     QCOMPARE(rig.Comms().PacketGap.load(), uint16_t{15});
@@ -218,6 +225,10 @@ class OptionsWindowsTest : public QObject {
     // What the playback thread reads on its next pass.
     QCOMPARE(rig.session->GetRecorder().GetPlaySettings(), expected);
     QVERIFY(rig.ConfigChanged());
+    // A number past the field's end, while still being typed, stops at the
+    // end rather than wrapping in the 16-bit count.
+    Rig::Type(window->eTermCount, "70000");
+    QCOMPARE(rig.session->GetPlaySettings().TerminatorCount, uint16_t{65535});
   }
 
   void OneShotWhilePlayingContinuouslySendsTheNextPacketAtOnce() {
