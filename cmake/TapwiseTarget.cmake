@@ -44,7 +44,9 @@ endfunction()
 function(tapwise_add_layer name)
   set(sources)
   foreach(folder ${ARGN})
-    file(GLOB folder_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+    # Qt resource lists (*.qrc) go in with the sources they serve.
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp
+                                               ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.qrc)
     list(APPEND sources ${folder_sources})
   endforeach()
   add_library(${name} STATIC ${sources})

@@ -1,9 +1,11 @@
 #include "app/WindowProgram.h"
 
+#include "app/SplashChoice.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
 #include "core/session/MonitorSession.h"
 #include "core/util/ProcessSetup.h"
+#include "gui/about/AboutForm.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/TWMain.h"
 
@@ -41,6 +43,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tapwise");
+  QApplication::setWindowIcon(TapwiseIcon());
 
   int status = 0;
   bool settingsProblemReported = false;
@@ -48,11 +51,13 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     MonitorSession session;
     ScreenDialogs dialogs;
     TTWForm form(session, settings, commandLine, dialogs);
+    bool stopRequested = false;
     if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (signalFd >= 0) {
       stopNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
-      QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &form, [&form, signalFd] {
+      QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &form, [&form, signalFd, &stopRequested] {
+        stopRequested = true;
         signalfd_siginfo info{};
         while (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
@@ -65,8 +70,13 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
         QCoreApplication::quit();
       });
     }
-    form.show();
-    status = app.exec();
+    // The splash holds the start-up until it is closed, as a modal box does;
+    // a stop meanwhile ends the program before the window opens.
+    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.AboutForm()->ShowSplash();
+    if (!stopRequested) {
+      form.show();
+      status = app.exec();
+    }
     settingsProblemReported = form.SettingsProblemReported();
     // Closing the window normally takes the session down; a start-up that
     // failed, or a quit from elsewhere, must still release every thread.

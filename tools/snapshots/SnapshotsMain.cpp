@@ -8,6 +8,9 @@
 #include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/about/AboutForm.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/controls/MessageBox.h"
@@ -223,8 +226,9 @@ bool MessageBoxes(const QString& out) {
 }
 
 // The main window over a built-in null-modem pair, with a little traffic
-// both ways: what a newcomer sees after typing into the window.
-bool MainWindow(const QString& out) {
+// both ways: what a newcomer sees after typing into the window. Its tool
+// windows are drawn beside it, as they are after start-up.
+bool Windows(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-pair:1,2"};
   MonitorSession session;
@@ -233,6 +237,9 @@ bool MainWindow(const QString& out) {
   settings.Create();
   ScreenDialogs dialogs;
   TTWForm form(session, settings, options, dialogs);
+  TColoursForm* colours = form.ColoursForm();
+  TPropertiesForm* properties = form.PropertiesForm();
+  TAboutForm* about = form.AboutForm();
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";
@@ -246,7 +253,16 @@ bool MainWindow(const QString& out) {
     QTest::qWait(60);
   }
   QTest::qWait(200);
-  const bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
+  bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
+  const std::pair<QWidget*, const char*> tools[] = {
+      {properties, "properties.png"}, {colours, "colours.png"}, {about, "about.png"}};
+  // Taller than designed, so that the picture shows every row.
+  colours->resize(colours->width(), TColoursForm::RowCount * 18 + 4);
+  for (const auto& [window, name] : tools) {
+    window->show();
+    QTest::qWait(50);
+    saved = window->grab().save(QDir(out).filePath(name)) && saved;
+  }
   form.close();
   return saved;
 }
@@ -270,7 +286,7 @@ int main(int argc, char** argv) {
       {"icons", Icons},
       {"custom-controls", CustomControls},
       {"message-boxes", MessageBoxes},
-      {"main-window", MainWindow},
+      {"windows", Windows},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

@@ -148,13 +148,7 @@ ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) 
   const ProjectState::ReadResult result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
   if (!result.Message.empty()) m_messages.Post(result.Message);
   if (result.Read) {
-    if (hexDisplay != m_drain.HexDisplay()) {
-      // A new mode starts the display afresh; an unfinished ASCII line is
-      // reported first.
-      m_drain.FinishOpenLine();
-      m_drain.SetHexDisplay(hexDisplay);
-      m_drain.Clear();
-    }
+    SetHexDisplay(hexDisplay);
     SetPlaySettings(play);
   } else {
     // Whatever was read, the triggers follow the texts.
@@ -165,6 +159,14 @@ ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) 
 
 std::string MonitorSession::WriteProject(const std::string& chosen) {
   return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+}
+
+bool MonitorSession::SetHexDisplay(bool hex) {
+  if (hex == m_drain.HexDisplay()) return false;
+  m_drain.FinishOpenLine();
+  m_drain.SetHexDisplay(hex);
+  m_drain.Clear();
+  return true;
 }
 
 void MonitorSession::SetPlaySettings(const PlaySettings& settings) {

@@ -105,6 +105,10 @@ class MonitorSession {
   ProjectState& Project() { return m_project; }
   UserMessages& Messages() { return m_messages; }
   CalcState& Calc() { return m_calc; }
+  // The display mode (hex lines when set, else running text). A new mode
+  // starts the display afresh, an unfinished text line reported first; the
+  // same mode again changes nothing. True when the mode changed.
+  bool SetHexDisplay(bool hex);
   const PlaySettings& GetPlaySettings() const { return m_playSettings; }
   // The play settings in force, for the next play step.
   void SetPlaySettings(const PlaySettings& settings);

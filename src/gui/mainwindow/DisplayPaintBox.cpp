@@ -66,7 +66,9 @@ void DisplayPaintBox::ApplyDisplayFont(const QString& name, int pointSize) {
   font.setStyleHint(QFont::TypeWriter);
   // A family the desktop does not have (the classic "FixedSys" above all)
   // would be replaced by a proportional font; the columns need a fixed one.
-  if (!QFontInfo(font).exactMatch() || !QFontInfo(font).fixedPitch()) {
+  // (Not exactMatch: that fails for an installed family at most sizes, and
+  // the family the user chose would be lost.)
+  if (!QFontDatabase::hasFamily(name) || !QFontInfo(font).fixedPitch()) {
     const int size = font.pointSize();
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(size);

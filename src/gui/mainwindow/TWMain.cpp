@@ -7,6 +7,9 @@
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
+#include "gui/about/AboutForm.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
@@ -45,6 +48,12 @@ WindowShowState ShowStateOf(const QWidget& window) {
   if (window.isMinimized()) return WindowShowState::Minimised;
   if (window.isMaximized()) return WindowShowState::Maximised;
   return WindowShowState::Normal;
+}
+
+void ShowToolWindow(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 }  // namespace
@@ -100,7 +109,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  // The tool windows attach later; their buttons stay disabled until then.
+  // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
@@ -123,6 +132,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
+  CreateToolWindows();
 }
 
 TTWForm::~TTWForm() {
@@ -153,16 +163,18 @@ bool TTWForm::FormShow() {
   GetRecorder().SetRecordName(m_userSettings.RecordName);
   GetRecorder().SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
-  // The tool windows' designed places, until those windows exist.
+  // Where each tool window was designed to be; the User Defined Packets
+  // window's until it exists.
   m_layouts.UserPackets.Placement = {120, 120, 540, 420};
-  m_layouts.Properties.Placement = {140, 140, 330, 320};
-  m_layouts.Colours.Placement = {160, 160, 280, 460};
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
   const QRect desktop = QGuiApplication::primaryScreen()
                             ? QGuiApplication::primaryScreen()->virtualGeometry()
                             : QRect(0, 0, 1024, 768);
   RestoreWindowLayouts(m_settings, m_layouts, desktop.width(), desktop.height());
   move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
   resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
+  PlaceToolWindows();
   m_display->SetColours(m_userSettings.Colours);
   ApplyDisplayFont();
 
@@ -186,6 +198,7 @@ bool TTWForm::FormShow() {
   }
   m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
+  m_propertiesForm->Load();
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
@@ -333,6 +346,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
   }
+  m_propertiesForm->Load();
 }
 
 void TTWForm::WriteProject() {
@@ -414,6 +428,41 @@ void TTWForm::SwapTabData(int indexA, int indexB) {
   const QString hint = m_portTabs->tabToolTip(indexA);
   m_portTabs->setTabToolTip(indexA, m_portTabs->tabToolTip(indexB));
   m_portTabs->setTabToolTip(indexB, hint);
+}
+
+void TTWForm::CreateToolWindows() {
+  // In the order the program makes them.
+  m_coloursForm = new TColoursForm(*this, m_dialogs, this);
+  m_propertiesForm = new TPropertiesForm(m_session, *this, *m_coloursForm, m_dialogs, this);
+  m_aboutForm = new TAboutForm(this);
+  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bHelp}) button->setEnabled(true);
+  connect(m_toolBar->bProperties, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_propertiesForm); });
+  // Not modal here: the box stays up beside the window until closed.
+  connect(m_toolBar->bHelp, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_aboutForm); });
+}
+
+void TTWForm::PlaceToolWindows() {
+  // The Properties window cannot be resized: only its place is kept.
+  m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
+  const WindowPlacement& place = m_layouts.Colours.Placement;
+  m_coloursForm->move(place.Left, place.Top);
+  m_coloursForm->resize(place.Width, place.Height);
+}
+
+void TTWForm::KeepToolWindowPlacements() {
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
+}
+
+void TTWForm::SetDisplayFont(const std::string& name, int32_t size) {
+  m_userSettings.FontName = name;
+  m_userSettings.FontSize = size;
+  ApplyDisplayFont();
+}
+
+void TTWForm::ColoursChanged() {
+  m_display->SetColours(m_userSettings.Colours);
+  m_portTabs->update();
 }
 
 void TTWForm::ApplyDisplayFont() {
@@ -588,6 +637,7 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_userSettings.RecordName = GetRecorder().RecordName();
   m_userSettings.RecordType = GetRecorder().RecordType();
   WriteUserSettings(m_settings, m_userSettings);
+  KeepToolWindowPlacements();
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();
 }

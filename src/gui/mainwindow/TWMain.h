@@ -7,8 +7,9 @@
 // arrow keys scroll the display whatever control has the focus.
 //
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. Windows and actions of later parts of the program attach through
-// the Set…Hook functions; until then their buttons are disabled.
+// after the settings are read); shutdown runs when it closes. The window
+// makes its tool windows and owns them; a button whose window does not exist
+// yet stays disabled.
 
 #include <QMainWindow>
 #include <QTimer>
@@ -35,6 +36,9 @@ class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
+class TAboutForm;
+class TColoursForm;
+class TPropertiesForm;
 class TTabControlSmart;
 class WindowDialogs;
 
@@ -71,6 +75,21 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ReadProject(bool askForFile, const std::string& name = {});
   // Asks whether to save a changed project, and saves it.
   void WriteProject();
+
+  // The tool windows, shown from the toolbar (and so by Alt keys). The
+  // Properties and Colours windows are placed from the settings at
+  // start-up and their places kept at close; the Properties window is
+  // loaded at the end of start-up and after every project read.
+  TPropertiesForm* PropertiesForm() const { return m_propertiesForm; }
+  TColoursForm* ColoursForm() const { return m_coloursForm; }
+  TAboutForm* AboutForm() const { return m_aboutForm; }
+  // The display font as the settings keep it (name and size), applied at
+  // once; the window's width follows.
+  void SetDisplayFont(const std::string& name, int32_t size);
+  // The colours the display and the port tabs draw with, kept in the
+  // settings at close. After a change, ColoursChanged repaints both.
+  ColourTable& Colours() { return m_userSettings.Colours; }
+  void ColoursChanged();
 
   // Tells the user about something that went wrong without stopping them:
   // on standard error and in the status bar.
@@ -132,6 +151,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
   void ShowCaption();
+  void CreateToolWindows();
+  void PlaceToolWindows();
+  void KeepToolWindowPlacements();
 
   MonitorSession& m_session;
   SettingsStore& m_settings;
@@ -147,6 +169,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
+  TColoursForm* m_coloursForm;
+  TPropertiesForm* m_propertiesForm;
+  TAboutForm* m_aboutForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};
