@@ -54,10 +54,10 @@ class DisplayPaintBox : public QWidget {
 
   const PacketSelection& Selection() const { return m_selection; }
   QMenu* ContextMenu() const { return m_pmMain; }
-  QAction* mCopyPacket;
-  QAction* mPlayClipboardRaw;
-  QAction* mPlayClipboardHex;
-  QAction* mPlaySelectedPacket;
+  QAction* mCopy;
+  QAction* mSend;
+  QAction* mSendHex;
+  QAction* mPlayThisPacket;
 
   // The rows [first, end) of held lines that meet the band of pixel rows
   // [top, bottom], for a given line height and line count.

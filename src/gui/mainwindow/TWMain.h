@@ -30,12 +30,14 @@
 
 namespace tapwise {
 
+struct ClipboardPacket;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
+class TUserPacketsForm;
 class WindowDialogs;
 
 class TTWForm : public QMainWindow, private DisplayListener {
@@ -83,6 +85,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
+  TUserPacketsForm* UserPacketsForm() const { return m_userPacketsForm; }
   const UserSettings& Settings() const { return m_userSettings; }
   Recorder& GetRecorder() { return m_session.GetRecorder(); }
   UserPackets& GetUserPackets() { return m_session.GetUserPackets(); }
@@ -131,6 +134,16 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // boxes one after another.
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
+  // What the session's parts posted, shown now.
+  void ShowSessionMessages();
+  void bUserPacketsClick();
+  // The display's popup menu: the selected packet to the clipboard, the
+  // clipboard or the selected packet out of the selected port.
+  void mCopyClick();
+  void mSendClick();
+  void mSendHexClick();
+  void mPlayThisPacketClick();
+  void SendClipboardPacket(const ClipboardPacket& packet);
   void ShowCaption();
 
   MonitorSession& m_session;
@@ -147,6 +160,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
+  TUserPacketsForm* m_userPacketsForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};
