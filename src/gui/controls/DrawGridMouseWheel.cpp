@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,6 +11,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <limits>
 
 namespace tapwise {
 
@@ -50,6 +52,14 @@ class DrawGridHeader : public QHeaderView {
 class DrawGridDelegate : public QStyledItemDelegate {
  public:
   explicit DrawGridDelegate(TDrawGridMouseWheel* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+  // A cell editor takes any length: a shorter limit would cut a long text
+  // the moment its cell is edited.
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(std::numeric_limits<int>::max());
+    return editor;
+  }
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     // A text of several lines stays inside its cell.

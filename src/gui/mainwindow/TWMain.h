@@ -85,6 +85,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
+  // The User Defined Packets window, a tool window of this one, shown by
+  // bUserPackets and Alt+U; its placement is kept with this window's.
   TUserPacketsForm* UserPacketsForm() const { return m_userPacketsForm; }
   const UserSettings& Settings() const { return m_userSettings; }
   Recorder& GetRecorder() { return m_session.GetRecorder(); }

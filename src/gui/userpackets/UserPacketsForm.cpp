@@ -166,8 +166,11 @@ void TUserPacketsForm::pbToolbarPaint() {
 void TUserPacketsForm::UserPacketsGridDrawCell(QPainter& canvas, int col, int row, const QRect& rect, bool) {
   const FontStyles style = (row == 0 || col == UserPacketsModel::KeyColumn) ? FontStyles{fsBold} : FontStyles{0};
   canvas.setFont(UserPacketsGrid->font());
-  DrawTextLines(canvas, rect.left() + 2, rect.left() + rect.width() - 2, m_model->CellText(col, row), style,
-                rect.top() + 2);
+  // No character is narrower than a pixel, so what lies beyond the cell's
+  // width in characters is never seen; a pasted megabyte is not laid out.
+  const std::string text = m_model->CellText(col, row);
+  const std::string_view shown = std::string_view(text).substr(0, static_cast<size_t>(std::max(0, rect.width())));
+  DrawTextLines(canvas, rect.left() + 2, rect.left() + rect.width() - 2, shown, style, rect.top() + 2);
 }
 
 void TUserPacketsForm::UserPacketsGridRowMoved(int from, int to) {

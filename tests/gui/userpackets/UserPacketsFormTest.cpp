@@ -464,6 +464,45 @@ class UserPacketsFormTest : public QObject {
     QCOMPARE(rig.wire.ReadFor(5000, 2000ms), Pty::Bytes(4096, 'z'));
   }
 
+  // A megabyte of anything on the clipboard: at most one packet of 4096
+  // bytes goes out, and the grid keeps what was pasted, whole.
+  void AnyClipboardGivesOnePacketAtMost() {
+    SettingsStore settings;
+    settings.Create();
+    Rig rig;
+    QVERIFY(rig.Start(settings));
+    QString junk;
+    for (int i = 0; i < 1'000'000; ++i) junk += QChar(static_cast<char16_t>(i * 37 % 256));
+    SetClipboard(junk);
+    DisplayPaintBox* display = rig.main->Display();
+    for (bool hex : {true, false}) {
+      rig.main->Drain().SetHexDisplay(hex);
+      display->mSend->trigger();
+      display->mSendHex->trigger();
+      QCOMPARE(rig.wire.ReadFor(hex ? 4096 : 8192).size(), hex ? size_t{4096} : size_t{8192});
+      QVERIFY(rig.wire.ReadFor(1, 300ms).empty());
+    }
+    // The packets were one each, of 4096 bytes.
+    rig.Settle();
+    QCOMPARE(rig.main->Drain().PacketCounter(), uint16_t{3});
+    QCOMPARE(rig.dialogs.Count("\\b\\1Invalid Hex Data in Clipboard"), size_t{1});
+    rig.grid->SetCurrentCell(UserPacketsModel::PacketColumn, 8);
+    rig.form->mPasteAscii->trigger();
+    rig.grid->SetCurrentCell(UserPacketsModel::TriggerColumn, 8);
+    rig.form->mPaste->trigger();
+    const size_t pasted = rig.Table().TriggerText(8).size();
+    QVERIFY(pasted > 900'000);
+    QVERIFY(!rig.grid->viewport()->grab().isNull());
+    rig.DoubleClick(UserPacketsModel::TriggerColumn, 8);
+    QTRY_VERIFY(rig.grid->Editing());
+    rig.Key(Qt::Key_Escape);
+    QCOMPARE(rig.Table().TriggerText(8).size(), pasted);
+    rig.Settle();
+    // Too long for a trigger, refused with its message; nothing was sent.
+    QVERIFY(rig.dialogs.Count("\\bError in Trigger Packet #8") >= 1);
+    QVERIFY(rig.wire.ReadFor(1, 300ms).empty());
+  }
+
   void SelectedPacketIsCopiedAndPlayedBackByteForByte() {
     SettingsStore settings;
     settings.Create();
