@@ -54,8 +54,13 @@ struct Rig {
   std::unique_ptr<TTWForm> main;
   TUserPacketsForm* form = nullptr;
   TDrawGridZebra* grid = nullptr;
+  SettingsStore ownSettings;
 
   // The window shown by Alt+U in the main window, as the user opens it.
+  bool Start() {
+    ownSettings.Create();
+    return Start(ownSettings);
+  }
   bool Start(SettingsStore& settings) {
     const std::string path = wire.SlavePath();
     opener.AddFactory(3, [path] { return PosixSerialDevice::Open(path); });
@@ -126,10 +131,8 @@ class UserPacketsFormTest : public QObject {
   Q_OBJECT
  private slots:
   void EditedCellChangesWhatTheFunctionKeysSend() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     QCOMPARE(rig.form->windowTitle(), QString("User Defined Packets"));
     QCOMPARE(rig.Cell(0, 0) + rig.Cell(1, 0) + rig.Cell(2, 0), std::string("KeyUser PacketTrigger"));
     rig.EditCell(UserPacketsModel::PacketColumn, 1, "  41 42  ");
@@ -160,10 +163,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void TriggerTypedIntoTheGridAnswersOnTheWire() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.EditCell(UserPacketsModel::TriggerColumn, 3, "01 02");
     rig.EditCell(UserPacketsModel::PacketColumn, 3, "\"OK\"");
     QTest::mouseClick(rig.form->cbTrigger, Qt::LeftButton);
@@ -191,10 +192,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void BadTriggerShowsItsMessageOnce() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.Table().SetTriggerText(2, "05");
     rig.EditCell(UserPacketsModel::TriggerColumn, 4, "01 GG");
     rig.Settle();
@@ -213,10 +212,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void DraggedRowTakesItsTextsAndTheKeyOfItsNewPlace() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     for (int row = 1; row <= 4; ++row) {
       rig.Table().SetPacketText(row, "0" + std::to_string(row));
       rig.Table().SetTriggerText(row, "F" + std::to_string(row));
@@ -244,10 +241,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void ClipboardCommandsOfTheGrid() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.grid->setFocus();
     enum Command { Cut, Copy, Paste, PasteAscii };
     const struct {
@@ -304,10 +299,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void RightClickOpensTheMenuOnTextCellsOnly() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.Table().SetPacketText(6, "66");
     QTest::mouseClick(rig.grid->verticalHeader()->viewport(), Qt::RightButton, {}, rig.KeyCentre(6));
     QTest::mouseClick(rig.grid->horizontalHeader()->viewport(), Qt::RightButton, {}, QPoint(100, 5));
@@ -337,10 +330,8 @@ class UserPacketsFormTest : public QObject {
     for (const auto& n : notches) {
       QCOMPARE(TDrawGridMouseWheel::WheelTopRow(n.top, n.visible, 61, n.down), n.newTop);
     }
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     // A window showing 12 whole rows, with row 48 at the top.
     for (int height = 150; height < 600 && rig.grid->VisibleRowCount() != 12; ++height) {
       rig.form->resize(rig.form->width(), height);
@@ -364,10 +355,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void EscHidesTheWindowAlsoWhileEditing() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.DoubleClick(1, 2);
     QTRY_VERIFY(rig.grid->Editing());
     QTest::keyClicks(QApplication::focusWidget(), "12");
@@ -385,10 +374,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void RowsAreZebraStripedAndTheCurrentCellHighlighted() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     rig.grid->SetCurrentCell(UserPacketsModel::TriggerColumn, 1);
     const QImage image = rig.grid->viewport()->grab().toImage();
     auto colourAt = [&](int col, int row) {
@@ -429,10 +416,8 @@ class UserPacketsFormTest : public QObject {
 
   // The display's popup menu.
   void ClipboardPlaysOutOfTheSelectedPort() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     DisplayPaintBox* display = rig.main->Display();
     const struct {
       bool hexMode;
@@ -467,10 +452,8 @@ class UserPacketsFormTest : public QObject {
   // A megabyte of anything on the clipboard: at most one packet of 4096
   // bytes goes out, and the grid keeps what was pasted, whole.
   void AnyClipboardGivesOnePacketAtMost() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     QString junk;
     for (int i = 0; i < 1'000'000; ++i) junk += QChar(static_cast<char16_t>(i * 37 % 256));
     SetClipboard(junk);
@@ -504,10 +487,8 @@ class UserPacketsFormTest : public QObject {
   }
 
   void SelectedPacketIsCopiedAndPlayedBackByteForByte() {
-    SettingsStore settings;
-    settings.Create();
     Rig rig;
-    QVERIFY(rig.Start(settings));
+    QVERIFY(rig.Start());
     DisplayPaintBox* display = rig.main->Display();
     Pty::Bytes packet;
     for (int i = 0; i < 40; ++i) packet.push_back(static_cast<uint8_t>(i * 7 + 3));
