@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <string_view>
 
 namespace tapwise {
 
@@ -68,7 +69,6 @@ TUserPacketsForm::TUserPacketsForm(MonitorSession& session, WindowDialogs& dialo
   bHelp->setAutoRaise(true);
   bHelp->setIcon(QIcon(DrawToolIcon(ToolIcon::About)));
   bHelp->setIconSize(QSize(16, 16));
-  bHelp->setToolTip("Calculated Bytes");
   bHelp->setFocusPolicy(Qt::NoFocus);
   bHelp->setGeometry(width() - HelpButtonFromRight, 3, 17, 19);
   column->addWidget(ToolBar);
