@@ -22,6 +22,9 @@
 #include "gui/controls/PanelTransparent.h"
 #include "gui/controls/ToolIcons.h"
 #include "gui/controls/WindowsLib.h"
+#include "gui/controls/DrawGridZebra.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -129,6 +132,7 @@ bool Icons(const QString& out) {
       {"packets", ToolIcon::UserPackets}, {"about", ToolIcon::About},
       {"port off", ToolIcon::PortDisabled}, {"port on", ToolIcon::PortEnabled},
       {"copy", ToolIcon::Copy},        {"play pkt", ToolIcon::PlayPacket},
+      {"cut", ToolIcon::Cut},          {"paste", ToolIcon::Paste},
   };
   for (const auto& [name, icon] : icons) {
     const QPixmap pixmap = DrawToolIcon(icon);
@@ -267,6 +271,43 @@ bool Windows(const QString& out) {
   return saved;
 }
 
+// The User Defined Packets window with a few packets and triggers, a text
+// of two lines, the current cell and a sort mark; and the two popup menus.
+bool UserPacketsWindow(const QString& out) {
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2"};
+  MonitorSession session;
+  SettingsStore settings;
+  settings.Create();
+  ScreenDialogs dialogs;
+  TTWForm main(session, settings, options, dialogs);
+  main.show();
+  if (!main.FormShow()) return false;
+  UserPacketTable& table = session.GetUserPackets().Table();
+  table.SetPacketText(1, "\"AT\" 0D");
+  table.SetPacketText(2, "01 03 00 00 00 0A $9");
+  table.SetTriggerText(2, "01 03");
+  table.SetPacketText(3, "\"first|second\"");
+  table.SetPacketText(4, "02 \"Hello\" 0D 0A ");
+  table.SetTriggerText(4, "\"PING\"");
+  table.SetPacketText(13, "$0 $1 $C");
+  TUserPacketsForm* form = main.UserPacketsForm();
+  form->UserPacketsGrid->SetSort(1);
+  form->show();
+  form->UserPacketsGrid->SetCurrentCell(1, 4);
+  form->cbTrigger->setChecked(true);
+  QTest::qWait(100);
+  bool saved = form->grab().save(QDir(out).filePath("user-packets-window.png"));
+  for (auto [name, menu] : {std::pair<const char*, QMenu*>{"user-packets-menu", form->PopupMenu},
+                            {"display-menu", main.Display()->ContextMenu()}}) {
+    menu->ensurePolished();
+    menu->adjustSize();
+    saved = menu->grab().save(QDir(out).filePath(QString(name) + ".png")) && saved;
+  }
+  main.close();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -287,6 +328,7 @@ int main(int argc, char** argv) {
       {"custom-controls", CustomControls},
       {"message-boxes", MessageBoxes},
       {"windows", Windows},
+      {"user-packets-window", UserPacketsWindow},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

@@ -48,13 +48,10 @@ DisplayPaintBox::DisplayPaintBox(DisplayDrain& drain, QWidget* parent)
 
   m_pmMain = new QMenu(this);
   m_pmMain->setObjectName("pmMain");
-  mCopyPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::Copy)), "Copy Packet");
-  mPlayClipboardRaw = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                          "Play Clipboard (raw)");
-  mPlayClipboardHex = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                          "Play Clipboard (as Hex)");
-  mPlaySelectedPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                            "Play Selected Packet");
+  mCopy = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::Copy)), "Copy Packet");
+  mSend = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Clipboard (raw)");
+  mSendHex = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Clipboard (as Hex)");
+  mPlayThisPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Selected Packet");
 
   SetColours(ColourTable());
   resize(m_geometry.BoxWidth(), 0);

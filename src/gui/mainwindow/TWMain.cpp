@@ -2,6 +2,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
+#include "core/userpackets/ClipboardPacket.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
@@ -14,8 +15,10 @@
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/controls/ToolIcons.h"
+#include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPainter>
@@ -113,6 +116,14 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
+  m_userPacketsForm = new TUserPacketsForm(session, dialogs, this);
+  m_toolBar->bUserPackets->setEnabled(true);
+  connect(m_toolBar->bUserPackets, &QToolButton::clicked, this, &TTWForm::bUserPacketsClick);
+  connect(m_userPacketsForm, &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
+  connect(m_display->mCopy, &QAction::triggered, this, &TTWForm::mCopyClick);
+  connect(m_display->mSend, &QAction::triggered, this, &TTWForm::mSendClick);
+  connect(m_display->mSendHex, &QAction::triggered, this, &TTWForm::mSendHexClick);
+  connect(m_display->mPlayThisPacket, &QAction::triggered, this, &TTWForm::mPlayThisPacketClick);
   for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
     connect(button, &QToolButton::clicked, this, &TTWForm::RecorderButtonClick);
   }
@@ -163,9 +174,8 @@ bool TTWForm::FormShow() {
   GetRecorder().SetRecordName(m_userSettings.RecordName);
   GetRecorder().SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
-  // Where each tool window was designed to be; the User Defined Packets
-  // window's until it exists.
-  m_layouts.UserPackets.Placement = {120, 120, 540, 420};
+  // Where each tool window was designed to be.
+  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
   m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
   m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
   const QRect desktop = QGuiApplication::primaryScreen()
@@ -175,6 +185,9 @@ bool TTWForm::FormShow() {
   move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
   resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
   PlaceToolWindows();
+  m_userPacketsForm->move(m_layouts.UserPackets.Placement.Left, m_layouts.UserPackets.Placement.Top);
+  m_userPacketsForm->resize(m_layouts.UserPackets.Placement.Width, m_layouts.UserPackets.Placement.Height);
+  m_userPacketsForm->SetColumnWidths(m_layouts.UserPacketsGrid);
   m_display->SetColours(m_userSettings.Colours);
   ApplyDisplayFont();
 
@@ -338,6 +351,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_display->LinesChanged();
     ShowCaption();
   }
+  m_userPacketsForm->TableReloaded();
   // A file that could not be read has its message waiting.
   for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
   ShowPendingMessages();
@@ -395,6 +409,42 @@ void TTWForm::ShowPendingMessages() {
     m_dialogs.MsgError(text);
   }
   m_showingMessages = false;
+}
+
+void TTWForm::ShowSessionMessages() {
+  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
+  ShowPendingMessages();
+}
+
+void TTWForm::bUserPacketsClick() {
+  m_userPacketsForm->show();
+  m_userPacketsForm->raise();
+  m_userPacketsForm->activateWindow();
+}
+
+void TTWForm::mCopyClick() {
+  QGuiApplication::clipboard()->setText(AnsiToQString(m_display->Selection().SelectedPacketText()));
+}
+
+void TTWForm::mSendClick() { SendClipboardPacket(ReadRawPacket(QStringToAnsi(QGuiApplication::clipboard()->text()))); }
+
+void TTWForm::mSendHexClick() {
+  SendClipboardPacket(ReadHexOrRaw(QStringToAnsi(QGuiApplication::clipboard()->text()), Drain().HexDisplay()));
+}
+
+void TTWForm::mPlayThisPacketClick() {
+  SendClipboardPacket(ReadHexOrRaw(m_display->Selection().SelectedPacketText(), Drain().HexDisplay()));
+}
+
+void TTWForm::SendClipboardPacket(const ClipboardPacket& packet) {
+  if (packet.InvalidHex) {
+    m_pendingMessages.emplace_back(InvalidHexDataMessage);
+    ShowPendingMessages();
+    return;
+  }
+  const uint8_t port = SelectedPort.load();
+  if (packet.Bytes.empty() || port == 0) return;
+  m_session.Comms().WritePacket(port, packet.Bytes.data(), static_cast<uint16_t>(packet.Bytes.size()));
 }
 
 void TTWForm::bDisableClick(bool down) {
@@ -638,6 +688,10 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_userSettings.RecordType = GetRecorder().RecordType();
   WriteUserSettings(m_settings, m_userSettings);
   KeepToolWindowPlacements();
+  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
+  m_layouts.UserPackets.State = ShowStateOf(*m_userPacketsForm);
+  m_layouts.UserPacketsGrid = m_userPacketsForm->ColumnWidths();
+  m_userPacketsForm->hide();
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();
 }

@@ -31,6 +31,7 @@
 
 namespace tapwise {
 
+struct ClipboardPacket;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
@@ -40,6 +41,7 @@ class TAboutForm;
 class TColoursForm;
 class TPropertiesForm;
 class TTabControlSmart;
+class TUserPacketsForm;
 class WindowDialogs;
 
 class TTWForm : public QMainWindow, private DisplayListener {
@@ -102,6 +104,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
+  // The User Defined Packets window, a tool window of this one, shown by
+  // bUserPackets and Alt+U; its placement is kept with this window's.
+  TUserPacketsForm* UserPacketsForm() const { return m_userPacketsForm; }
   const UserSettings& Settings() const { return m_userSettings; }
   Recorder& GetRecorder() { return m_session.GetRecorder(); }
   UserPackets& GetUserPackets() { return m_session.GetUserPackets(); }
@@ -150,6 +155,16 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // boxes one after another.
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
+  // What the session's parts posted, shown now.
+  void ShowSessionMessages();
+  void bUserPacketsClick();
+  // The display's popup menu: the selected packet to the clipboard, the
+  // clipboard or the selected packet out of the selected port.
+  void mCopyClick();
+  void mSendClick();
+  void mSendHexClick();
+  void mPlayThisPacketClick();
+  void SendClipboardPacket(const ClipboardPacket& packet);
   void ShowCaption();
   void CreateToolWindows();
   void PlaceToolWindows();
@@ -172,6 +187,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   TColoursForm* m_coloursForm;
   TPropertiesForm* m_propertiesForm;
   TAboutForm* m_aboutForm;
+  TUserPacketsForm* m_userPacketsForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};
