@@ -194,6 +194,7 @@ std::string PortMap::DevicePath(uint8_t com) const {
       return slot->Terminal->SlavePath();
     case Kind::PtyMaster:
     case Kind::PairMaster:
+    case Kind::Network:  // an address, not a node a local process could hold
     case Kind::None:
       break;
   }
