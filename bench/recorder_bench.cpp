@@ -84,7 +84,7 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
 
   Recorder recorder;
   recorder.SetPortDescriber([](uint8_t port) { return "/dev/ttyUSB" + std::to_string(port); });
-  if (!recorder.StartRecordingFile(path, format).Ok) {
+  if (!recorder.StartRecordingFile(path, format)) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     std::exit(2);
   }
@@ -113,7 +113,10 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
   }
 
   RecordFile file;
-  file.OpenForPlaying(path);
+  if (!file.OpenForPlaying(path)) {
+    std::fprintf(stderr, "cannot read %s\n", path.c_str());
+    std::exit(2);
+  }
   PacketDataReader reader;
   PlayPacket packet;
   uint64_t read = 0;
@@ -249,7 +252,11 @@ int KeepUp(const std::string& path, double seconds) {
       std::fprintf(stderr, "no pseudo-terminal: %s\n", error.c_str());
       return 2;
     }
-    map.ApplyOption("-port:" + std::to_string(FirstPort + p) + "=" + ptys.back()->SlavePath());
+    const std::string option = "-port:" + std::to_string(FirstPort + p) + "=" + ptys.back()->SlavePath();
+    if (const Result mapped = map.ApplyOption(option); !mapped) {
+      std::fprintf(stderr, "%s\n", mapped.Message().c_str());
+      return 2;
+    }
   }
   TWComms comms(map);
   comms.CreatePorts();
@@ -263,7 +270,7 @@ int KeepUp(const std::string& path, double seconds) {
     comms.SetPortSettings(static_cast<uint8_t>(FirstPort + p), settings);
   }
   Recorder recorder;
-  if (!recorder.StartRecordingFile(path, RecorderState::RecordPacketData).Ok) {
+  if (!recorder.StartRecordingFile(path, RecorderState::RecordPacketData)) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     return 2;
   }

@@ -13,6 +13,7 @@
 #include "core/session/MonitorSession.h"
 #include "core/util/MarkupText.h"
 #include "core/util/ProcessSetup.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -22,16 +23,12 @@ constexpr auto TickInterval = std::chrono::milliseconds(50);
 
 std::string ComName(int n) { return "COM" + std::to_string(n); }
 
-// Applies the -port:/-pair: options; false (with the message printed) on a bad one.
-bool BuildPortMap(const CommandLine& commandLine, PortMap& map) {
+// Applies the -port:/-pair: options; the first bad one ends it.
+Result BuildPortMap(const CommandLine& commandLine, PortMap& map) {
   for (const std::string& option : commandLine.PortOptions) {
-    std::string problem = map.ApplyOption(option);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
-      return false;
-    }
+    if (Result applied = map.ApplyOption(option); !applied) return applied;
   }
-  return true;
+  return Result::Success();
 }
 
 // Waits for the next tick or a stop signal; true when a signal came.
@@ -136,7 +133,10 @@ int RunHeadless(const CommandLine& commandLine) {
 
 int RunListPorts(const CommandLine& commandLine) {
   PortMap map;
-  if (!BuildPortMap(commandLine, map)) return 2;
+  if (const Result mapped = BuildPortMap(commandLine, map); !mapped) {
+    std::fprintf(stderr, "tapwise: %s\n", mapped.Message().c_str());
+    return mapped.Code();
+  }
   int listed = 0;
   for (int n = 1; n <= MaxComPorts; ++n) {
     auto com = static_cast<uint8_t>(n);

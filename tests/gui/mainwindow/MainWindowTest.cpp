@@ -484,7 +484,8 @@ class MainWindowTest : public QObject {
       data.Ports[3].BaudRate = 115200;
       data.Rows[1].Packet = "41 42";
       ProjectState writer;
-      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+      const Result written = writer.WriteProject(path, data);
+      QVERIFY2(written.Ok(), written.Message().c_str());
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);
@@ -506,7 +507,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
     ProjectData reread;
     ProjectState reader;
-    QVERIFY(reader.ReadProject(path, reread).Read);
+    QVERIFY(reader.ReadProject(path, reread).Read());
     QCOMPARE(reread.Ports[3].Parity, uint8_t{ParityNone});
     std::remove(path.c_str());
   }
@@ -568,7 +569,8 @@ class MainWindowTest : public QObject {
       ProjectData data;
       data.Ports[3].BaudRate = 12345;
       ProjectState writer;
-      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+      const Result written = writer.WriteProject(path, data);
+      QVERIFY2(written.Ok(), written.Message().c_str());
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);
