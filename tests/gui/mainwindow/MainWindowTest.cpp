@@ -336,6 +336,15 @@ class MainWindowTest : public QObject {
 
     const QString dir = QDir::tempPath() + "/tapwise-window-" + QString::number(getpid());
     QDir().mkpath(dir);
+    // A file that cannot be created: the error box, whatever the reason,
+    // and the program stays idle.
+    rig.fileAnswer = FileDialogResult{(dir + "/no-such-folder/capture").toStdString(), 1};
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.shown.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.shown[0]), QString("\\1Error: File could not be opened"));
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QVERIFY(bar->bStop->isChecked());
+
     rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
     QTest::mouseClick(bar->bRecord, Qt::LeftButton);
     QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
@@ -413,6 +422,25 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
     QVERIFY(bar->bStop->isChecked());
     QFile::remove(path);
+  }
+
+  // The Play button plays a file that does not open as an empty one: no
+  // box, and once Pause is released playing ends by itself.
+  void PlayingAFileThatDoesNotOpenPlaysItEmpty() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    MainToolBar* bar = rig.form->ToolBar();
+    const QString path = QDir::tempPath() + "/tapwise-no-such-file-" + QString::number(getpid()) + ".txt";
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    QTest::mouseClick(bar->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QVERIFY(bar->bPause->isChecked());
+    QVERIFY(rig.shown.empty());
+    QTest::mouseClick(bar->bPause, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(rig.shown.empty());
   }
 
   // A file named at start (as -demo names its recording) plays from the
