@@ -39,7 +39,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 
   SettingsStore settings;
-  const std::string loadProblem = settings.Load(SettingsFilePath(SystemSettingsEnvironment()));
+  const Result loaded = settings.Load(SettingsFilePath(SystemSettingsEnvironment()));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tapwise");
@@ -52,7 +52,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     ScreenDialogs dialogs;
     TTWForm form(session, settings, commandLine, dialogs);
     bool stopRequested = false;
-    if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
+    if (!loaded) form.ReportProblem("Settings could not be read: " + loaded.Message());
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (signalFd >= 0) {
       stopNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
@@ -84,8 +84,10 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   }
 
   if (signalFd >= 0) close(signalFd);
-  const std::string saveProblem = settings.Save();
-  if (!saveProblem.empty() && !settingsProblemReported) std::fprintf(stderr, "tapwise: settings not saved: %s\n", saveProblem.c_str());
+  const Result saved = settings.Save();
+  if (!saved && !settingsProblemReported) {
+    std::fprintf(stderr, "tapwise: settings not saved: %s\n", saved.Message().c_str());
+  }
   return status;
 }
 

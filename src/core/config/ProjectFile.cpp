@@ -237,21 +237,20 @@ void ReadProjectBytes(std::string_view bytes, ProjectData& data) {
   }
 }
 
-ProjectFileRead ReadProjectFile(const std::string& path, ProjectData& data) {
-  ProjectFileRead result;
+ProjectRead ReadProjectFile(const std::string& path, ProjectData& data) {
+  ProjectRead result;
   WholeFileRead file = ReadWholeFile(path, MaxProjectFileSize);
-  if (file.Missing) return result;
-  if (!file.Error.empty()) {
-    result.Result = ProjectFileRead::Status::Failed;
-    result.Error = "cannot read " + path + ": " + file.Error;
-    return result;
+  if (file.Missing) {
+    result.Missing = true;
+  } else if (!file.Error.empty()) {
+    result.Outcome = Result::Failure("cannot read " + path + ": " + file.Error);
+  } else {
+    ReadProjectBytes(file.Bytes, data);
   }
-  ReadProjectBytes(file.Bytes, data);
-  result.Result = ProjectFileRead::Status::Read;
   return result;
 }
 
-std::string WriteProjectFile(const std::string& path, const ProjectData& data) {
+Result WriteProjectFile(const std::string& path, const ProjectData& data) {
   return ReplaceWholeFile(path, FormatProjectText(data));
 }
 

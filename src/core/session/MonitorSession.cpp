@@ -37,8 +37,7 @@ Result MonitorSession::ApplyPortOptions(const MonitorOptions& options) {
   if (options.PortOptions.empty()) return Result::Success();
   if (!m_ownMap) return Result::Failure("port options need the session's own port map", 2);
   for (const std::string& option : options.PortOptions) {
-    const std::string problem = m_ownMap->ApplyOption(option);
-    if (!problem.empty()) return Result::Failure(problem, 2);
+    if (Result applied = m_ownMap->ApplyOption(option); !applied) return applied;
   }
   return Result::Success();
 }
@@ -54,10 +53,11 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   // Before the ports open, so that they open with the project's settings.
   // The last one read gives the display mode and the play options.
   for (const std::string& file : options.ProjectFiles) {
-    const ProjectState::ReadResult read = ReadProject(file);
-    if (read.Read) {
+    // One that cannot be read has posted its message.
+    const ProjectRead read = ReadProject(file);
+    if (read.Read()) {
       m_report.ProjectsRead.push_back(m_project.ConfigName());
-    } else if (read.Message.empty()) {
+    } else if (read.Missing) {
       m_report.ProjectsMissing.push_back(m_project.ConfigName());
     }
   }
@@ -95,8 +95,9 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   if (options.RecordFormat != RecorderState::Idle) {
-    const StartResult started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat);
-    if (!started.Ok) return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Reason);
+    if (Result started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat); !started) {
+      return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Message());
+    }
   }
   if (options.PlayFormat != RecorderState::Idle) {
     // The command line wins over the project.
@@ -105,12 +106,11 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (options.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(options.PlayGap);
     if (options.Repeat) settings.Repeat = 1;
     SetPlaySettings(settings);
-    const StartResult started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat);
     // The Play button plays a file it cannot open as an empty one; named at
     // start, nobody would notice, so it is refused.
-    if (!started.Reason.empty()) {
+    if (Result started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat); !started) {
       m_recorder.Stop();
-      return Result::Failure("cannot play " + options.PlayPath + ": " + started.Reason);
+      return Result::Failure("cannot play " + options.PlayPath + ": " + started.Message());
     }
   }
   return Result::Success();
@@ -142,12 +142,12 @@ void MonitorSession::Shutdown() {
   m_comms.SetTriggerStep(nullptr);
 }
 
-ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) {
+ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   bool hexDisplay = m_drain.HexDisplay();
   PlaySettings play = m_playSettings;
-  const ProjectState::ReadResult result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
-  if (!result.Message.empty()) m_messages.Post(result.Message);
-  if (result.Read) {
+  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
+  if (!result.Outcome) m_messages.Post(result.Outcome.Message());
+  if (result.Read()) {
     SetHexDisplay(hexDisplay);
     SetPlaySettings(play);
   } else {
@@ -157,7 +157,7 @@ ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) 
   return result;
 }
 
-std::string MonitorSession::WriteProject(const std::string& chosen) {
+Result MonitorSession::WriteProject(const std::string& chosen) {
   return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
 }
 

@@ -27,13 +27,13 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
   packets.RebuildTriggerTable();
 }
 
-ProjectState::ReadResult LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
-                                     UserPackets& packets, bool& hexDisplay, PlaySettings& play) {
+ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms, UserPackets& packets,
+                        bool& hexDisplay, PlaySettings& play) {
   // The options keep their values unless the file sets them, so reading
   // starts from what the program has now.
   ProjectData data = CollectProject(comms, packets, hexDisplay, play);
-  ProjectState::ReadResult result = project.ReadProject(chosen, data);
-  if (result.Read) {
+  ProjectRead result = project.ReadProject(chosen, data);
+  if (result.Read()) {
     ApplyProject(data, comms, packets);
     hexDisplay = data.HexDisplay;
     play = data.Play;

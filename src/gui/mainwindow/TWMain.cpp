@@ -224,9 +224,8 @@ bool TTWForm::FormShow() {
 
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
-  const std::string problem = m_settings.Save();
-  if (!problem.empty()) {
-    ReportProblem("Settings will not be kept: " + problem);
+  if (const Result saved = m_settings.Save(); !saved) {
+    ReportProblem("Settings will not be kept: " + saved.Message());
     m_settingsProblemReported = true;
   }
 
@@ -297,11 +296,10 @@ void TTWForm::RecorderButtonClick() {
       const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        const StartResult result = GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex);
-        if (result.Ok) {
+        if (GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
           ShowRecorderStatus();
         } else {
-          m_dialogs.MsgError(result.Message);
+          m_dialogs.MsgError(FileNotOpenedText);
         }
       }
     }
@@ -309,7 +307,9 @@ void TTWForm::RecorderButtonClick() {
       const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
+        // The Play button says nothing of a file that does not open: it
+        // plays as an empty one, which ends at once.
+        (void)GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
         // In one-shot mode nothing goes out until Pause is released.
         m_toolBar->bPause->setChecked(GetRecorder().Paused());
         ShowRecorderStatus();
@@ -347,7 +347,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
   }
   if (cancelled) {
     (void)GetUserPackets().RebuildTriggerTable();
-  } else if (m_session.ReadProject(chosen).Read) {
+  } else if (m_session.ReadProject(chosen).Read()) {
     m_display->LinesChanged();
     ShowCaption();
   }
@@ -369,9 +369,8 @@ void TTWForm::WriteProject() {
   const auto chosen = m_dialogs.AskForFile(this, {true, std::string(WriteProjectDialogTitle),
                                                   std::string(ProjectFileFilter), Project().DialogFileName(), 1});
   if (!chosen) return;
-  const std::string problem = m_session.WriteProject(chosen->Path);
-  if (!problem.empty()) {
-    m_dialogs.MsgError(problem);
+  if (const Result written = m_session.WriteProject(chosen->Path); !written) {
+    m_dialogs.MsgError(written.Message());
   } else {
     ShowCaption();
   }

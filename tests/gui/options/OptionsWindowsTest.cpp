@@ -130,7 +130,7 @@ int PixelsInFirstLine(DisplayPaintBox* display, const QColor& colour) {
 std::string WriteProject(const TempDir& dir, const char* name, const ProjectData& data) {
   const std::string path = dir / name;
   ProjectState writer;
-  if (!writer.WriteProject(path, data).empty()) return {};
+  if (!writer.WriteProject(path, data)) return {};
   return path;
 }
 
