@@ -37,6 +37,8 @@
 #include <vector>
 
 #include "core/platform/PseudoTerminal.h"
+#include "tests/support/LoopbackPort.h"
+#include "tests/support/ProcessCpu.h"
 
 #ifndef TAPWISE_PROGRAM
 #define TAPWISE_PROGRAM "tapwise"
@@ -48,6 +50,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using tapwise::PseudoTerminal;
+using tapwise::CpuSeconds;
+using tapwise::FreeLoopbackPort;
 
 constexpr int PortCount = 16;
 constexpr double PortRate = 92160.0;
@@ -209,26 +213,6 @@ std::string ReadErr(Process& process) {
   return kept + text.substr(start);
 }
 
-double CpuSeconds(const rusage& usage) {
-  auto value = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return value(usage.ru_utime) + value(usage.ru_stime);
-}
-
-uint16_t FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  uint16_t port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
-
 // How many of paths the process holds open.
 size_t OpenCount(pid_t pid, const std::vector<std::string>& paths) {
   size_t found = 0;
@@ -357,7 +341,7 @@ int main(int argc, char** argv) {
     std::ofstream yaml(config);
     yaml << "%YAML 1.1\n---\n";
     for (int p = 1; p <= PortCount; ++p) {
-      uint16_t tcp = FreePort();
+      uint16_t tcp = FreeLoopbackPort();
       const std::string& path = network.Targets[static_cast<size_t>(p - 1)].Pty->SlavePath();
       served.push_back(path);
       yaml << "connection: &port" << p << "\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << tcp

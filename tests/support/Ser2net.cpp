@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "support/ChildProcess.h"
+#include "support/LoopbackPort.h"
 
 namespace tapwise {
 
@@ -28,21 +29,6 @@ std::string FindProgram() {
 }  // namespace
 
 bool Ser2net::Available() { return !FindProgram().empty(); }
-
-uint16_t Ser2net::FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  uint16_t port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
-}
 
 bool Listening(uint16_t port) {
   std::ifstream table("/proc/net/tcp");
@@ -60,7 +46,7 @@ bool Listening(uint16_t port) {
 }
 
 Ser2net::Ser2net(std::vector<Served> ports) : m_served(std::move(ports)) {
-  for (size_t i = 0; i < m_served.size(); ++i) m_ports.push_back(FreePort());
+  for (size_t i = 0; i < m_served.size(); ++i) m_ports.push_back(FreeLoopbackPort());
   std::string yaml = "%YAML 1.1\n---\n";
   for (size_t i = 0; i < m_served.size(); ++i) {
     yaml += "connection: &port" + std::to_string(i) + "\n";

@@ -26,8 +26,6 @@ class Ser2net {
 
   // Whether the ser2net program is installed (the tests skip without it).
   static bool Available();
-  // A TCP port on 127.0.0.1 that nothing listens on just now.
-  static uint16_t FreePort();
 
   explicit Ser2net(std::vector<Served> ports);
   ~Ser2net();

@@ -12,6 +12,7 @@
 #include "core/platform/PortMap.h"
 #include "core/platform/Termios2.h"
 #include "support/Pty.h"
+#include "support/ProcessCpu.h"
 #include "support/QueueWait.h"
 #include "support/ResultAssertions.h"
 #include "support/Ser2net.h"
@@ -24,13 +25,6 @@ using namespace std::chrono_literals;
 using ByteVector = std::vector<uint8_t>;
 
 ByteVector Text(const char* text) { return ByteVector(text, text + std::char_traits<char>::length(text)); }
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 uint32_t PtyRate(const Pty& pty) {
   std::optional<LineRates> rates = ReadLineRates(RealSysCalls(), pty.MasterFd());
