@@ -110,6 +110,14 @@ struct Rig {
   const DisplayBuffer& Lines() const { return form->Drain().Buffer(); }
 };
 
+// Writes data to a project file in the temporary folder; its path, or "" when it cannot be written.
+std::string WriteTempProject(const char* stem, const ProjectData& data) {
+  const std::string path =
+      (QDir::tempPath() + "/tapwise-" + stem + "-" + QString::number(getpid()) + ".TW").toStdString();
+  ProjectState writer;
+  return writer.WriteProject(path, data) ? path : std::string();
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -505,16 +513,11 @@ class MainWindowTest : public QObject {
   }
 
   void ProjectOnTheCommandLineIsReadBeforeThePortsOpen() {
-    const std::string path =
-        (QDir::tempPath() + "/tapwise-project-" + QString::number(getpid()) + ".TW").toStdString();
-    {
-      ProjectData data;
-      data.Ports[3].BaudRate = 115200;
-      data.Rows[1].Packet = "41 42";
-      ProjectState writer;
-      const Result written = writer.WriteProject(path, data);
-      QVERIFY2(written.Ok(), written.Message().c_str());
-    }
+    ProjectData data;
+    data.Ports[3].BaudRate = 115200;
+    data.Rows[1].Packet = "41 42";
+    const std::string path = WriteTempProject("project", data);
+    QVERIFY(!path.empty());
     Rig rig;
     Pty& wire = rig.AddPort(3);
     MonitorOptions commandLine;
@@ -591,15 +594,10 @@ class MainWindowTest : public QObject {
   // A first port whose rate is not in the list: the list shows nothing, and
   // a change of another list keeps the rate on the line.
   void AnUnlistedRateStaysOnTheDeviceAfterAParityChange() {
-    const std::string path =
-        (QDir::tempPath() + "/tapwise-rate-" + QString::number(getpid()) + ".TW").toStdString();
-    {
-      ProjectData data;
-      data.Ports[3].BaudRate = 12345;
-      ProjectState writer;
-      const Result written = writer.WriteProject(path, data);
-      QVERIFY2(written.Ok(), written.Message().c_str());
-    }
+    ProjectData data;
+    data.Ports[3].BaudRate = 12345;
+    const std::string path = WriteTempProject("rate", data);
+    QVERIFY(!path.empty());
     Rig rig;
     Pty& wire = rig.AddPort(3);
     MonitorOptions commandLine;
