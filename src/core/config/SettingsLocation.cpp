@@ -102,7 +102,12 @@ std::string SettingsFilePath(const SettingsEnvironment& environment) {
   const std::string programFolder = FolderPart(environment.ProgramPath);
   if (!programFolder.empty()) {
     const std::string beside = JoinPath(programFolder, fileName);
-    const bool writable = environment.IsWritableFolder && environment.IsWritableFolder(programFolder);
+    // An installed program (its data in ../share/tapwise) shares its folder
+    // with every other program; run as root it could write there, but its
+    // settings belong to the user, not to /usr/bin.
+    const bool installed = Exists(JoinPath(programFolder, "../share/tapwise"));
+    const bool writable =
+        !installed && environment.IsWritableFolder && environment.IsWritableFolder(programFolder);
     if (writable || Exists(beside)) return beside;
   }
   const std::string userFolder = UserConfigFolder(environment);

@@ -5,7 +5,8 @@
 // "Tapwise.ini"; "tapwise" uses "tapwise.ini"). So a copy of the program
 // under another name keeps settings of its own.
 //
-// It sits beside the program when that folder is writable or already holds
+// It sits beside the program when that folder is writable (and is not an
+// installed program's bin folder, one with ../share/tapwise) or already holds
 // the file; otherwise in the user's configuration folder,
 // $XDG_CONFIG_HOME/tapwise/ (~/.config/tapwise/ when that variable is unset
 // or not an absolute path), which Save creates when needed.

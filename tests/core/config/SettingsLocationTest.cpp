@@ -66,6 +66,7 @@ TEST(SettingsLocationTest, BesideTheProgramWhenWritableOrAlreadyThereElseTheUser
     bool FileBeside;
     const char* Xdg;  // nullptr: keep the layout's absolute one
     const char* Expected;
+    bool Installed = false;  // the program's folder has ../share/tapwise beside it
   };
   const Case cases[] = {
       {"writable folder", true, false, nullptr, "bin/Tapwise.ini"},
@@ -74,11 +75,14 @@ TEST(SettingsLocationTest, BesideTheProgramWhenWritableOrAlreadyThereElseTheUser
       {"read-only folder", false, false, nullptr, "xdg/tapwise/Tapwise.ini"},
       {"no XDG_CONFIG_HOME", false, false, "", "home/.config/tapwise/Tapwise.ini"},
       {"relative XDG_CONFIG_HOME", false, false, "cfg", "home/.config/tapwise/Tapwise.ini"},
+      {"installed, folder writable (root)", true, false, nullptr, "xdg/tapwise/Tapwise.ini", true},
+      {"installed, folder holding the file", true, true, nullptr, "bin/Tapwise.ini", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     Layout layout;
     if (c.FileBeside) TempDir::WriteFile(layout.Beside, "FontSize\t10\r\n");
+    if (c.Installed) std::filesystem::create_directories(layout.Root / "share/tapwise");
     SettingsEnvironment environment = layout.Environment(c.Writable);
     if (c.Xdg != nullptr) environment.XdgConfigHome = c.Xdg;
     EXPECT_EQ(SettingsFilePath(environment), layout.Root / c.Expected);
