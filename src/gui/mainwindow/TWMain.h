@@ -7,7 +7,9 @@
 // arrow keys scroll the display whatever control has the focus.
 //
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. Windows and actions of later parts of the program attach through
+// after the settings are read); shutdown runs when it closes. A port that
+// appears later gets its tab at the timer pass that learns of it; one whose
+// device has gone keeps its tab with the disabled glyph. Windows and actions of later parts of the program attach through
 // the Set…Hook functions; until then their buttons are disabled.
 
 #include <QMainWindow>
@@ -111,6 +113,13 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void PacketShown() override { m_scrollPending = true; }
 
   void BuildPortTabs();
+  // A tab for a present port, in ascending order of COM number.
+  void AddPortTab(uint8_t port);
+  int TabIndexOf(uint8_t port) const;
+  // The path (and stable name) of a port, or that its device has gone.
+  QString PortHint(uint8_t port) const;
+  // Ports that came and went since the last tick: tabs, glyphs and hints.
+  void ShowPortChanges(const std::vector<PortEvent>& changes);
   void ShowSelectedPort();
   void PortControlChange();
   void bDisableClick(bool down);
