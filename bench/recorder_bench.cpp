@@ -77,7 +77,7 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
 
   Recorder recorder;
   recorder.SetPortDescriber([](uint8_t port) { return "/dev/ttyUSB" + std::to_string(port); });
-  if (!recorder.StartRecordingFile(path, format).Ok) {
+  if (!recorder.StartRecordingFile(path, format)) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     std::exit(2);
   }
@@ -106,7 +106,10 @@ void MeasureFormat(const std::string& path, uint16_t length, RecorderState forma
   }
 
   RecordFile file;
-  file.OpenForPlaying(path);
+  if (!file.OpenForPlaying(path)) {
+    std::fprintf(stderr, "cannot read %s\n", path.c_str());
+    std::exit(2);
+  }
   PacketDataReader reader;
   PlayPacket packet;
   uint64_t read = 0;
@@ -249,7 +252,13 @@ int KeepUp(const std::string& path, double seconds) {
     return 2;
   }
   PortMap map;
-  for (int p = 0; p < Ports; ++p) map.ApplyOption("-port:" + std::to_string(FirstPort + p) + "=" + ptys[p].SlavePath());
+  for (int p = 0; p < Ports; ++p) {
+    if (const Result mapped = map.ApplyOption("-port:" + std::to_string(FirstPort + p) + "=" + ptys[p].SlavePath());
+        !mapped) {
+      std::fprintf(stderr, "%s\n", mapped.Message().c_str());
+      return 2;
+    }
+  }
   TWComms comms(map);
   comms.CreatePorts();
   for (int p = 0; p < Ports; ++p) {
@@ -262,7 +271,7 @@ int KeepUp(const std::string& path, double seconds) {
     comms.SetPortSettings(static_cast<uint8_t>(FirstPort + p), settings);
   }
   Recorder recorder;
-  if (!recorder.StartRecordingFile(path, RecorderState::RecordPacketData).Ok) {
+  if (!recorder.StartRecordingFile(path, RecorderState::RecordPacketData)) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     return 2;
   }

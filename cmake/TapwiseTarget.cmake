@@ -37,3 +37,18 @@ function(tapwise_add_qtest name)
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# A layer's static library from the .cpp files of its folders (relative to
+# the calling CMakeLists.txt), with the shared flags. The folder list is the
+# layer's plan; the library follows it.
+function(tapwise_add_layer name)
+  set(sources)
+  foreach(folder ${ARGN})
+    # Qt resource lists (*.qrc) go in with the sources they serve.
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp
+                                               ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.qrc)
+    list(APPEND sources ${folder_sources})
+  endforeach()
+  add_library(${name} STATIC ${sources})
+  tapwise_target_defaults(${name})
+endfunction()

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapwise;
   FuzzFile input(data, size);
   RecordFile file;
-  Require(file.OpenForPlaying(input.Path()));
+  Require(file.OpenForPlaying(input.Path()).Ok());
   HexDataReader reader;
   PlayPacket packet;
   size_t digits = 0;

@@ -19,7 +19,7 @@ namespace {
 std::vector<std::string> PlayAll(const uint8_t* data, size_t size, bool& layoutError) {
   FuzzFile input(data, size);
   RecordFile file;
-  Require(file.OpenForPlaying(input.Path()));
+  Require(file.OpenForPlaying(input.Path()).Ok());
   PacketDataReader reader;
   PlayPacket packet;
   std::vector<std::string> sent;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size -= 2;
   FuzzFile input(data, size);
   RecordFile file;
-  Require(file.OpenForPlaying(input.Path()));
+  Require(file.OpenForPlaying(input.Path()).Ok());
   PlayPacket packet;
   std::string all;
   for (size_t step = 0;; ++step) {

@@ -126,7 +126,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: tapwise [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
+  return "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
          "                [-record:FILE | -recordraw:FILE |\n"
          "                 -recordpcapng:FILE [-linktype:N] |\n"
@@ -153,6 +153,7 @@ std::string UsageText() {
          "                   the same over plain TCP: the bytes alone\n"
          "  -pair:A,B        make COM A and COM B the two ends of one pseudo-terminal, a\n"
          "                   built-in null-modem cable\n"
+         "  -nosplash        open the window without showing the About box first\n"
          "  -list-ports      print the COM-number map and what each port is doing, then exit\n"
          "  -demo            traffic without hardware: COM97 and COM98 become a virtual\n"
          "                   pair, COM97 plays the demo recording again and again, COM98\n"

@@ -14,6 +14,7 @@
 #include "core/session/PortReport.h"
 #include "core/util/MarkupText.h"
 #include "core/util/ProcessSetup.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -21,18 +22,12 @@ namespace {
 
 constexpr auto TickInterval = std::chrono::milliseconds(50);
 
-std::string ComName(int n) { return "COM" + std::to_string(n); }
-
-// Applies the -port:/-pair: options; false (with the message printed) on a bad one.
-bool BuildPortMap(const CommandLine& commandLine, PortMap& map) {
+// Applies the -port:/-pair: options; the first bad one ends it.
+Result BuildPortMap(const CommandLine& commandLine, PortMap& map) {
   for (const std::string& option : commandLine.PortOptions) {
-    std::string problem = map.ApplyOption(option);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
-      return false;
-    }
+    if (Result applied = map.ApplyOption(option); !applied) return applied;
   }
-  return true;
+  return Result::Success();
 }
 
 // Waits for the next tick or a stop signal; true when a signal came.
@@ -117,8 +112,8 @@ int RunHeadless(const CommandLine& commandLine) {
   while (!WaitForTickOrSignal(stopSignals, tick)) {
     if (std::chrono::steady_clock::now() < tick) continue;
     const TickEvents events = session.Tick();
-    if (!monitor.Flush()) {
-      std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", monitor.LastError().c_str());
+    if (const Result flushed = monitor.Flush(); !flushed) {
+      std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", flushed.Message().c_str());
       status = 1;
       break;
     }
@@ -128,9 +123,11 @@ int RunHeadless(const CommandLine& commandLine) {
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
   }
   // In ASCII mode the last line may still be waiting for more text.
-  if (status == 0 && !monitor.Finish()) {
-    std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", monitor.LastError().c_str());
-    status = 1;
+  if (status == 0) {
+    if (const Result finished = monitor.Finish(); !finished) {
+      std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", finished.Message().c_str());
+      status = 1;
+    }
   }
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
@@ -140,16 +137,18 @@ int RunHeadless(const CommandLine& commandLine) {
 
 int RunListPorts(const CommandLine& commandLine) {
   PortMap map;
-  if (!BuildPortMap(commandLine, map)) return 2;
+  if (const Result mapped = BuildPortMap(commandLine, map); !mapped) {
+    std::fprintf(stderr, "tapwise: %s\n", mapped.Message().c_str());
+    return mapped.Code();
+  }
   int listed = 0;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    auto com = static_cast<uint8_t>(n);
+  for (uint8_t com : AllComNumbers()) {
     if (!map.IsMapped(com)) continue;
     const OpenStatus probe = map.Probe(com);
     if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
     const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);
     const std::string stable = map.StableName(com);
-    std::printf("%-7s %-32s %s%s%s\n", ComName(n).c_str(), map.Describe(com).c_str(), state,
+    std::printf("%-7s %-32s %s%s%s\n", ComName(com).c_str(), map.Describe(com).c_str(), state,
                 stable.empty() ? "" : "  ", stable.c_str());
     ++listed;
   }

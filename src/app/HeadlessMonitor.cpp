@@ -35,15 +35,19 @@ void HeadlessMonitor::AppendLine(std::string& out, const std::string& line) cons
   }
 }
 
-bool HeadlessMonitor::Flush() {
+Result HeadlessMonitor::Flush() {
   WritePending();
-  return m_lastError.empty();
+  return Outcome();
 }
 
-bool HeadlessMonitor::Finish() {
+Result HeadlessMonitor::Finish() {
   m_drain.FinishOpenLine();
   WritePending();
-  return m_lastError.empty();
+  return Outcome();
+}
+
+Result HeadlessMonitor::Outcome() const {
+  return m_lastError.empty() ? Result::Success() : Result::Failure(m_lastError);
 }
 
 void HeadlessMonitor::SetHexDisplay(bool hex) {

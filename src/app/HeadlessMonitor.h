@@ -13,6 +13,7 @@
 #include "core/capture/PacketRecord.h"
 #include "core/display/DisplayDrain.h"
 #include "core/display/DisplayListener.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -25,12 +26,12 @@ class HeadlessMonitor : private DisplayListener {
   HeadlessMonitor& operator=(const HeadlessMonitor&) = delete;
 
   // After the session's tick has drained the queue: writes what is left.
-  // False once the output cannot be written any more (closed pipe, full
-  // disk); LastError then says why.
-  bool Flush();
+  // Fails, saying why, once the output cannot be written any more (closed
+  // pipe, full disk); from then on it stays failed.
+  Result Flush();
   bool Ok() const { return m_lastError.empty(); }
-  // At exit: writes the unfinished ASCII line, if any. False as Tick.
-  bool Finish();
+  // At exit: writes the unfinished ASCII line, if any. Fails as Flush.
+  Result Finish();
 
   // Switches between hex lines and ASCII text. As in the window, a change
   // starts the display afresh; the unfinished ASCII line is written first.
@@ -40,9 +41,9 @@ class HeadlessMonitor : private DisplayListener {
   // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
   uint16_t PacketCounter() const { return m_drain.PacketCounter(); }
-  const std::string& LastError() const { return m_lastError; }
 
  private:
+  Result Outcome() const;
   void PacketShown() override;
   void LineFinished(const DisplayLine& line) override;
   void AppendLine(std::string& out, const std::string& line) const;

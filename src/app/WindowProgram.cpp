@@ -1,9 +1,11 @@
 #include "app/WindowProgram.h"
 
+#include "app/SplashChoice.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
 #include "core/session/MonitorSession.h"
 #include "core/util/ProcessSetup.h"
+#include "gui/about/AboutForm.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/TWMain.h"
 
@@ -37,10 +39,11 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   const int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 
   SettingsStore settings;
-  const std::string loadProblem = settings.Load(SettingsFilePath(SystemSettingsEnvironment()));
+  const Result loaded = settings.Load(SettingsFilePath(SystemSettingsEnvironment()));
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tapwise");
+  QApplication::setWindowIcon(TapwiseIcon());
 
   int status = 0;
   bool settingsProblemReported = false;
@@ -48,11 +51,13 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     MonitorSession session;
     ScreenDialogs dialogs;
     TTWForm form(session, settings, commandLine, dialogs);
-    if (!loadProblem.empty()) form.ReportProblem("Settings could not be read: " + loadProblem);
+    bool stopRequested = false;
+    if (!loaded) form.ReportProblem("Settings could not be read: " + loaded.Message());
     std::unique_ptr<QSocketNotifier> stopNotifier;
     if (signalFd >= 0) {
       stopNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
-      QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &form, [&form, signalFd] {
+      QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &form, [&form, signalFd, &stopRequested] {
+        stopRequested = true;
         signalfd_siginfo info{};
         while (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
@@ -65,8 +70,13 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
         QCoreApplication::quit();
       });
     }
-    form.show();
-    status = app.exec();
+    // The splash holds the start-up until it is closed, as a modal box does;
+    // a stop meanwhile ends the program before the window opens.
+    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.AboutForm()->ShowSplash();
+    if (!stopRequested) {
+      form.show();
+      status = app.exec();
+    }
     settingsProblemReported = form.SettingsProblemReported();
     // Closing the window normally takes the session down; a start-up that
     // failed, or a quit from elsewhere, must still release every thread.
@@ -74,8 +84,10 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   }
 
   if (signalFd >= 0) close(signalFd);
-  const std::string saveProblem = settings.Save();
-  if (!saveProblem.empty() && !settingsProblemReported) std::fprintf(stderr, "tapwise: settings not saved: %s\n", saveProblem.c_str());
+  const Result saved = settings.Save();
+  if (!saved && !settingsProblemReported) {
+    std::fprintf(stderr, "tapwise: settings not saved: %s\n", saved.Message().c_str());
+  }
   return status;
 }
 

@@ -13,6 +13,7 @@
 #include "core/config/ProjectFile.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "core/userpackets/PacketCompiler.h"
 
@@ -89,7 +90,8 @@ std::vector<uint8_t> Compiled(const std::string& text, CalcState& calc) {
 TEST(DemoOption, EveryRecordedPollAndTheF1PollGetAnAnswer) {
   const std::string folder = TAPWISE_SOURCE_DEMO_DIR;
   ProjectData project;
-  ASSERT_EQ(ReadProjectFile(folder + "/" + DemoProjectName, project).Result, ProjectFileRead::Status::Read);
+  const ProjectRead read = ReadProjectFile(folder + "/" + DemoProjectName, project);
+  ASSERT_TRUE(read.Read()) << (read.Missing ? "missing" : read.Outcome.Message());
   // Played continuously and again at the end, with a gap that a reader can follow.
   EXPECT_EQ(project.Play.OneShot, 0);
   EXPECT_EQ(project.Play.Repeat, 1);
@@ -118,7 +120,7 @@ TEST(DemoOption, EveryRecordedPollAndTheF1PollGetAnAnswer) {
   EXPECT_FALSE(project.Rows[f1Answer].Packet.empty());
 
   RecordFile file;
-  ASSERT_TRUE(file.OpenForPlaying(folder + "/" + DemoRecordingName)) << file.LastError();
+  ASSERT_TRUE(Succeeded(file.OpenForPlaying(folder + "/" + DemoRecordingName)));
   PacketDataReader reader;
   PlayPacket packet;
   int packets = 0;

@@ -18,6 +18,7 @@
 #include "support/Pty.h"
 #include "core/config/ProjectData.h"
 #include "core/config/ProjectState.h"
+#include "support/ResultAssertions.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
 
@@ -217,7 +218,7 @@ TEST(HeadlessProgram, ProjectUserPacketsAndTriggers) {
     data.Rows[2].Packet = "\"OK\"";
     data.Rows[3].Trigger = "GG";
     ProjectState writer;
-    ASSERT_EQ(writer.WriteProject(project, data), "");
+    ASSERT_TRUE(Succeeded(writer.WriteProject(project, data)));
   }
   Pty wire;
   ASSERT_TRUE(wire.Ok());

@@ -19,6 +19,7 @@
 #include "support/ChildProcess.h"
 #include "support/PcapngBlocks.h"
 #include "support/Pty.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "support/Tshark.h"
 
@@ -102,7 +103,7 @@ std::string WriteProject(const TempDir& dir, const std::string& send, const std:
   data.Rows[2].Trigger = trigger;
   data.Rows[2].Packet = reply;
   ProjectState writer;
-  EXPECT_EQ(writer.WriteProject(path, data), "");
+  EXPECT_TRUE(Succeeded(writer.WriteProject(path, data)));
   return path;
 }
 

@@ -8,6 +8,9 @@
 #include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/about/AboutForm.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/controls/MessageBox.h"
@@ -19,6 +22,9 @@
 #include "gui/controls/PanelTransparent.h"
 #include "gui/controls/ToolIcons.h"
 #include "gui/controls/WindowsLib.h"
+#include "gui/controls/DrawGridZebra.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
 #include <QDir>
@@ -126,6 +132,7 @@ bool Icons(const QString& out) {
       {"packets", ToolIcon::UserPackets}, {"about", ToolIcon::About},
       {"port off", ToolIcon::PortDisabled}, {"port on", ToolIcon::PortEnabled},
       {"copy", ToolIcon::Copy},        {"play pkt", ToolIcon::PlayPacket},
+      {"cut", ToolIcon::Cut},          {"paste", ToolIcon::Paste},
   };
   for (const auto& [name, icon] : icons) {
     const QPixmap pixmap = DrawToolIcon(icon);
@@ -223,8 +230,9 @@ bool MessageBoxes(const QString& out) {
 }
 
 // The main window over a built-in null-modem pair, with a little traffic
-// both ways: what a newcomer sees after typing into the window.
-bool MainWindow(const QString& out) {
+// both ways: what a newcomer sees after typing into the window. Its tool
+// windows are drawn beside it, as they are after start-up.
+bool Windows(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-pair:1,2"};
   MonitorSession session;
@@ -233,6 +241,9 @@ bool MainWindow(const QString& out) {
   settings.Create();
   ScreenDialogs dialogs;
   TTWForm form(session, settings, options, dialogs);
+  TColoursForm* colours = form.ColoursForm();
+  TPropertiesForm* properties = form.PropertiesForm();
+  TAboutForm* about = form.AboutForm();
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";
@@ -246,8 +257,54 @@ bool MainWindow(const QString& out) {
     QTest::qWait(60);
   }
   QTest::qWait(200);
-  const bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
+  bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
+  const std::pair<QWidget*, const char*> tools[] = {
+      {properties, "properties.png"}, {colours, "colours.png"}, {about, "about.png"}};
+  // Taller than designed, so that the picture shows every row.
+  colours->resize(colours->width(), TColoursForm::RowCount * 18 + 4);
+  for (const auto& [window, name] : tools) {
+    window->show();
+    QTest::qWait(50);
+    saved = window->grab().save(QDir(out).filePath(name)) && saved;
+  }
   form.close();
+  return saved;
+}
+
+// The User Defined Packets window with a few packets and triggers, a text
+// of two lines, the current cell and a sort mark; and the two popup menus.
+bool UserPacketsWindow(const QString& out) {
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2"};
+  MonitorSession session;
+  SettingsStore settings;
+  settings.Create();
+  ScreenDialogs dialogs;
+  TTWForm main(session, settings, options, dialogs);
+  main.show();
+  if (!main.FormShow()) return false;
+  UserPacketTable& table = session.GetUserPackets().Table();
+  table.SetPacketText(1, "\"AT\" 0D");
+  table.SetPacketText(2, "01 03 00 00 00 0A $9");
+  table.SetTriggerText(2, "01 03");
+  table.SetPacketText(3, "\"first|second\"");
+  table.SetPacketText(4, "02 \"Hello\" 0D 0A ");
+  table.SetTriggerText(4, "\"PING\"");
+  table.SetPacketText(13, "$0 $1 $C");
+  TUserPacketsForm* form = main.UserPacketsForm();
+  form->UserPacketsGrid->SetSort(1);
+  form->show();
+  form->UserPacketsGrid->SetCurrentCell(1, 4);
+  form->cbTrigger->setChecked(true);
+  QTest::qWait(100);
+  bool saved = form->grab().save(QDir(out).filePath("user-packets-window.png"));
+  for (auto [name, menu] : {std::pair<const char*, QMenu*>{"user-packets-menu", form->PopupMenu},
+                            {"display-menu", main.Display()->ContextMenu()}}) {
+    menu->ensurePolished();
+    menu->adjustSize();
+    saved = menu->grab().save(QDir(out).filePath(QString(name) + ".png")) && saved;
+  }
+  main.close();
   return saved;
 }
 
@@ -270,7 +327,8 @@ int main(int argc, char** argv) {
       {"icons", Icons},
       {"custom-controls", CustomControls},
       {"message-boxes", MessageBoxes},
-      {"main-window", MainWindow},
+      {"windows", Windows},
+      {"user-packets-window", UserPacketsWindow},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

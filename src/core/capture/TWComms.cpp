@@ -1,10 +1,10 @@
 #include "core/capture/TWComms.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 #include <utility>
+
+#include "core/util/StopHandshake.h"
 
 namespace tapwise {
 
@@ -29,12 +29,11 @@ uint8_t TWComms::GetModemLines(uint8_t n) {
 
 void TWComms::CreatePorts() {
   bool watchable = false;
-  for (int n = 1; n <= MaxComPorts && !watchable; ++n) watchable = !m_opener.WatchPath(static_cast<uint8_t>(n)).empty();
+  for (uint8_t com : AllComNumbers()) watchable = watchable || !m_opener.WatchPath(com).empty();
   if (watchable && !m_watcher) {
     m_watcher = std::make_unique<TPortWatcher>([this](uint8_t n) { return VisitWatchedPort(n); });
   }
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    auto com = static_cast<uint8_t>(n);
+  for (uint8_t com : AllComNumbers()) {
     PortState& port = m_ports[com];
     if (port.Thread) continue;
     OpenResult opened = OpenComPort(com);
@@ -131,8 +130,10 @@ void TWComms::DestroyPorts() {
   // No port appears or comes back from here on.
   if (m_watcher) m_watcher->Stop();
   // Ask every thread first, so they all wind down together rather than one
-  // after another. From here on a send finds the port absent.
-  for (int n = 1; n <= MaxComPorts; ++n) {
+  // after another. From here on a send finds the port absent. The present
+  // ports are exactly those with a receive thread.
+  const std::vector<uint8_t> running = PresentPorts();
+  for (uint8_t n : running) {
     PortState& port = m_ports[n];
     port.Present.store(false);
     if (TRxThread* thread = port.Thread.get()) {
@@ -140,10 +141,10 @@ void TWComms::DestroyPorts() {
       thread->Wake();
     }
   }
-  for (int n = 1; n <= MaxComPorts; ++n) {
+  for (uint8_t n : running) {
     PortState& port = m_ports[n];
     if (!port.Thread) continue;
-    while (port.Thread->StopRequest.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitForStopCleared(port.Thread->StopRequest);
     port.Thread->Join();
     port.Thread.reset();
     // Under the slot's lock: a send that found the port present just before
@@ -176,15 +177,13 @@ OpenStatus TWComms::ProbeStatus(uint8_t n) const {
 }
 
 int TWComms::PresentCount() const {
-  int count = 0;
-  for (int n = 1; n <= MaxComPorts; ++n) count += IsPortPresent(static_cast<uint8_t>(n)) ? 1 : 0;
-  return count;
+  return static_cast<int>(PresentPorts().size());
 }
 
 std::vector<uint8_t> TWComms::PresentPorts() const {
   std::vector<uint8_t> present;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    if (IsPortPresent(static_cast<uint8_t>(n))) present.push_back(static_cast<uint8_t>(n));
+  for (uint8_t n : AllComNumbers()) {
+    if (IsPortPresent(n)) present.push_back(n);
   }
   return present;
 }

@@ -34,11 +34,10 @@
 #include "core/capture/ReceiveContext.h"
 #include "core/capture/RxThread.h"
 #include "core/capture/TriggerStep.h"
+#include "core/platform/ComNumbers.h"
 #include "core/platform/SerialDevice.h"
 
 namespace tapwise {
-
-constexpr int MaxComPorts = 128;
 
 class TWComms : private ReceiveContext {
  public:

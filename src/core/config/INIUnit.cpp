@@ -24,34 +24,36 @@ void SettingsStore::Create() {
   m_created = true;
 }
 
-std::string SettingsStore::Load(const std::string& path) {
+Result SettingsStore::Load(const std::string& path) {
   Create();
   m_path = path;
   WholeFileRead file = ReadWholeFile(path, MaxFileSize);
   if (!file.Error.empty()) {
     m_unreadableReason = file.Error;
-    return "Could not read the settings from " + path + ": " + file.Error + "; using the default settings";
+    return Result::Failure("Could not read the settings from " + path + ": " + file.Error +
+                           "; using the default settings");
   }
   m_lines = SplitLines(file.Bytes);
-  return "";
+  return Result::Success();
 }
 
-std::string SettingsStore::Save() const {
-  if (!m_created || m_path.empty()) return "";
+Result SettingsStore::Save() const {
+  if (!m_created || m_path.empty()) return Result::Success();
   // Replacing a file we could not read would throw away whatever the user
   // had in it, for nothing but defaults.
   if (!m_unreadableReason.empty()) {
-    return "Settings not saved to " + m_path + ": the file could not be read at start (" + m_unreadableReason +
-           "), so it is left as it was";
+    return Result::Failure("Settings not saved to " + m_path + ": the file could not be read at start (" +
+                           m_unreadableReason + "), so it is left as it was");
   }
   std::string text;
   for (const std::string& line : m_lines) {
     text += line;
     text += "\r\n";
   }
-  const std::string failure = ReplaceWholeFile(m_path, text);
-  if (failure.empty()) return "";
-  return "Settings not saved to " + m_path + ": " + failure;
+  if (Result replaced = ReplaceWholeFile(m_path, text); !replaced) {
+    return Result::Failure("Settings not saved to " + m_path + ": " + replaced.Message());
+  }
+  return Result::Success();
 }
 
 void SettingsStore::Close() {

@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/util/Result.h"
+
 namespace tapwise {
 
 class SettingsStore {
@@ -39,15 +41,15 @@ class SettingsStore {
 
   // An empty list with no path: usable, but Save has nowhere to write.
   void Create();
-  // Sets the path and fills the list from the file. Returns "" when
-  // the file was read or does not exist; otherwise a message naming the path
-  // and the reason. The store is then empty, and Save will not replace the
-  // file it could not read.
-  std::string Load(const std::string& path);
-  // Writes every line to the path, replacing the file. Returns "" on success
-  // (and when there is nothing to do: not created, or no path); otherwise a
-  // one-line message naming the path and the reason.
-  std::string Save() const;
+  // Sets the path and fills the list from the file. Succeeds when the file
+  // was read or does not exist; otherwise fails with a plain one-line
+  // message naming the path and the reason. The store is then empty, and
+  // Save will not replace the file it could not read.
+  [[nodiscard]] Result Load(const std::string& path);
+  // Writes every line to the path, replacing the file. Succeeds also when
+  // there is nothing to do (not created, or no path); otherwise fails with a
+  // plain one-line message naming the path and the reason.
+  [[nodiscard]] Result Save() const;
   // Frees the list; the store is "not created" again.
   void Close();
 

@@ -61,13 +61,6 @@ void AddPortLines(std::string& out, int n, const PortSettings& port) {
 
 // --- Reading text ---
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Column col (1-based) of line, or 0 past its end.
 char At(std::string_view line, size_t col) { return col <= line.size() ? line[col - 1] : '\0'; }
 
@@ -244,21 +237,20 @@ void ReadProjectBytes(std::string_view bytes, ProjectData& data) {
   }
 }
 
-ProjectFileRead ReadProjectFile(const std::string& path, ProjectData& data) {
-  ProjectFileRead result;
+ProjectRead ReadProjectFile(const std::string& path, ProjectData& data) {
+  ProjectRead result;
   WholeFileRead file = ReadWholeFile(path, MaxProjectFileSize);
-  if (file.Missing) return result;
-  if (!file.Error.empty()) {
-    result.Result = ProjectFileRead::Status::Failed;
-    result.Error = "cannot read " + path + ": " + file.Error;
-    return result;
+  if (file.Missing) {
+    result.Missing = true;
+  } else if (!file.Error.empty()) {
+    result.Outcome = Result::Failure("cannot read " + path + ": " + file.Error);
+  } else {
+    ReadProjectBytes(file.Bytes, data);
   }
-  ReadProjectBytes(file.Bytes, data);
-  result.Result = ProjectFileRead::Status::Read;
   return result;
 }
 
-std::string WriteProjectFile(const std::string& path, const ProjectData& data) {
+Result WriteProjectFile(const std::string& path, const ProjectData& data) {
   return ReplaceWholeFile(path, FormatProjectText(data));
 }
 

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "core/config/ProjectData.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -37,19 +38,28 @@ std::string FormatProjectText(const ProjectData& data);
 // values unless the file sets them. Never fails.
 void ReadProjectBytes(std::string_view bytes, ProjectData& data);
 
-struct ProjectFileRead {
-  enum class Status : uint8_t { Read, Missing, Failed };
-  Status Result = Status::Missing;
-  std::string Error;  // Failed: why, naming the file
+// What reading a project file came to. Of its three outcomes only one is a
+// failure: the file was read; there is no such file, which is no error (a
+// first start has none, and nothing is said of it); or the file exists and
+// could not be read. That failure travels in a Result as every expected
+// failure does. "Missing" is a flag beside a successful Result rather than
+// a third kind of Result, so that no other user of Result has to know of a
+// failure that is not one.
+struct [[nodiscard]] ProjectRead {
+  bool Missing = false;                // no such file: nothing read, nothing to say
+  Result Outcome = Result::Success();  // the file exists and could not be read: why
+  // The file was read into the data.
+  bool Read() const { return !Missing && Outcome.Ok(); }
 };
 
 // Reads the file at path into data (ReadProjectBytes). A missing file or
-// one that cannot be read leaves data as it was.
-ProjectFileRead ReadProjectFile(const std::string& path, ProjectData& data);
+// one that cannot be read leaves data as it was; the failure's message is
+// plain text naming the file and the reason.
+[[nodiscard]] ProjectRead ReadProjectFile(const std::string& path, ProjectData& data);
 
 // Saves the text form to path: written beside it and renamed over it only
 // when every byte is on disk, so a failed save leaves the old file whole.
-// Returns "" on success, else why, naming the file.
-std::string WriteProjectFile(const std::string& path, const ProjectData& data);
+// A failure's message is plain text naming the file and the reason.
+[[nodiscard]] Result WriteProjectFile(const std::string& path, const ProjectData& data);
 
 }  // namespace tapwise

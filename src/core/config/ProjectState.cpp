@@ -42,24 +42,23 @@ const std::string& ProjectState::DialogFileName() {
   return m_configName;
 }
 
-ProjectState::ReadResult ProjectState::ReadProject(std::string_view chosen, ProjectData& data) {
+ProjectRead ProjectState::ReadProject(std::string_view chosen, ProjectData& data) {
   m_configChanged = false;
   m_configName = ProjectFileName(chosen.empty() ? std::string_view(DialogFileName()) : chosen);
-  ReadResult result;
-  const ProjectFileRead read = ReadProjectFile(m_configName, data);
-  result.Read = read.Result == ProjectFileRead::Status::Read;
-  if (read.Result == ProjectFileRead::Status::Failed) {
-    result.Message = "\\b\\1Project not read\\b\\n" + ForMarkup(read.Error);
+  ProjectRead read = ReadProjectFile(m_configName, data);
+  if (!read.Outcome) {
+    read.Outcome = Result::Failure("\\b\\1Project not read\\b\\n" + ForMarkup(read.Outcome.Message()));
   }
-  return result;
+  return read;
 }
 
-std::string ProjectState::WriteProject(std::string_view chosen, const ProjectData& data) {
+Result ProjectState::WriteProject(std::string_view chosen, const ProjectData& data) {
   m_configName = ProjectFileName(chosen.empty() ? std::string_view(DialogFileName()) : chosen);
-  const std::string error = WriteProjectFile(m_configName, data);
-  if (!error.empty()) return "\\b\\1Project not saved\\b\\n" + ForMarkup(error);
+  if (Result written = WriteProjectFile(m_configName, data); !written) {
+    return Result::Failure("\\b\\1Project not saved\\b\\n" + ForMarkup(written.Message()));
+  }
   m_configChanged = false;
-  return "";
+  return Result::Success();
 }
 
 }  // namespace tapwise

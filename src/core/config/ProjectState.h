@@ -6,9 +6,9 @@
 // DialogFileName(), and passes the chosen path here.
 //
 // Opening another project:    if (ConfigChanged() && user says yes to
-//   SaveChangesQuestion && a name was chosen) show WriteProject's message if
-//   any; then ReadProject(chosen or ConfigName()) and, whatever it found,
-//   ApplyProject, rebuild, reload the option controls.
+//   SaveChangesQuestion && a name was chosen) show the message of a
+//   WriteProject that failed; then ReadProject(chosen or ConfigName()) and,
+//   whatever it found, ApplyProject, rebuild, reload the option controls.
 // Closing: the same save step.
 
 #include <string>
@@ -16,6 +16,7 @@
 
 #include "core/config/ProjectData.h"
 #include "core/config/ProjectFile.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -51,19 +52,17 @@ class ProjectState {
   // means ConfigName) into data, which should hold the current values, since
   // the options keep theirs unless the file sets them. ConfigChanged is
   // cleared and ConfigName becomes the file's name whether or not it could
-  // be read. A missing file is no error (the caller shows nothing); Failed
-  // carries a message naming the file and the reason.
-  struct ReadResult {
-    bool Read = false;    // the file was read: extend the caption by " - " + ConfigName
-    std::string Message;  // markup for MsgError; empty unless the file exists but could not be read
-  };
-  ReadResult ReadProject(std::string_view chosen, ProjectData& data);
+  // be read. A missing file is no error (the caller shows nothing). A file
+  // that was read extends the caption by " - " + ConfigName; one that exists
+  // and could not be read fails with markup for MsgError naming the file and
+  // the reason.
+  [[nodiscard]] ProjectRead ReadProject(std::string_view chosen, ProjectData& data);
 
   // Saves data to the file that chosen names (empty: ConfigName, or
-  // DefaultProjectName). On success ConfigChanged is cleared and "" is
-  // returned; on failure the old file is untouched, ConfigChanged stays set,
-  // and the markup message for MsgError names the file and the reason.
-  std::string WriteProject(std::string_view chosen, const ProjectData& data);
+  // DefaultProjectName). On success ConfigChanged is cleared; on failure the
+  // old file is untouched, ConfigChanged stays set, and the message, markup
+  // for MsgError, names the file and the reason.
+  [[nodiscard]] Result WriteProject(std::string_view chosen, const ProjectData& data);
 
  private:
   std::string m_configName;

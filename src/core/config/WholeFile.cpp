@@ -110,7 +110,7 @@ WholeFileRead ReadWholeFile(const std::string& path, size_t maxSize) {
   return result;
 }
 
-std::string ReplaceWholeFile(const std::string& path, std::string_view bytes) {
+Result ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   std::error_code ec;
   fs::path target = path;
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
@@ -120,7 +120,7 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   fs::create_directories(folder, ec);
-  if (ec) return "cannot create the folder " + folder.string() + ": " + ErrorText(ec.value());
+  if (ec) return Result::Failure("cannot create the folder " + folder.string() + ": " + ErrorText(ec.value()));
 
   // The replacement keeps the permissions the user gave the old file.
   struct stat old {};
@@ -129,7 +129,7 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   const std::string temporary = TemporaryNameFor(target);
   int error = 0;
   const int fd = CreateTemporary(temporary, error);
-  if (fd < 0) return "cannot create " + temporary + ": " + ErrorText(error);
+  if (fd < 0) return Result::Failure("cannot create " + temporary + ": " + ErrorText(error));
 
   bool written = WriteAll(fd, bytes, error);
   // A mode that cannot be copied is not worth failing the save for.
@@ -144,12 +144,12 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   }
   if (!written) {
     ::unlink(temporary.c_str());
-    return "cannot write " + temporary + ": " + ErrorText(error);
+    return Result::Failure("cannot write " + temporary + ": " + ErrorText(error));
   }
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     error = errno;
     ::unlink(temporary.c_str());
-    return "cannot replace " + target.string() + ": " + ErrorText(error);
+    return Result::Failure("cannot replace " + target.string() + ": " + ErrorText(error));
   }
   // Make the rename itself durable; a failure here loses nothing already
   // written, so it is not reported.
@@ -158,7 +158,7 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     ::fsync(folderFd);
     ::close(folderFd);
   }
-  return "";
+  return Result::Success();
 }
 
 }  // namespace tapwise

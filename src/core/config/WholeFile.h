@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/util/Result.h"
+
 namespace tapwise {
 
 struct WholeFileRead {
@@ -22,8 +24,8 @@ WholeFileRead ReadWholeFile(const std::string& path, size_t maxSize);
 // Writes bytes to a new file beside path and renames it over path only when
 // every byte reached the disk; the folder is created when missing. A
 // symbolic link at path is followed, so the link stays in place. An existing
-// file's permissions carry over to its replacement. Returns "" on success,
-// else the reason, naming the file or folder that failed.
-std::string ReplaceWholeFile(const std::string& path, std::string_view bytes);
+// file's permissions carry over to its replacement. A failure carries the
+// reason, naming the file or folder that failed.
+[[nodiscard]] Result ReplaceWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace tapwise

@@ -8,7 +8,6 @@ namespace tapwise {
 namespace {
 constexpr uint8_t CR = 13;
 constexpr uint8_t LF = 10;
-constexpr char MiddleDot = static_cast<char>(183);
 }  // namespace
 
 DisplayDrain::DisplayDrain(TWComms& comms) : m_comms(comms) {}
@@ -64,7 +63,7 @@ void DisplayDrain::AddAsciiText(const PacketRecord& record) {
     }
     if (byte == CR || byte == LF) continue;
     DisplayLine& line = m_buffer.CurrentLine();
-    line.Text += byte < 32 ? MiddleDot : static_cast<char>(byte);
+    line.Text += ShownCharacter(byte);
     line.Port = record.Port;
     line.Sequence = m_packetCounter;
   }

@@ -4,7 +4,6 @@ namespace tapwise {
 
 namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
-constexpr char MiddleDot = static_cast<char>(183);
 
 void AppendTwoDigits(std::string& out, int value) {
   out += static_cast<char>('0' + value / 10 % 10);
@@ -54,8 +53,7 @@ std::string FormatHexLine(const PacketRecord& record, int index) {
     if (at >= record.Length) {
       line += ' ';
     } else {
-      uint8_t byte = record.Data[at];
-      line += byte < 32 ? MiddleDot : static_cast<char>(byte);
+      line += ShownCharacter(record.Data[at]);
     }
   }
   return line;

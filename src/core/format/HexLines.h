@@ -15,6 +15,13 @@ namespace tapwise {
 constexpr int HexLineWidth = 80;
 constexpr int HexBytesPerLine = 16;
 
+// Stands in for an unprintable byte wherever bytes are shown as characters
+// (hex lines and the ASCII display alike).
+constexpr char MiddleDot = static_cast<char>(183);
+
+// A byte as it is shown among characters: itself, or the middle dot below 32.
+constexpr char ShownCharacter(uint8_t byte) { return byte < 32 ? MiddleDot : static_cast<char>(byte); }
+
 // The character naming a port in the header: '1'..'9', then 'a' for 10 and
 // on through the character set (port + 87).
 char PortCharacter(uint8_t port);

@@ -14,10 +14,8 @@ constexpr size_t DataWidth = 50;
 // A hex digit, or 0 for anything else: a damaged digit still sends a byte
 // rather than shifting every later byte of the line.
 uint8_t Nibble(char c) {
-  if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<uint8_t>(c - 'a' + 10);
-  return 0;
+  const int digit = HexDigitValue(c);
+  return static_cast<uint8_t>(digit < 0 ? 0 : digit);
 }
 }  // namespace
 

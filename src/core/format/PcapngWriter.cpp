@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/platform/ComNumbers.h"
 #include "core/util/Clock.h"
 
 namespace tapwise {
@@ -100,7 +101,7 @@ uint32_t PcapngWriter::InterfaceFor(uint8_t port, std::string& out) {
   Put16(out, m_linkType);
   Put16(out, 0);  // reserved
   Put32(out, 0);  // no snapshot length: packets are always whole
-  PutOption(out, IfName, "COM" + std::to_string(port));
+  PutOption(out, IfName, ComName(port));
   const std::string description = m_describe ? m_describe(port) : std::string();
   if (!description.empty()) PutOption(out, IfDescription, description);
   PutOption(out, IfTsresol, &MicrosecondResolution, 1);

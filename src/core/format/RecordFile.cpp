@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace tapwise {
 
@@ -37,26 +38,27 @@ bool Kept(uint8_t byte) { return byte >= 32 || byte == Tab; }
 
 RecordFile::~RecordFile() { Close(); }
 
-bool RecordFile::OpenForPlaying(const std::string& path) {
+Result RecordFile::OpenForPlaying(const std::string& path) {
   Close();
-  m_lastError.clear();
   // Without O_NONBLOCK, opening a FIFO waits for a writer. The flag stays:
   // a device with nothing to give then reads as the end of the file instead
   // of stalling the playback thread.
   m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  std::string reason;
   if (m_fd < 0) {
-    m_lastError = std::strerror(errno);
+    reason = std::strerror(errno);
   } else {
-    m_lastError = Unusable(m_fd);
-    if (!m_lastError.empty()) Close();
+    reason = Unusable(m_fd);
+    if (!reason.empty()) Close();
   }
+  // Rewound whether or not it opened: a file that did not open reads as
+  // empty.
   Rewind();
-  return m_fd >= 0;
+  return reason.empty() ? Result::Success() : Result::Failure(std::move(reason));
 }
 
-bool RecordFile::OpenForRecording(const std::string& path) {
+Result RecordFile::OpenForRecording(const std::string& path) {
   Close();
-  m_lastError.clear();
   m_written = 0;
   // Without O_NONBLOCK, opening a FIFO waits for a reader; with it, a FIFO
   // without one fails at once with ENXIO.
@@ -65,16 +67,13 @@ bool RecordFile::OpenForRecording(const std::string& path) {
     const int error = errno;
     struct stat info {};
     const bool fifo = error == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
-    m_lastError = fifo ? FifoText : std::strerror(error);
-    return false;
+    return Result::Failure(fifo ? FifoText : std::strerror(error));
   }
-  m_lastError = Unusable(m_fd);
-  if (!m_lastError.empty()) {
+  if (std::string reason = Unusable(m_fd); !reason.empty()) {
     Close();
-    return false;
+    return Result::Failure(std::move(reason));
   }
-  m_written = 0;
-  return true;
+  return Result::Success();
 }
 
 void RecordFile::Close() {
@@ -208,31 +207,28 @@ LineRead RecordFile::ReadLine(std::string& line) {
   }
 }
 
-bool RecordFile::Write(const void* bytes, size_t count) {
-  if (m_fd < 0) {
-    m_lastError = "the file is not open";
-    return false;
-  }
+Result RecordFile::Write(const void* bytes, size_t count) {
+  if (m_fd < 0) return Result::Failure("the file is not open");
   const auto* at = static_cast<const uint8_t*>(bytes);
   const size_t total = count;
   while (count > 0) {
     ssize_t n = ::write(m_fd, at, count);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      m_lastError = n < 0 ? std::strerror(errno) : "nothing was written";
+      std::string reason = n < 0 ? std::strerror(errno) : "nothing was written";
       // A full disk or a size limit takes part of a write: cut that part
       // off, so that the file ends where a reader expects a packet to. A
       // device (/dev/full) cannot be cut and has nothing to cut.
       if (::ftruncate(m_fd, static_cast<off_t>(m_written)) == 0) {
         ::lseek(m_fd, static_cast<off_t>(m_written), SEEK_SET);
       }
-      return false;
+      return Result::Failure(std::move(reason));
     }
     at += n;
     count -= static_cast<size_t>(n);
   }
   m_written += total;
-  return true;
+  return Result::Success();
 }
 
 }  // namespace tapwise

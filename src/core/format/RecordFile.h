@@ -10,15 +10,18 @@
 // its other end and reading or writing one can stall the thread that does
 // it. A folder is refused for playing as it is for recording.
 //
-// Writes report failure (with the system's reason) so the recorder can
-// stop; a recording that fails part-way through a write is cut back to the
-// end of the last write that succeeded whole, so it never ends in a broken
-// packet.
+// Opening and writing return a Result whose failure carries the system's
+// reason (plain text, e.g. "No space left on device") for the caller to put
+// into its own message. A failed write lets the recorder stop; a recording
+// that fails part-way through a write is cut back to the end of the last
+// write that succeeded whole, so it never ends in a broken packet.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -52,13 +55,13 @@ class RecordFile {
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
 
-  // Opens an existing file read-only and rewinds it. False (with the reason
-  // in LastError) when it does not open or is a folder or a FIFO; the file
-  // then reads as empty.
-  bool OpenForPlaying(const std::string& path);
-  // Creates the file, or truncates an existing one, for writing. False (with
-  // the reason in LastError) for a FIFO, with or without a reader.
-  bool OpenForRecording(const std::string& path);
+  // Opens an existing file read-only and rewinds it. Fails with the reason
+  // when it does not open or is a folder or a FIFO; the file then reads as
+  // empty.
+  [[nodiscard]] Result OpenForPlaying(const std::string& path);
+  // Creates the file, or truncates an existing one, for writing. Fails with
+  // the reason when it cannot, and for a FIFO, with or without a reader.
+  [[nodiscard]] Result OpenForRecording(const std::string& path);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
 
@@ -83,15 +86,14 @@ class RecordFile {
   // calls, never one endless one.
   LineRead ReadLine(std::string& line);
 
-  // Writes every byte; false (reason in LastError) when the system refuses.
-  // The file is then cut back to where this write began (where it can be:
-  // a regular file), so what it holds is the earlier writes, whole.
-  bool Write(const void* bytes, size_t count);
+  // Writes every byte; fails with the reason when the system refuses. The
+  // file is then cut back to where this write began (where it can be: a
+  // regular file), so what it holds is the earlier writes, whole.
+  [[nodiscard]] Result Write(const void* bytes, size_t count);
 
   uint8_t Progress() const { return m_progress.load(std::memory_order_relaxed); }
   uint64_t Consumed() const { return m_consumed; }
   uint64_t FileSize() const { return m_fileSize; }
-  const std::string& LastError() const { return m_lastError; }
 
  private:
   // Reads the next block; sets the last-block flag when it comes short.
@@ -115,7 +117,6 @@ class RecordFile {
   uint64_t m_fileSize = 0;
   uint64_t m_nextProgressAt = 0;
   std::atomic<uint8_t> m_progress{0};
-  std::string m_lastError;
 };
 
 }  // namespace tapwise

@@ -41,13 +41,19 @@ std::optional<int> ParseNumber(std::string_view text) {
 
 bool InRange(int com) { return com >= 1 && com <= PortMap::MaxCom; }
 
-std::string Problem(std::string_view option, std::string_view what) {
-  return "Bad option \"" + std::string(option) + "\": " + std::string(what);
+// A bad option ends the program with status 2.
+constexpr int BadOptionCode = 2;
+
+Result Problem(std::string_view option, std::string_view what) {
+  return Result::Failure("Bad option \"" + std::string(option) + "\": " + std::string(what), BadOptionCode);
 }
 
-std::string ComName(int com) { return "COM" + std::to_string(com); }
+// The option is sound, but the system could not give what it asks for.
+Result CannotApply(std::string_view option, std::string_view why) {
+  return Result::Failure("Cannot apply \"" + std::string(option) + "\": " + std::string(why), BadOptionCode);
+}
 
-std::string AlreadyMapped(std::string_view option, int com) {
+Result AlreadyMapped(std::string_view option, int com) {
   return Problem(option, ComName(com) + " is already mapped by an earlier option");
 }
 
@@ -74,13 +80,13 @@ const PortMap::Slot* PortMap::Find(uint8_t com) const {
   return slot.SlotKind == Kind::None ? nullptr : &slot;
 }
 
-std::string PortMap::ApplyOption(std::string_view option) {
+Result PortMap::ApplyOption(std::string_view option) {
   if (StartsWithNoCase(option, PortPrefix)) return ApplyPort(option, option.substr(PortPrefix.size()));
   if (StartsWithNoCase(option, PairPrefix)) return ApplyPair(option, option.substr(PairPrefix.size()));
   return Problem(option, "expected -port:N=PATH, -port:N=pty or -pair:A,B");
 }
 
-std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
+Result PortMap::ApplyPort(std::string_view option, std::string_view rest) {
   size_t equals = rest.find('=');
   std::optional<int> com = ParseNumber(rest.substr(0, equals));
   if (equals == std::string_view::npos || !com || equals + 1 == rest.size()) {
@@ -108,7 +114,7 @@ std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
   } else if (virtualPort) {
     std::string error;
     mapped.Terminal = PseudoTerminal::Create(&error);
-    if (!mapped.Terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
+    if (!mapped.Terminal) return CannotApply(option, error);
     mapped.SlotKind = Kind::PtyMaster;
   } else {
     mapped.SlotKind = Kind::Path;
@@ -116,10 +122,10 @@ std::string PortMap::ApplyPort(std::string_view option, std::string_view rest) {
     mapped.Path = target;
   }
   slot = std::move(mapped);
-  return "";
+  return Result::Success();
 }
 
-std::string PortMap::ApplyPair(std::string_view option, std::string_view rest) {
+Result PortMap::ApplyPair(std::string_view option, std::string_view rest) {
   size_t comma = rest.find(',');
   std::optional<int> first = ParseNumber(rest.substr(0, comma));
   std::optional<int> second =
@@ -133,12 +139,12 @@ std::string PortMap::ApplyPair(std::string_view option, std::string_view rest) {
 
   std::string error;
   std::shared_ptr<PseudoTerminal> terminal = PseudoTerminal::Create(&error);
-  if (!terminal) return "Cannot apply \"" + std::string(option) + "\": " + error;
+  if (!terminal) return CannotApply(option, error);
   Slot& master = m_slots[static_cast<size_t>(*first)];
   Slot& slave = m_slots[static_cast<size_t>(*second)];
   master = Slot{Kind::PairMaster, true, false, "", terminal, static_cast<uint8_t>(*second), {}};
   slave = Slot{Kind::PairSlave, true, false, "", terminal, static_cast<uint8_t>(*first), {}};
-  return "";
+  return Result::Success();
 }
 
 OpenResult PortMap::Open(uint8_t com) {
@@ -199,6 +205,7 @@ std::string PortMap::DevicePath(uint8_t com) const {
       return slot->Terminal->SlavePath();
     case Kind::PtyMaster:
     case Kind::PairMaster:
+    case Kind::Network:  // an address, not a node a local process could hold
     case Kind::None:
       break;
   }

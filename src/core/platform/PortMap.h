@@ -24,10 +24,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/ComNumbers.h"
 #include "core/platform/NetworkAddress.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/platform/SerialDevice.h"
 #include "core/platform/SysCalls.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -35,14 +37,15 @@ class UserMessages;
 
 class PortMap : public DeviceOpener {
  public:
-  static constexpr int MaxCom = 128;
+  static constexpr int MaxCom = MaxComPorts;
 
   explicit PortMap(SysCalls& sys = RealSysCalls());
 
-  // Applies one -port: or -pair: option (the prefix in any case). Returns ""
-  // on success, else a one-line message naming the option and what is wrong
-  // with it; the map is then unchanged.
-  std::string ApplyOption(std::string_view option);
+  // Applies one -port: or -pair: option (the prefix in any case). A failure
+  // carries a one-line message naming the option and what is wrong with it,
+  // and code 2, the exit status of a program given a bad option; the map is
+  // then unchanged.
+  [[nodiscard]] Result ApplyOption(std::string_view option);
 
   // Absent for a number outside 1..128 and for a slot without a device.
   OpenResult Open(uint8_t com) override;
@@ -88,8 +91,8 @@ class PortMap : public DeviceOpener {
   };
 
   const Slot* Find(uint8_t com) const;
-  std::string ApplyPort(std::string_view option, std::string_view rest);
-  std::string ApplyPair(std::string_view option, std::string_view rest);
+  Result ApplyPort(std::string_view option, std::string_view rest);
+  Result ApplyPair(std::string_view option, std::string_view rest);
 
   SysCalls& m_sys;
   UserMessages* m_messages = nullptr;

@@ -29,12 +29,7 @@ std::string MarkupSafe(std::string text) {
   return text;
 }
 
-StartResult Refused(const std::string& path) {
-  StartResult result;
-  result.FileName = path;
-  result.Reason = "a file is already being recorded or played";
-  return result;
-}
+Result Refused() { return Result::Failure("a file is already being recorded or played"); }
 
 }  // namespace
 
@@ -58,36 +53,28 @@ RecorderState Recorder::PlayingStateFor(int filterIndex) {
 
 std::string Recorder::BaseName(const std::string& path) { return path.substr(NameStart(path)); }
 
-StartResult Recorder::StartRecording(const std::string& chosen, int filterIndex) {
-  if (State() != RecorderState::Idle) return Refused(chosen);
+Result Recorder::StartRecording(const std::string& chosen, int filterIndex) {
+  if (State() != RecorderState::Idle) return Refused();
   const std::string name = RecordingFileName(chosen, filterIndex);
   m_recordName = name;
   m_recordType = filterIndex;
   return StartRecordingFile(name, RecordingStateFor(filterIndex));
 }
 
-StartResult Recorder::StartRecordingFile(const std::string& path, RecorderState format) {
-  if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused(path);
-  StartResult result;
-  result.FileName = path;
+Result Recorder::StartRecordingFile(const std::string& path, RecorderState format) {
+  if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused();
   {
     std::lock_guard lock(m_fileMutex);
-    if (!m_file.OpenForRecording(path)) {
-      result.Message = FileNotOpenedText;
-      result.Reason = m_file.LastError();
-      return result;
-    }
+    if (Result opened = m_file.OpenForRecording(path); !opened) return opened;
     if (format == RecorderState::RecordPcapng) {
       // The file is a pcapng file from its first byte: even a recording
       // that never sees a packet opens in an analyser.
       m_pcapng = PcapngWriter(m_linkType, m_describePort);
       m_recordBuffer.clear();
       m_pcapng.AppendSectionHeader(m_recordBuffer);
-      if (!m_file.Write(m_recordBuffer.data(), m_recordBuffer.size())) {
-        result.Message = FileNotOpenedText;
-        result.Reason = m_file.LastError();
+      if (Result written = m_file.Write(m_recordBuffer.data(), m_recordBuffer.size()); !written) {
         m_file.Close();
-        return result;
+        return written;
       }
     }
     m_recordingPath = path;
@@ -95,25 +82,24 @@ StartResult Recorder::StartRecordingFile(const std::string& path, RecorderState 
     m_state.store(format);
   }
   SetStatus("Recording " + BaseName(path), RecordingColour);
-  result.Ok = true;
-  return result;
+  return Result::Success();
 }
 
-StartResult Recorder::StartPlaying(const std::string& path, int filterIndex) {
-  if (State() != RecorderState::Idle) return Refused(path);
+Result Recorder::StartPlaying(const std::string& path, int filterIndex) {
+  if (State() != RecorderState::Idle) return Refused();
   m_recordName = path;
   m_recordType = filterIndex;
   return StartPlayingFile(path, PlayingStateFor(filterIndex));
 }
 
-StartResult Recorder::StartPlayingFile(const std::string& path, RecorderState format) {
-  if (State() != RecorderState::Idle || !IsPlayingState(format)) return Refused(path);
-  StartResult result;
-  result.FileName = path;
-  result.Ok = true;
+Result Recorder::StartPlayingFile(const std::string& path, RecorderState format) {
+  if (State() != RecorderState::Idle || !IsPlayingState(format)) return Refused();
+  Result opened = Result::Success();
   {
     std::lock_guard lock(m_fileMutex);
-    if (!m_file.OpenForPlaying(path)) result.Reason = m_file.LastError();
+    // A file that does not open plays as an empty one; the failure goes back
+    // to the caller all the same.
+    opened = m_file.OpenForPlaying(path);
     m_packetData.Reset();
     m_hexData.Reset();
     m_playFileError.store(0);
@@ -124,7 +110,7 @@ StartResult Recorder::StartPlayingFile(const std::string& path, RecorderState fo
     m_state.store(format);
   }
   SetStatus("Playing " + BaseName(path), PlayingColour);
-  return result;
+  return opened;
 }
 
 void Recorder::Stop() {
@@ -211,8 +197,9 @@ void Recorder::RecordPacket(const PacketRecord& record) {
     std::lock_guard lock(m_fileMutex);
     // Each packet is written whole or not at all, so every format stays
     // readable up to the last packet that fitted.
-    if (m_file.Write(bytes, count)) return;
-    reason = m_file.LastError();
+    const Result written = m_file.Write(bytes, count);
+    if (written) return;
+    reason = written.Message();
     // A recording that cannot be written must not go on looking as if it
     // were: it ends here, and the window says so once.
     CloseLocked();

@@ -4,7 +4,8 @@
 // drain (as its RecordingHook) and the playback thread read.
 //
 // The window drives it from its buttons: StartRecording/StartPlaying with
-// the file and filter index its dialogs returned, Stop, PauseClick. After
+// the file and filter index its dialogs returned, Stop, PauseClick. A
+// recording that does not start is shown as FileNotOpenedText. After
 // each it shows StatusText in StatusColour and sets its buttons from
 // RecordEnabled/PlayEnabled/StopDown. On its 50 ms timer it mirrors Paused()
 // in the Pause button and polls three things that arise elsewhere:
@@ -43,6 +44,7 @@
 #include "core/format/PlayPacket.h"
 #include "core/format/RecordFile.h"
 #include "core/recorder/RecorderState.h"
+#include "core/util/Result.h"
 
 namespace tapwise {
 
@@ -51,7 +53,8 @@ constexpr uint32_t RecordingColour = 0x800000;  // maroon
 constexpr uint32_t PlayingColour = 0x008000;    // green
 constexpr uint32_t IdleColour = 0x000000;       // black
 
-// Error texts in message markup.
+// Error texts in message markup. The window shows the first for any
+// recording that does not start, whatever the reason.
 inline constexpr const char* FileNotOpenedText = "\\1Error: File could not be opened";
 inline constexpr const char* InvalidPacketDataFileText = "\\1Error: Invalid Packet Data file";
 
@@ -60,15 +63,6 @@ constexpr int PacketDataFilter = 1;
 constexpr int PcapngFilter = 3;
 // The play dialog's: 1 packet data, 2 hex, any other raw.
 constexpr int HexDataFilter = 2;
-
-struct StartResult {
-  bool Ok = false;
-  // The file actually used, after the name rules.
-  std::string FileName;
-  // Why it failed: markup for the error box, and the system's reason.
-  std::string Message;
-  std::string Reason;
-};
 
 struct RecordingFailure {
   std::string Text;    // plain, for a status bar or standard error
@@ -94,19 +88,29 @@ class Recorder : public RecordingHook {
   static std::string BaseName(const std::string& path);
 
   // --- Buttons (window thread) ---
-  // From Idle only: applies the name rules, remembers RecordName and
-  // RecordType, creates the file and starts recording. On failure the state
-  // stays Idle and Message is FileNotOpenedText.
-  StartResult StartRecording(const std::string& chosen, int filterIndex);
+  // A failure of the four starts carries a plain reason, for the caller to
+  // put into its own message: the system's ("No such file or directory"),
+  // or "a file is already being recorded or played" when the recorder is
+  // not Idle or the state asked for is not one of the kind started.
+  //
+  // From Idle only: applies the name rules, remembers RecordName (the file
+  // used) and RecordType, creates the file and starts recording. On failure
+  // the state stays Idle.
+  [[nodiscard]] Result StartRecording(const std::string& chosen, int filterIndex);
   // Records to exactly this file in the given recording state.
-  StartResult StartRecordingFile(const std::string& path, RecorderState format);
+  [[nodiscard]] Result StartRecordingFile(const std::string& path, RecorderState format);
   // From Idle only: remembers RecordName and RecordType, opens the file,
   // resets the readers and the error flag, pauses in one-shot mode and only
-  // then enters the playing state. A file that does not open plays as an
-  // empty file (Ok stays true; Reason tells why, for a caller that wants to
-  // say so).
-  StartResult StartPlaying(const std::string& path, int filterIndex);
-  StartResult StartPlayingFile(const std::string& path, RecorderState format);
+  // then enters the playing state.
+  //
+  // The playing state is entered even when the file does not open: it then
+  // plays as an empty file, at its end at once, which is what the Play
+  // button does. The failure says why it did not open, and the recorder is
+  // playing all the same; a caller that will not play an empty file calls
+  // Stop. Only a refusal leaves the state alone, so IsPlayingState(State())
+  // tells the two apart.
+  [[nodiscard]] Result StartPlaying(const std::string& path, int filterIndex);
+  [[nodiscard]] Result StartPlayingFile(const std::string& path, RecorderState format);
   // Closes the file and returns to Idle. Paused is left as it is.
   void Stop();
   // The Pause button was clicked into `down`.

@@ -10,6 +10,7 @@
 #include "core/capture/TWComms.h"
 #include "core/recorder/Recorder.h"
 #include "core/util/Clock.h"
+#include "core/util/StopHandshake.h"
 
 namespace tapwise {
 
@@ -43,7 +44,7 @@ TTxThread::~TTxThread() { Stop(); }
 void TTxThread::Stop() {
   if (!m_thread.joinable()) return;
   StopRequest.store(1);
-  while (StopRequest.load() != 0) std::this_thread::sleep_for(PassInterval);
+  WaitForStopCleared(StopRequest);
   m_thread.join();
 }
 

@@ -6,12 +6,6 @@
 
 namespace tapwise {
 
-namespace {
-
-std::string ComName(int n) { return "COM" + std::to_string(n); }
-
-}  // namespace
-
 MonitorSession::MonitorSession()
     : m_ownMap(std::make_unique<PortMap>()),
       m_opener(*m_ownMap),
@@ -33,7 +27,7 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 MonitorSession::~MonitorSession() { Shutdown(); }
 
 void MonitorSession::ApplyDefaults() {
-  for (uint8_t n = 1; n <= MaxComPorts; ++n) m_comms.SetPortSettings(n, PortSettings{});
+  for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
   m_drain.SetHexDisplay(true);
   SetPlaySettings(PlaySettings{});
   m_userPackets.Table().Clear();
@@ -43,8 +37,7 @@ Result MonitorSession::ApplyPortOptions(const MonitorOptions& options) {
   if (options.PortOptions.empty()) return Result::Success();
   if (!m_ownMap) return Result::Failure("port options need the session's own port map", 2);
   for (const std::string& option : options.PortOptions) {
-    const std::string problem = m_ownMap->ApplyOption(option);
-    if (!problem.empty()) return Result::Failure(problem, 2);
+    if (Result applied = m_ownMap->ApplyOption(option); !applied) return applied;
   }
   return Result::Success();
 }
@@ -60,10 +53,11 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   // Before the ports open, so that they open with the project's settings.
   // The last one read gives the display mode and the play options.
   for (const std::string& file : options.ProjectFiles) {
-    const ProjectState::ReadResult read = ReadProject(file);
-    if (read.Read) {
+    // One that cannot be read has posted its message.
+    const ProjectRead read = ReadProject(file);
+    if (read.Read()) {
       m_report.ProjectsRead.push_back(m_project.ConfigName());
-    } else if (read.Message.empty()) {
+    } else if (read.Missing) {
       m_report.ProjectsMissing.push_back(m_project.ConfigName());
     }
   }
@@ -101,8 +95,9 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   if (options.RecordFormat != RecorderState::Idle) {
-    const StartResult started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat);
-    if (!started.Ok) return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Reason);
+    if (Result started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat); !started) {
+      return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Message());
+    }
   }
   if (options.PlayFormat != RecorderState::Idle) {
     // The command line wins over the project.
@@ -111,12 +106,11 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (options.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(options.PlayGap);
     if (options.Repeat) settings.Repeat = 1;
     SetPlaySettings(settings);
-    const StartResult started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat);
     // The Play button plays a file it cannot open as an empty one; named at
     // start, nobody would notice, so it is refused.
-    if (!started.Reason.empty()) {
+    if (Result started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat); !started) {
       m_recorder.Stop();
-      return Result::Failure("cannot play " + options.PlayPath + ": " + started.Reason);
+      return Result::Failure("cannot play " + options.PlayPath + ": " + started.Message());
     }
   }
   return Result::Success();
@@ -149,19 +143,13 @@ void MonitorSession::Shutdown() {
   m_comms.SetTriggerStep(nullptr);
 }
 
-ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) {
+ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   bool hexDisplay = m_drain.HexDisplay();
   PlaySettings play = m_playSettings;
-  const ProjectState::ReadResult result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
-  if (!result.Message.empty()) m_messages.Post(result.Message);
-  if (result.Read) {
-    if (hexDisplay != m_drain.HexDisplay()) {
-      // A new mode starts the display afresh; an unfinished ASCII line is
-      // reported first.
-      m_drain.FinishOpenLine();
-      m_drain.SetHexDisplay(hexDisplay);
-      m_drain.Clear();
-    }
+  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
+  if (!result.Outcome) m_messages.Post(result.Outcome.Message());
+  if (result.Read()) {
+    SetHexDisplay(hexDisplay);
     SetPlaySettings(play);
   } else {
     // Whatever was read, the triggers follow the texts.
@@ -170,8 +158,16 @@ ProjectState::ReadResult MonitorSession::ReadProject(const std::string& chosen) 
   return result;
 }
 
-std::string MonitorSession::WriteProject(const std::string& chosen) {
+Result MonitorSession::WriteProject(const std::string& chosen) {
   return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+}
+
+bool MonitorSession::SetHexDisplay(bool hex) {
+  if (hex == m_drain.HexDisplay()) return false;
+  m_drain.FinishOpenLine();
+  m_drain.SetHexDisplay(hex);
+  m_drain.Clear();
+  return true;
 }
 
 void MonitorSession::SetPlaySettings(const PlaySettings& settings) {

@@ -78,7 +78,7 @@ class MonitorSession {
   // status: 2 for a bad option, 1 when no port opened (the message is the
   // "No COM Ports are Available" report in markup) or a file to record or
   // play cannot be used. Runs once.
-  Result Start(const MonitorOptions& options);
+  [[nodiscard]] Result Start(const MonitorOptions& options);
   const StartReport& Report() const { return m_report; }
   bool Started() const { return m_started; }
 
@@ -91,10 +91,10 @@ class MonitorSession {
   // monitor: ports, options, user packets, then the triggers are rebuilt
   // whatever was read. A file that exists and cannot be read is posted as a
   // message as well as returned. A change of display mode clears the display.
-  ProjectState::ReadResult ReadProject(const std::string& chosen);
+  [[nodiscard]] ProjectRead ReadProject(const std::string& chosen);
   // Saves the project to the file chosen (see ProjectState::WriteProject);
-  // "" or the markup message.
-  std::string WriteProject(const std::string& chosen);
+  // a failure carries the markup message.
+  [[nodiscard]] Result WriteProject(const std::string& chosen);
 
   TWComms& Comms() { return m_comms; }
   const TWComms& Comms() const { return m_comms; }
@@ -107,6 +107,10 @@ class MonitorSession {
   ProjectState& Project() { return m_project; }
   UserMessages& Messages() { return m_messages; }
   CalcState& Calc() { return m_calc; }
+  // The display mode (hex lines when set, else running text). A new mode
+  // starts the display afresh, an unfinished text line reported first; the
+  // same mode again changes nothing. True when the mode changed.
+  bool SetHexDisplay(bool hex);
   const PlaySettings& GetPlaySettings() const { return m_playSettings; }
   // The play settings in force, for the next play step.
   void SetPlaySettings(const PlaySettings& settings);
@@ -120,9 +124,9 @@ class MonitorSession {
 
  private:
   void ApplyDefaults();
-  Result ApplyPortOptions(const MonitorOptions& options);
+  [[nodiscard]] Result ApplyPortOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
-  Result StartRecorder(const MonitorOptions& options);
+  [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
 
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;

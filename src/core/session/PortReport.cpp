@@ -8,9 +8,7 @@ namespace tapwise {
 
 namespace {
 
-std::string PortLine(int n, const DeviceOpener& map) {
-  return "COM" + std::to_string(n) + " " + map.Describe(static_cast<uint8_t>(n));
-}
+std::string PortLine(uint8_t n, const DeviceOpener& map) { return ComName(n) + " " + map.Describe(n); }
 
 // Markup shows a backslash only when it is doubled, and breaks lines at "\n".
 std::string ForMarkupLines(const std::string& text) {
@@ -31,8 +29,8 @@ std::string ForMarkupLines(const std::string& text) {
 
 std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
   std::string refused;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    if (comms.ProbeStatus(static_cast<uint8_t>(n)) != OpenStatus::NotPermitted) continue;
+  for (uint8_t n : AllComNumbers()) {
+    if (comms.ProbeStatus(n) != OpenStatus::NotPermitted) continue;
     refused += "  " + PortLine(n, map) + "\n";
   }
   return refused;
@@ -40,11 +38,10 @@ std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
 
 std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map) {
   std::vector<std::string> lines;
-  for (int n = 1; n <= MaxComPorts; ++n) {
-    const auto port = static_cast<uint8_t>(n);
+  for (uint8_t port : AllComNumbers()) {
     if (!map.IsExplicit(port) || comms.IsPortPresent(port)) continue;
     const OpenStatus status = comms.ProbeStatus(port);
-    std::string line = PortLine(n, map) + ": " + OpenStatusText(status);
+    std::string line = PortLine(port, map) + ": " + OpenStatusText(status);
     if (status == OpenStatus::Busy) line += PortHolderText(map.DevicePath(port));
     lines.push_back(std::move(line));
   }

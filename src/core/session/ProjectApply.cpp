@@ -7,9 +7,7 @@ static_assert(ProjectPortCount == MaxComPorts, "a project holds the settings of 
 ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, bool hexDisplay,
                            const PlaySettings& play) {
   ProjectData data;
-  for (int n = 1; n <= ProjectPortCount; ++n) {
-    data.Ports[static_cast<size_t>(n)] = comms.GetPortSettings(static_cast<uint8_t>(n));
-  }
+  for (uint8_t n : AllComNumbers()) data.Ports[n] = comms.GetPortSettings(n);
   data.HexDisplay = hexDisplay;
   data.PacketGap = comms.PacketGap.load();
   data.Play = play;
@@ -18,9 +16,8 @@ ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, boo
 }
 
 void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets) {
-  for (int n = 1; n <= ProjectPortCount; ++n) {
-    const auto port = static_cast<uint8_t>(n);
-    const PortSettings& settings = data.Ports[static_cast<size_t>(n)];
+  for (uint8_t port : AllComNumbers()) {
+    const PortSettings& settings = data.Ports[port];
     if (comms.GetPortSettings(port) == settings) continue;
     comms.SetPortSettings(port, settings);
     if (comms.IsPortPresent(port)) comms.ApplyPortSettings(port);
@@ -30,13 +27,13 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
   packets.RebuildTriggerTable();
 }
 
-ProjectState::ReadResult LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
-                                     UserPackets& packets, bool& hexDisplay, PlaySettings& play) {
+ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms, UserPackets& packets,
+                        bool& hexDisplay, PlaySettings& play) {
   // The options keep their values unless the file sets them, so reading
   // starts from what the program has now.
   ProjectData data = CollectProject(comms, packets, hexDisplay, play);
-  ProjectState::ReadResult result = project.ReadProject(chosen, data);
-  if (result.Read) {
+  ProjectRead result = project.ReadProject(chosen, data);
+  if (result.Read()) {
     ApplyProject(data, comms, packets);
     hexDisplay = data.HexDisplay;
     play = data.Play;

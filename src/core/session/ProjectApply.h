@@ -26,9 +26,9 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 
 // Reads the project file that chosen names (see ProjectState::ReadProject)
 // and, when it was read, puts it into effect: ApplyProject, then the display
-// mode and play settings into the caller's. What cannot be read is in the
-// result's Message.
-ProjectState::ReadResult LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
-                                     UserPackets& packets, bool& hexDisplay, PlaySettings& play);
+// mode and play settings into the caller's. A file that cannot be read
+// fails as ProjectState::ReadProject says.
+[[nodiscard]] ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
+                                      UserPackets& packets, bool& hexDisplay, PlaySettings& play);
 
 }  // namespace tapwise

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "core/util/AnsiStringLib.h"
 #include "core/util/Bcd.h"
 
 namespace tapwise {
@@ -12,11 +13,8 @@ bool IsSeparator(unsigned char c) { return c <= 0x20 || c == ','; }
 
 // 0..15 for a hex digit, 16 for '$', -1 for anything else.
 int TokenCharValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c == '$') return 16;
-  return -1;
+  return HexDigitValue(static_cast<char>(c));
 }
 
 // The running values over the bytes a text has produced so far, and where

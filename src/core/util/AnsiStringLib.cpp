@@ -18,12 +18,8 @@ bool IsSeparator(char c) {
 
 // Digit value of c in base 10 or 16, or -1; sets no flag.
 int DigitValue(char c, uint32_t base) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (base == 16) {
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  }
-  return -1;
+  const int digit = HexDigitValue(c);
+  return digit >= 0 && static_cast<uint32_t>(digit) < base ? digit : -1;
 }
 
 struct NumberRead {

@@ -59,7 +59,16 @@ std::string HexByte(uint8_t b);
 // --- Text to number ---
 // Separators: space, tab, LF, CR and comma.
 void SkipSeparators(std::string_view s, size_t& pos);
-// 0..15 for 0-9, A-F, a-f; anything else sets ParseError and gives 0.
+// 0..15 for 0-9, A-F, a-f; -1 for any other byte, with no flag set. Every
+// reader of hex digits decodes them here and decides for itself what a
+// byte that is no digit means.
+constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+// HexDigitValue, but anything else sets ParseError and gives 0.
 uint8_t HexValue(char c);
 // HexValue of the byte at i; outside the text sets ParseError and gives 0.
 uint8_t HexValueAt(std::string_view s, size_t i);

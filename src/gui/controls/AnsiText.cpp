@@ -2,6 +2,9 @@
 
 #include "core/util/Windows1252.h"
 
+#include <QByteArray>
+#include <QFile>
+
 #include <array>
 
 namespace tapwise {
@@ -39,5 +42,7 @@ std::string QStringToAnsi(const QString& text) {
   }
   return bytes;
 }
+
+QString PathToQString(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 }  // namespace tapwise

@@ -31,10 +31,7 @@ int32_t Saturate(int64_t n) {
 }
 
 int DigitOf(char c, unsigned base) {
-  int digit = -1;
-  if (c >= '0' && c <= '9') digit = c - '0';
-  else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-  else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+  const int digit = HexDigitValue(c);
   return digit >= 0 && static_cast<unsigned>(digit) < base ? digit : -1;
 }
 

@@ -84,8 +84,7 @@ std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequ
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
   }
-  // Paths are in the system's encoding, not the 8-bit text of the core.
-  const QString name = QFile::decodeName(QByteArray::fromStdString(request.FileName));
+  const QString name = PathToQString(request.FileName);
   if (!name.isEmpty()) {
     const QFileInfo info(name);
     if (info.dir().exists()) dialog.setDirectory(info.dir());

@@ -1,5 +1,7 @@
 #include "gui/controls/MessageGlyphs.h"
 
+#include "gui/controls/FoldedSheet.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -34,16 +36,9 @@ void DrawTopLeftText(QPainter& canvas, int x, int y, const QString& text) {
 // A sheet of paper with its top-right corner folded.
 void DrawDocument(QPainter& canvas, const QRectF& sheet, const QColor& paper) {
   const qreal fold = 3;
-  QPainterPath path;
-  path.moveTo(sheet.left(), sheet.top());
-  path.lineTo(sheet.right() - fold, sheet.top());
-  path.lineTo(sheet.right(), sheet.top() + fold);
-  path.lineTo(sheet.right(), sheet.bottom());
-  path.lineTo(sheet.left(), sheet.bottom());
-  path.closeSubpath();
   canvas.setPen(QPen(Ink, 1));
   canvas.setBrush(paper);
-  canvas.drawPath(path);
+  canvas.drawPath(FoldedSheetPath(sheet, fold));
   canvas.drawLine(QPointF(sheet.right() - fold, sheet.top()),
                   QPointF(sheet.right() - fold, sheet.top() + fold));
   canvas.drawLine(QPointF(sheet.right() - fold, sheet.top() + fold),

@@ -81,10 +81,12 @@ void TNiceLabel::paintEvent(QPaintEvent*) {
   canvas.setPen(palette().color(QPalette::WindowText));
   canvas.setBackgroundMode(Qt::TransparentMode);
   const MarkupExtent extent = MeasureMarkup(font(), 0, 0, m_caption, m_gap);
-  DrawMarkup(canvas, TextLeft(m_alignment, width(), extent.Right), 0, m_caption, m_gap);
-  // The frame hugs the text block at the label's top-left, whatever the
-  // alignment.
-  DrawBorder(canvas, 0, 0, m_border, extent.Bottom - 1, extent.Right - 1);
+  const int left = TextLeft(m_alignment, width(), extent.Right);
+  DrawMarkup(canvas, left, 0, m_caption, m_gap);
+  // The frame hugs the text block where the alignment put it: a frame left
+  // at the label's top-left would stand beside centred or right-aligned
+  // text, which then runs out of it.
+  DrawBorder(canvas, left, 0, m_border, extent.Bottom - 1, left + extent.Right - 1);
 }
 
 }  // namespace tapwise

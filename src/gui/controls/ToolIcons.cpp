@@ -1,5 +1,7 @@
 #include "gui/controls/ToolIcons.h"
 
+#include "gui/controls/FoldedSheet.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,16 +12,9 @@ namespace {
 const QColor Ink(40, 40, 40);
 
 void Document(QPainter& p, QRectF r, const QColor& fill) {
-  QPainterPath page;
-  page.moveTo(r.left(), r.top());
-  page.lineTo(r.right() - 3, r.top());
-  page.lineTo(r.right(), r.top() + 3);
-  page.lineTo(r.right(), r.bottom());
-  page.lineTo(r.left(), r.bottom());
-  page.closeSubpath();
   p.setPen(QPen(Ink, 1));
   p.setBrush(fill);
-  p.drawPath(page);
+  p.drawPath(FoldedSheetPath(r, 3));
 }
 
 void Triangle(QPainter& p, const QColor& fill, double left, double right) {
@@ -149,6 +144,25 @@ QPixmap DrawToolIcon(ToolIcon icon) {
     case ToolIcon::PlayPacket:
       Document(p, QRectF(1.5, 1.5, 9, 12), Qt::white);
       Triangle(p, QColor(30, 160, 50), 7.5, 15.5);
+      break;
+    case ToolIcon::Cut:
+      // Scissors: two blades crossing above two round handles.
+      p.setPen(QPen(QColor(90, 90, 100), 1.4));
+      p.drawLine(QPointF(5, 1.5), QPointF(10, 10));
+      p.drawLine(QPointF(11, 1.5), QPointF(6, 10));
+      p.setPen(QPen(QColor(30, 60, 170), 1.4));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(QPointF(4.5, 12), 2.5, 2.5);
+      p.drawEllipse(QPointF(11.5, 12), 2.5, 2.5);
+      break;
+    case ToolIcon::Paste:
+      // A clipboard with a page on it.
+      p.setPen(QPen(QColor(110, 70, 20), 1));
+      p.setBrush(QColor(200, 150, 80));
+      p.drawRoundedRect(QRectF(1.5, 2.5, 10, 12), 1, 1);
+      p.setBrush(QColor(150, 150, 160));
+      p.drawRect(QRectF(4.5, 1.5, 4, 2));
+      Document(p, QRectF(6.5, 5.5, 8, 9), Qt::white);
       break;
   }
   return pixmap;

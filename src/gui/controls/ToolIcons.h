@@ -1,7 +1,8 @@
 #pragma once
 // The program's small pictures, drawn in code so that they stay sharp and no
 // image files need shipping: the main toolbar's buttons, the port tab's
-// enabled/disabled mark and the context menu's copy and play images.
+// enabled/disabled mark and the popup menus' play, cut, copy and paste
+// images.
 
 #include <QPixmap>
 
@@ -22,6 +23,8 @@ enum class ToolIcon {
   PortEnabled,
   Copy,
   PlayPacket,
+  Cut,
+  Paste,
 };
 
 // A 16 × 16 picture on a transparent background.

@@ -1,8 +1,11 @@
 #pragma once
-// How a window asks the user: the program's message box and the open and
-// save dialogs. A window is given one at construction; the program gives it
-// the real ones (ScreenDialogs), a test one that answers by itself and
-// records what was asked.
+// How a window asks the user: the program's message box, the open and save
+// dialogs, and the colour and font dialogs. A window is given one at
+// construction; the program gives it the real ones (ScreenDialogs), a test
+// one that answers by itself and records what was asked.
+
+#include <QColor>
+#include <QFont>
 
 #include <cstdint>
 #include <optional>
@@ -23,6 +26,13 @@ class WindowDialogs {
   virtual int32_t MsgBox(TMessageKind kind, std::string_view text, std::string_view buttons) = 0;
   // Nothing when the user cancelled.
   virtual std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequest& request) = 0;
+  // The colour dialog, preset to initial; nothing when cancelled. Answers
+  // as cancelled unless overridden, so that dialogs made for windows that
+  // never ask need not answer.
+  virtual std::optional<QColor> AskForColour(QWidget* parent, const QColor& initial);
+  // The font dialog, offering fixed-pitch fonts only, preset to initial;
+  // nothing when cancelled. Answers as cancelled unless overridden.
+  virtual std::optional<QFont> AskForFont(QWidget* parent, const QFont& initial);
 
   void MsgInfo(std::string_view text) { MsgBox(mkInformation, text, "OK"); }
   void MsgError(std::string_view text) { MsgBox(mkError, text, "OK"); }
@@ -35,6 +45,8 @@ class ScreenDialogs : public WindowDialogs {
  public:
   int32_t MsgBox(TMessageKind kind, std::string_view text, std::string_view buttons) override;
   std::optional<FileDialogResult> AskForFile(QWidget* parent, const FileDialogRequest& request) override;
+  std::optional<QColor> AskForColour(QWidget* parent, const QColor& initial) override;
+  std::optional<QFont> AskForFont(QWidget* parent, const QFont& initial) override;
 };
 
 }  // namespace tapwise

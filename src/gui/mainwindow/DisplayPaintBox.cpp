@@ -48,13 +48,10 @@ DisplayPaintBox::DisplayPaintBox(DisplayDrain& drain, QWidget* parent)
 
   m_pmMain = new QMenu(this);
   m_pmMain->setObjectName("pmMain");
-  mCopyPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::Copy)), "Copy Packet");
-  mPlayClipboardRaw = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                          "Play Clipboard (raw)");
-  mPlayClipboardHex = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                          "Play Clipboard (as Hex)");
-  mPlaySelectedPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)),
-                                            "Play Selected Packet");
+  mCopy = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::Copy)), "Copy Packet");
+  mSend = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Clipboard (raw)");
+  mSendHex = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Clipboard (as Hex)");
+  mPlayThisPacket = m_pmMain->addAction(QIcon(DrawToolIcon(ToolIcon::PlayPacket)), "Play Selected Packet");
 
   SetColours(ColourTable());
   resize(m_geometry.BoxWidth(), 0);
@@ -66,7 +63,9 @@ void DisplayPaintBox::ApplyDisplayFont(const QString& name, int pointSize) {
   font.setStyleHint(QFont::TypeWriter);
   // A family the desktop does not have (the classic "FixedSys" above all)
   // would be replaced by a proportional font; the columns need a fixed one.
-  if (!QFontInfo(font).exactMatch() || !QFontInfo(font).fixedPitch()) {
+  // (Not exactMatch: that fails for an installed family at most sizes, and
+  // the family the user chose would be lost.)
+  if (!QFontDatabase::hasFamily(name) || !QFontInfo(font).fixedPitch()) {
     const int size = font.pointSize();
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(size);

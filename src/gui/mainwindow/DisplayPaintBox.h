@@ -61,10 +61,10 @@ class DisplayPaintBox : public QWidget {
 
   const PacketSelection& Selection() const { return m_selection; }
   QMenu* ContextMenu() const { return m_pmMain; }
-  QAction* mCopyPacket;
-  QAction* mPlayClipboardRaw;
-  QAction* mPlayClipboardHex;
-  QAction* mPlaySelectedPacket;
+  QAction* mCopy;
+  QAction* mSend;
+  QAction* mSendHex;
+  QAction* mPlayThisPacket;
 
  protected:
   void changeEvent(QEvent* event) override;

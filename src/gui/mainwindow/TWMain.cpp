@@ -2,19 +2,24 @@
 
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
+#include "core/userpackets/ClipboardPacket.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
+#include "gui/about/AboutForm.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/controls/ToolIcons.h"
+#include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -47,6 +52,12 @@ WindowShowState ShowStateOf(const QWidget& window) {
   if (window.isMinimized()) return WindowShowState::Minimised;
   if (window.isMaximized()) return WindowShowState::Maximised;
   return WindowShowState::Normal;
+}
+
+void ShowToolWindow(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 }  // namespace
@@ -102,10 +113,18 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  // The tool windows attach later; their buttons stay disabled until then.
+  // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
+  m_userPacketsForm = new TUserPacketsForm(session, dialogs, this);
+  m_toolBar->bUserPackets->setEnabled(true);
+  connect(m_toolBar->bUserPackets, &QToolButton::clicked, this, &TTWForm::bUserPacketsClick);
+  connect(m_userPacketsForm, &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
+  connect(m_display->mCopy, &QAction::triggered, this, &TTWForm::mCopyClick);
+  connect(m_display->mSend, &QAction::triggered, this, &TTWForm::mSendClick);
+  connect(m_display->mSendHex, &QAction::triggered, this, &TTWForm::mSendHexClick);
+  connect(m_display->mPlayThisPacket, &QAction::triggered, this, &TTWForm::mPlayThisPacketClick);
   for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
     connect(button, &QToolButton::clicked, this, &TTWForm::RecorderButtonClick);
   }
@@ -125,6 +144,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
+  CreateToolWindows();
 }
 
 TTWForm::~TTWForm() {
@@ -155,16 +175,20 @@ bool TTWForm::FormShow() {
   GetRecorder().SetRecordName(m_userSettings.RecordName);
   GetRecorder().SetRecordType(m_userSettings.RecordType);
   m_layouts.Main.Placement = PlacementOf(*this);
-  // The tool windows' designed places, until those windows exist.
-  m_layouts.UserPackets.Placement = {120, 120, 540, 420};
-  m_layouts.Properties.Placement = {140, 140, 330, 320};
-  m_layouts.Colours.Placement = {160, 160, 280, 460};
+  // Where each tool window was designed to be.
+  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
   const QRect desktop = QGuiApplication::primaryScreen()
                             ? QGuiApplication::primaryScreen()->virtualGeometry()
                             : QRect(0, 0, 1024, 768);
   RestoreWindowLayouts(m_settings, m_layouts, desktop.width(), desktop.height());
   move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
   resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
+  PlaceToolWindows();
+  m_userPacketsForm->move(m_layouts.UserPackets.Placement.Left, m_layouts.UserPackets.Placement.Top);
+  m_userPacketsForm->resize(m_layouts.UserPackets.Placement.Width, m_layouts.UserPackets.Placement.Height);
+  m_userPacketsForm->SetColumnWidths(m_layouts.UserPacketsGrid);
   m_display->SetColours(m_userSettings.Colours);
   ApplyDisplayFont();
 
@@ -188,6 +212,7 @@ bool TTWForm::FormShow() {
   }
   m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
+  m_propertiesForm->Load();
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
@@ -200,9 +225,8 @@ bool TTWForm::FormShow() {
 
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
-  const std::string problem = m_settings.Save();
-  if (!problem.empty()) {
-    ReportProblem("Settings will not be kept: " + problem);
+  if (const Result saved = m_settings.Save(); !saved) {
+    ReportProblem("Settings will not be kept: " + saved.Message());
     m_settingsProblemReported = true;
   }
 
@@ -223,7 +247,7 @@ void TTWForm::AddPortTab(uint8_t port) {
   // The numbers first: inserting may announce a new current tab.
   std::copy_backward(m_tabPorts.begin() + index, m_tabPorts.begin() + count, m_tabPorts.begin() + count + 1);
   m_tabPorts[static_cast<size_t>(index)] = port;
-  m_portTabs->insertTab(index, "COM" + QString::number(port));
+  m_portTabs->insertTab(index, AnsiToQString(ComName(port)));
   m_portTabs->setTabToolTip(index, PortHint(port));
 }
 
@@ -286,7 +310,8 @@ void TTWForm::PortControlChange() {
 }
 
 void TTWForm::ShowRecorderStatus() {
-  m_statusBar->SetStatus(QString::fromLocal8Bit(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
+  // Plain words around a file name, which is in the system's encoding.
+  m_statusBar->SetStatus(PathToQString(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
 }
 
 void TTWForm::UpdateRecorderButtons() {
@@ -304,11 +329,10 @@ void TTWForm::RecorderButtonClick() {
       const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        const StartResult result = GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex);
-        if (result.Ok) {
+        if (GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
           ShowRecorderStatus();
         } else {
-          m_dialogs.MsgError(result.Message);
+          m_dialogs.MsgError(FileNotOpenedText);
         }
       }
     }
@@ -316,7 +340,9 @@ void TTWForm::RecorderButtonClick() {
       const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
-        GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
+        // The Play button says nothing of a file that does not open: it
+        // plays as an empty one, which ends at once.
+        (void)GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
         // In one-shot mode nothing goes out until Pause is released.
         m_toolBar->bPause->setChecked(GetRecorder().Paused());
         ShowRecorderStatus();
@@ -337,7 +363,7 @@ void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
   QString caption = "Tapwise";
   if (!Project().ConfigName().empty()) {
-    caption += " - " + QFile::decodeName(QByteArray::fromStdString(Project().ConfigName()));
+    caption += " - " + PathToQString(Project().ConfigName());
   }
   setWindowTitle(caption);
 }
@@ -354,10 +380,11 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
   }
   if (cancelled) {
     (void)GetUserPackets().RebuildTriggerTable();
-  } else if (m_session.ReadProject(chosen).Read) {
+  } else if (m_session.ReadProject(chosen).Read()) {
     m_display->LinesChanged();
     ShowCaption();
   }
+  m_userPacketsForm->TableReloaded();
   // A file that could not be read has its message waiting.
   for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
   ShowPendingMessages();
@@ -366,6 +393,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
   }
+  m_propertiesForm->Load();
 }
 
 void TTWForm::WriteProject() {
@@ -374,9 +402,8 @@ void TTWForm::WriteProject() {
   const auto chosen = m_dialogs.AskForFile(this, {true, std::string(WriteProjectDialogTitle),
                                                   std::string(ProjectFileFilter), Project().DialogFileName(), 1});
   if (!chosen) return;
-  const std::string problem = m_session.WriteProject(chosen->Path);
-  if (!problem.empty()) {
-    m_dialogs.MsgError(problem);
+  if (const Result written = m_session.WriteProject(chosen->Path); !written) {
+    m_dialogs.MsgError(written.Message());
   } else {
     ShowCaption();
   }
@@ -385,7 +412,7 @@ void TTWForm::WriteProject() {
 void TTWForm::ShowTickEvents(TickEvents events) {
   if (events.RecordingFailed) {
     UpdateRecorderButtons();
-    m_statusBar->SetStatus(QString::fromLocal8Bit(events.RecordingFailed->Text), QColor(128, 0, 0));
+    m_statusBar->SetStatus(PathToQString(events.RecordingFailed->Text), QColor(128, 0, 0));
     std::fprintf(stderr, "tapwise: %s\n", events.RecordingFailed->Text.c_str());
     m_pendingMessages.push_back(events.RecordingFailed->Markup);
   }
@@ -414,6 +441,42 @@ void TTWForm::ShowPendingMessages() {
     m_dialogs.MsgError(text);
   }
   m_showingMessages = false;
+}
+
+void TTWForm::ShowSessionMessages() {
+  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
+  ShowPendingMessages();
+}
+
+void TTWForm::bUserPacketsClick() {
+  m_userPacketsForm->show();
+  m_userPacketsForm->raise();
+  m_userPacketsForm->activateWindow();
+}
+
+void TTWForm::mCopyClick() {
+  QGuiApplication::clipboard()->setText(AnsiToQString(m_display->Selection().SelectedPacketText()));
+}
+
+void TTWForm::mSendClick() { SendClipboardPacket(ReadRawPacket(QStringToAnsi(QGuiApplication::clipboard()->text()))); }
+
+void TTWForm::mSendHexClick() {
+  SendClipboardPacket(ReadHexOrRaw(QStringToAnsi(QGuiApplication::clipboard()->text()), Drain().HexDisplay()));
+}
+
+void TTWForm::mPlayThisPacketClick() {
+  SendClipboardPacket(ReadHexOrRaw(m_display->Selection().SelectedPacketText(), Drain().HexDisplay()));
+}
+
+void TTWForm::SendClipboardPacket(const ClipboardPacket& packet) {
+  if (packet.InvalidHex) {
+    m_pendingMessages.emplace_back(InvalidHexDataMessage);
+    ShowPendingMessages();
+    return;
+  }
+  const uint8_t port = SelectedPort.load();
+  if (packet.Bytes.empty() || port == 0) return;
+  m_session.Comms().WritePacket(port, packet.Bytes.data(), static_cast<uint16_t>(packet.Bytes.size()));
 }
 
 void TTWForm::bDisableClick(bool down) {
@@ -447,6 +510,41 @@ void TTWForm::SwapTabData(int indexA, int indexB) {
   const QString hint = m_portTabs->tabToolTip(indexA);
   m_portTabs->setTabToolTip(indexA, m_portTabs->tabToolTip(indexB));
   m_portTabs->setTabToolTip(indexB, hint);
+}
+
+void TTWForm::CreateToolWindows() {
+  // In the order the program makes them.
+  m_coloursForm = new TColoursForm(*this, m_dialogs, this);
+  m_propertiesForm = new TPropertiesForm(m_session, *this, *m_coloursForm, m_dialogs, this);
+  m_aboutForm = new TAboutForm(this);
+  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bHelp}) button->setEnabled(true);
+  connect(m_toolBar->bProperties, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_propertiesForm); });
+  // Not modal here: the box stays up beside the window until closed.
+  connect(m_toolBar->bHelp, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_aboutForm); });
+}
+
+void TTWForm::PlaceToolWindows() {
+  // The Properties window cannot be resized: only its place is kept.
+  m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
+  const WindowPlacement& place = m_layouts.Colours.Placement;
+  m_coloursForm->move(place.Left, place.Top);
+  m_coloursForm->resize(place.Width, place.Height);
+}
+
+void TTWForm::KeepToolWindowPlacements() {
+  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
+  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
+}
+
+void TTWForm::SetDisplayFont(const std::string& name, int32_t size) {
+  m_userSettings.FontName = name;
+  m_userSettings.FontSize = size;
+  ApplyDisplayFont();
+}
+
+void TTWForm::ColoursChanged() {
+  m_display->SetColours(m_userSettings.Colours);
+  m_portTabs->update();
 }
 
 void TTWForm::ApplyDisplayFont() {
@@ -622,6 +720,11 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_userSettings.RecordName = GetRecorder().RecordName();
   m_userSettings.RecordType = GetRecorder().RecordType();
   WriteUserSettings(m_settings, m_userSettings);
+  KeepToolWindowPlacements();
+  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
+  m_layouts.UserPackets.State = ShowStateOf(*m_userPacketsForm);
+  m_layouts.UserPacketsGrid = m_userPacketsForm->ColumnWidths();
+  m_userPacketsForm->hide();
   SaveToolWindowLayouts(m_settings, m_layouts);
   event->accept();
 }

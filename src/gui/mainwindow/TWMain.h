@@ -9,8 +9,9 @@
 // Start-up runs once, when the window is first shown (the session's Start
 // after the settings are read); shutdown runs when it closes. A port that
 // appears later gets its tab at the timer pass that learns of it; one whose
-// device has gone keeps its tab with the disabled glyph. Windows and actions of later parts of the program attach through
-// the Set…Hook functions; until then their buttons are disabled.
+// device has gone keeps its tab with the disabled glyph. The window makes its
+// tool windows and owns them; a button whose window does not exist yet stays
+// disabled.
 
 #include <QMainWindow>
 #include <QTimer>
@@ -32,12 +33,17 @@
 
 namespace tapwise {
 
+struct ClipboardPacket;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
+class TAboutForm;
+class TColoursForm;
+class TPropertiesForm;
 class TTabControlSmart;
+class TUserPacketsForm;
 class WindowDialogs;
 
 class TTWForm : public QMainWindow, private DisplayListener {
@@ -74,6 +80,21 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Asks whether to save a changed project, and saves it.
   void WriteProject();
 
+  // The tool windows, shown from the toolbar (and so by Alt keys). The
+  // Properties and Colours windows are placed from the settings at
+  // start-up and their places kept at close; the Properties window is
+  // loaded at the end of start-up and after every project read.
+  TPropertiesForm* PropertiesForm() const { return m_propertiesForm; }
+  TColoursForm* ColoursForm() const { return m_coloursForm; }
+  TAboutForm* AboutForm() const { return m_aboutForm; }
+  // The display font as the settings keep it (name and size), applied at
+  // once; the window's width follows.
+  void SetDisplayFont(const std::string& name, int32_t size);
+  // The colours the display and the port tabs draw with, kept in the
+  // settings at close. After a change, ColoursChanged repaints both.
+  ColourTable& Colours() { return m_userSettings.Colours; }
+  void ColoursChanged();
+
   // Tells the user about something that went wrong without stopping them:
   // on standard error and in the status bar.
   void ReportProblem(const std::string& message);
@@ -85,6 +106,9 @@ class TTWForm : public QMainWindow, private DisplayListener {
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
+  // The User Defined Packets window, a tool window of this one, shown by
+  // bUserPackets and Alt+U; its placement is kept with this window's.
+  TUserPacketsForm* UserPacketsForm() const { return m_userPacketsForm; }
   const UserSettings& Settings() const { return m_userSettings; }
   Recorder& GetRecorder() { return m_session.GetRecorder(); }
   UserPackets& GetUserPackets() { return m_session.GetUserPackets(); }
@@ -140,7 +164,20 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // boxes one after another.
   void ShowTickEvents(TickEvents events);
   void ShowPendingMessages();
+  // What the session's parts posted, shown now.
+  void ShowSessionMessages();
+  void bUserPacketsClick();
+  // The display's popup menu: the selected packet to the clipboard, the
+  // clipboard or the selected packet out of the selected port.
+  void mCopyClick();
+  void mSendClick();
+  void mSendHexClick();
+  void mPlayThisPacketClick();
+  void SendClipboardPacket(const ClipboardPacket& packet);
   void ShowCaption();
+  void CreateToolWindows();
+  void PlaceToolWindows();
+  void KeepToolWindowPlacements();
 
   MonitorSession& m_session;
   SettingsStore& m_settings;
@@ -156,6 +193,10 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
+  TColoursForm* m_coloursForm;
+  TPropertiesForm* m_propertiesForm;
+  TAboutForm* m_aboutForm;
+  TUserPacketsForm* m_userPacketsForm;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};

@@ -13,6 +13,7 @@
 #include "core/platform/Termios2.h"
 #include "support/Pty.h"
 #include "support/QueueWait.h"
+#include "support/ResultAssertions.h"
 #include "support/Ser2net.h"
 #include "core/util/UserMessages.h"
 
@@ -50,7 +51,7 @@ class NetworkCapture : public ::testing::Test {
     server = std::make_unique<Ser2net>(std::vector<Ser2net::Served>{{pty.SlavePath(), true}});
     ASSERT_TRUE(server->Start()) << server->Error();
     map.SetMessages(&messages);
-    ASSERT_EQ(map.ApplyOption("-port:3=" + server->Url(0)), "");
+    ASSERT_TRUE(Succeeded(map.ApplyOption("-port:3=" + server->Url(0))));
   }
 
   // Opens the ports with a first rate that ser2net's own default is not,
@@ -204,7 +205,7 @@ TEST(NetworkCaptureStartUp, APortWhoseServerIsDownAtStartGetsItsSlotAndConnectsL
   UserMessages messages;
   PortMap map;
   map.SetMessages(&messages);
-  ASSERT_EQ(map.ApplyOption("-port:9=" + server.Url(0)), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:9=" + server.Url(0))));
   TWComms comms(map);
   comms.CreatePorts();
   ASSERT_TRUE(comms.IsPortPresent(9));

@@ -5,6 +5,7 @@
 #include "core/config/INIUnit.h"
 #include "core/config/UserSettings.h"
 #include "core/config/WindowLayouts.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -40,11 +41,11 @@ TEST(MainWindowSettingsTest, AFirstRunWritesEveryKeyWithItsValueInReadOrder) {
   TempDir dir;
   const std::string path = dir / "Tapwise.ini";
   SettingsStore store;
-  ASSERT_EQ(store.Load(path), "");
+  ASSERT_TRUE(Succeeded(store.Load(path)));
   UserSettings settings;
   WindowLayouts layouts = DesignedLayouts();
   RunSession(store, settings, layouts, nullptr);
-  ASSERT_EQ(store.Save(), "");
+  ASSERT_TRUE(Succeeded(store.Save()));
 
   // The Properties window's size is never read, so its two keys come last,
   // added when they are first written.
@@ -102,7 +103,7 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
   WindowLayouts moved = DesignedLayouts();
   {
     SettingsStore store;
-    store.Load(path);
+    ASSERT_TRUE(Succeeded(store.Load(path)));
     UserSettings settings;
     WindowLayouts layouts = DesignedLayouts();
     RunSession(store, settings, layouts, [](UserSettings& s, WindowLayouts& l) {
@@ -120,10 +121,10 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
     });
     changed = settings;
     moved = layouts;
-    ASSERT_EQ(store.Save(), "");
+    ASSERT_TRUE(Succeeded(store.Save()));
   }
   SettingsStore store;
-  ASSERT_EQ(store.Load(path), "");
+  ASSERT_TRUE(Succeeded(store.Load(path)));
   const size_t lineCount = store.Lines().size();
   EXPECT_EQ(ReadUserSettings(store), changed);
   WindowLayouts layouts = DesignedLayouts();

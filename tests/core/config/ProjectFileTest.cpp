@@ -10,6 +10,7 @@
 
 #include "core/config/ProjectFile.h"
 #include "core/config/ProjectState.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "core/userpackets/PacketCompiler.h"
 
@@ -236,29 +237,33 @@ TEST(ProjectState, ReadsAndSavesThroughFiles) {
   ProjectState state;
   ProjectData data = Changed();
   state.SetConfigChanged();
-  EXPECT_EQ(state.WriteProject(dir / "job", data), "");
+  EXPECT_TRUE(Succeeded(state.WriteProject(dir / "job", data)));
   EXPECT_EQ(state.ConfigName(), dir / "job.TW");
   EXPECT_FALSE(state.ConfigChanged());
   EXPECT_EQ(TempDir::ReadFile(dir / "job.TW"), FormatProjectText(data));
 
   ProjectData read;
   state.SetConfigChanged();
-  ProjectState::ReadResult result = state.ReadProject(dir / "job.tw", read);
+  ProjectRead result = state.ReadProject(dir / "job.tw", read);
   // On this system job.tw is not job.TW: nothing there, and nothing said.
-  EXPECT_FALSE(result.Read);
-  EXPECT_EQ(result.Message, "");
+  EXPECT_FALSE(result.Read());
+  EXPECT_TRUE(result.Missing);
+  EXPECT_TRUE(Succeeded(result.Outcome));
   EXPECT_FALSE(state.ConfigChanged());
   EXPECT_EQ(read, ProjectData{});
   result = state.ReadProject(dir / "job", read);
-  EXPECT_TRUE(result.Read);
+  EXPECT_TRUE(result.Read());
+  EXPECT_FALSE(result.Missing);
+  EXPECT_TRUE(Succeeded(result.Outcome));
   EXPECT_EQ(read, data);
 
   // A name that cannot be read is reported, and the data stay as they were.
   std::filesystem::create_directory(dir / "folder.TW");
   result = state.ReadProject(dir / "folder.TW", read);
-  EXPECT_FALSE(result.Read);
-  EXPECT_NE(result.Message.find("cannot read " + dir / "folder.TW" + ": it is a folder"), std::string::npos)
-      << result.Message;
+  EXPECT_FALSE(result.Read());
+  EXPECT_FALSE(result.Missing);
+  EXPECT_TRUE(FailedWith(result.Outcome,
+                         "\\b\\1Project not read\\b\\ncannot read " + dir / "folder.TW" + ": it is a folder"));
   EXPECT_EQ(read, data);
 }
 
@@ -280,10 +285,12 @@ TEST(ProjectState, AFailedSaveLeavesTheOldFileAndSaysWhy) {
   tight.rlim_cur = 1000;
   void (*previous)(int) = ::signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const std::string message = state.WriteProject(path, data);
+  const Result written = state.WriteProject(path, data);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, previous);
 
+  EXPECT_FALSE(written);
+  const std::string& message = written.Message();
   EXPECT_TRUE(message.starts_with("\\b\\1Project not saved\\b\\n")) << message;
   EXPECT_NE(message.find(path), std::string::npos) << message;
   EXPECT_NE(message.find("large"), std::string::npos) << message;

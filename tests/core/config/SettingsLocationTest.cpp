@@ -4,6 +4,7 @@
 
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -99,12 +100,12 @@ TEST(SettingsLocationTest, TheUsersConfigFolderIsCreatedOnSaveAndReadNextTime) {
   ASSERT_EQ(path, layout.Root / "xdg/tapwise/Tapwise.ini");
   {
     SettingsStore store;
-    EXPECT_EQ(store.Load(path), "");
+    EXPECT_TRUE(Succeeded(store.Load(path)));
     store.WriteInteger("FontSize", 13);
-    EXPECT_EQ(store.Save(), "");
+    EXPECT_TRUE(Succeeded(store.Save()));
   }
   SettingsStore store;
-  EXPECT_EQ(store.Load(SettingsFilePath(layout.Environment(false))), "");
+  EXPECT_TRUE(Succeeded(store.Load(SettingsFilePath(layout.Environment(false)))));
   EXPECT_EQ(store.ReadInteger("FontSize", 9), 13);
   EXPECT_FALSE(std::filesystem::exists(layout.Beside));
 }
@@ -117,12 +118,12 @@ TEST(SettingsLocationTest, ACopyOfTheProgramUnderAnotherNameUsesAnotherFile) {
   ASSERT_NE(SettingsFilePath(original), SettingsFilePath(copy));
 
   SettingsStore first;
-  EXPECT_EQ(first.Load(SettingsFilePath(original)), "");
+  EXPECT_TRUE(Succeeded(first.Load(SettingsFilePath(original))));
   first.WriteInteger("FontSize", 20);
-  EXPECT_EQ(first.Save(), "");
+  EXPECT_TRUE(Succeeded(first.Save()));
 
   SettingsStore second;
-  EXPECT_EQ(second.Load(SettingsFilePath(copy)), "");
+  EXPECT_TRUE(Succeeded(second.Load(SettingsFilePath(copy))));
   EXPECT_EQ(second.ReadInteger("FontSize", 9), 9);
   EXPECT_EQ(SettingsFilePath(copy), layout.ProgramFolder + "/Tapwise-test.ini");
 }

@@ -14,6 +14,7 @@
 #include "core/recorder/Recorder.h"
 #include "support/FakeOpener.h"
 #include "support/PcapngBlocks.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
 #include "support/Tshark.h"
@@ -202,9 +203,8 @@ TEST_F(PcapngThroughTheDrain, TheThirdRecordFilterRecordsPcapngWithTheOtherForma
   EXPECT_EQ(Recorder::RecordingFileName("/tmp/trace", PcapngFilter), "/tmp/trace.pcapng");
   EXPECT_EQ(Recorder::RecordingFileName("/tmp/trace.DAT", PcapngFilter), "/tmp/trace.pcapng");
   recorder.SetLinkType(150);
-  const StartResult started = recorder.StartRecording(dir / "trace", PcapngFilter);
-  ASSERT_TRUE(started.Ok) << started.Reason;
-  EXPECT_EQ(started.FileName, dir / "trace.pcapng");
+  ASSERT_TRUE(Succeeded(recorder.StartRecording(dir / "trace", PcapngFilter)));
+  EXPECT_EQ(recorder.RecordName(), dir / "trace.pcapng");
   EXPECT_EQ(recorder.State(), RecorderState::RecordPcapng);
   EXPECT_EQ(recorder.StatusText(), "Recording trace.pcapng");
   EXPECT_EQ(recorder.StatusColour(), RecordingColour);
@@ -237,10 +237,8 @@ TEST_F(PcapngThroughTheDrain, TheThirdRecordFilterRecordsPcapngWithTheOtherForma
 }
 
 TEST_F(PcapngThroughTheDrain, AFileThatCannotTakeTheSectionHeaderIsNotRecordedTo) {
-  const StartResult started = recorder.StartRecordingFile("/dev/full", RecorderState::RecordPcapng);
-  EXPECT_FALSE(started.Ok);
-  EXPECT_EQ(started.Message, FileNotOpenedText);
-  EXPECT_EQ(started.Reason, "No space left on device");
+  EXPECT_TRUE(
+      FailedWith(recorder.StartRecordingFile("/dev/full", RecorderState::RecordPcapng), "No space left on device"));
   EXPECT_EQ(recorder.State(), RecorderState::Idle);
   EXPECT_TRUE(recorder.RecordEnabled() && recorder.PlayEnabled());
 }

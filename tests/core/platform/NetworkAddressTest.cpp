@@ -5,6 +5,7 @@
 
 #include "core/platform/NetworkAddress.h"
 #include "core/platform/PortMap.h"
+#include "support/ResultAssertions.h"
 #include "support/TcpStub.h"
 
 namespace tapwise {
@@ -63,8 +64,8 @@ TEST(NetworkAddress, PortMapTakesNetworkPortsAndProbesThem) {
     deadPort = dead.Port();
   }
   PortMap map;
-  EXPECT_EQ(map.ApplyOption("-port:100=rfc2217://127.0.0.1:" + std::to_string(deadPort)), "");
-  EXPECT_EQ(map.ApplyOption("-PORT:2=TCP://127.0.0.1:" + std::to_string(live.Port())), "");
+  EXPECT_TRUE(Succeeded(map.ApplyOption("-port:100=rfc2217://127.0.0.1:" + std::to_string(deadPort))));
+  EXPECT_TRUE(Succeeded(map.ApplyOption("-PORT:2=TCP://127.0.0.1:" + std::to_string(live.Port()))));
   EXPECT_TRUE(map.IsExplicit(100));
   EXPECT_EQ(map.Describe(100), "rfc2217://127.0.0.1:" + std::to_string(deadPort));
   EXPECT_EQ(map.Describe(2), "tcp://127.0.0.1:" + std::to_string(live.Port()));
@@ -75,11 +76,16 @@ TEST(NetworkAddress, PortMapTakesNetworkPortsAndProbesThem) {
   EXPECT_EQ(opened.Status, OpenStatus::Opened);
   EXPECT_GE(opened.Device->WaitHandle(), 0);
 
-  const std::string problem = map.ApplyOption("-port:5=rfc2217://rig");
+  const Result bad = map.ApplyOption("-port:5=rfc2217://rig");
+  EXPECT_FALSE(bad);
+  EXPECT_EQ(bad.Code(), 2);
+  const std::string& problem = bad.Message();
   EXPECT_NE(problem.find("-port:5=rfc2217://rig"), std::string::npos) << problem;
   EXPECT_NE(problem.find("HOST:PORT"), std::string::npos) << problem;
   EXPECT_FALSE(map.IsExplicit(5));
-  EXPECT_NE(map.ApplyOption("-port:2=tcp://127.0.0.1:9"), "");  // mapped already
+  const Result again = map.ApplyOption("-port:2=tcp://127.0.0.1:9");  // mapped already
+  EXPECT_FALSE(again);
+  EXPECT_FALSE(again.Message().empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "support/Pty.h"
+#include "support/ResultAssertions.h"
 
 namespace tapwise {
 namespace {
@@ -63,17 +64,21 @@ TEST(PortMapTest, BadOptionsAreRefusedWithAClearMessage) {
   };
   for (const Case& c : cases) {
     PortMap map;
-    EXPECT_EQ(map.ApplyOption(c.Option), c.Message);
+    const Result applied = map.ApplyOption(c.Option);
+    EXPECT_TRUE(FailedWith(applied, c.Message));
+    EXPECT_EQ(applied.Code(), 2) << c.Option;
   }
 }
 
 TEST(PortMapTest, EachComNumberIsMappedByOneOptionAtMost) {
   PortMap map;
-  ASSERT_EQ(map.ApplyOption("-port:5=/dev/ttyAMA0"), "");
-  ASSERT_EQ(map.ApplyOption("-pair:7,8"), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:5=/dev/ttyAMA0")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-pair:7,8")));
   std::string pairPath = map.Describe(7);
-  EXPECT_EQ(map.ApplyOption("-port:5=pty"), "Bad option \"-port:5=pty\": COM5 is already mapped by an earlier option");
-  EXPECT_EQ(map.ApplyOption("-pair:6,8"), "Bad option \"-pair:6,8\": COM8 is already mapped by an earlier option");
+  EXPECT_TRUE(FailedWith(map.ApplyOption("-port:5=pty"),
+                         "Bad option \"-port:5=pty\": COM5 is already mapped by an earlier option"));
+  EXPECT_TRUE(FailedWith(map.ApplyOption("-pair:6,8"),
+                         "Bad option \"-pair:6,8\": COM8 is already mapped by an earlier option"));
   EXPECT_EQ(map.Describe(5), "/dev/ttyAMA0");
   EXPECT_EQ(map.Describe(6), "/dev/ttyS5");
   EXPECT_EQ(map.Describe(7), pairPath);
@@ -81,9 +86,9 @@ TEST(PortMapTest, EachComNumberIsMappedByOneOptionAtMost) {
 
 TEST(PortMapTest, OptionsAreReadWithoutRegardToCase) {
   PortMap map;
-  EXPECT_EQ(map.ApplyOption("-PORT:100=/dev/rfcomm0"), "");
-  EXPECT_EQ(map.ApplyOption("-Port:101=PTY"), "");
-  EXPECT_EQ(map.ApplyOption("-PAIR:102,103"), "");
+  EXPECT_TRUE(Succeeded(map.ApplyOption("-PORT:100=/dev/rfcomm0")));
+  EXPECT_TRUE(Succeeded(map.ApplyOption("-Port:101=PTY")));
+  EXPECT_TRUE(Succeeded(map.ApplyOption("-PAIR:102,103")));
   EXPECT_EQ(map.Describe(100), "/dev/rfcomm0");
   for (uint8_t com : {uint8_t{100}, uint8_t{101}, uint8_t{102}, uint8_t{103}}) {
     EXPECT_TRUE(map.IsMapped(com));
@@ -96,8 +101,8 @@ TEST(PortMapTest, PathOptionOpensThatTtyAndMissingOneIsAbsent) {
   Pty pty;
   ASSERT_TRUE(pty.Ok()) << pty.Error();
   PortMap map;
-  ASSERT_EQ(map.ApplyOption("-port:120=" + pty.SlavePath()), "");
-  ASSERT_EQ(map.ApplyOption("-port:121=/dev/tapwise-no-such-port"), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:120=" + pty.SlavePath())));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:121=/dev/tapwise-no-such-port")));
   std::unique_ptr<SerialDevice> device = OpenCom(map, 120);
   ASSERT_TRUE(device);
   ASSERT_TRUE(pty.WriteAll(Awkward));
@@ -107,7 +112,7 @@ TEST(PortMapTest, PathOptionOpensThatTtyAndMissingOneIsAbsent) {
 
 TEST(PortMapTest, VirtualPortCarriesBytesBothWaysAcrossReopening) {
   PortMap map;
-  ASSERT_EQ(map.ApplyOption("-port:9=pty"), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:9=pty")));
   int other = Pty::OpenPlain(map.Describe(9));  // the other program
   ASSERT_GE(other, 0);
   for (int round = 0; round < 2; ++round) {
@@ -136,7 +141,7 @@ TEST(PortMapTest, VirtualPortCarriesBytesBothWaysAcrossReopening) {
 
 TEST(PortMapTest, PairIsANullModemCableThatSurvivesReopening) {
   PortMap map;
-  ASSERT_EQ(map.ApplyOption("-pair:3,4"), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-pair:3,4")));
   std::string slave = map.Describe(4).substr(0, map.Describe(4).find(' '));
   EXPECT_EQ(map.Describe(3), slave + " (pair with COM4)");
   EXPECT_EQ(map.Describe(4), slave + " (pair with COM3)");

@@ -43,7 +43,7 @@ class SlaveBackend : public Backend {
 class VirtualPortBackend : public Backend {
  public:
   VirtualPortBackend() {
-    if (!m_map.ApplyOption("-port:1=pty").empty()) return;
+    if (!m_map.ApplyOption("-port:1=pty")) return;
     m_device = m_map.Open(1).Device;
     m_other = Pty::OpenPlain(m_map.Describe(1));
   }

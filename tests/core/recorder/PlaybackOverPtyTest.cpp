@@ -17,6 +17,7 @@
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
 #include "support/QueueWait.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
 
@@ -49,7 +50,7 @@ class PlaybackOverPty : public ::testing::Test {
     settings.PlayGap = gap;
     settings.Repeat = repeat;
     recorder.SetPlaySettings(settings);
-    ASSERT_TRUE(recorder.StartPlaying(path, filter).Ok);
+    ASSERT_TRUE(Succeeded(recorder.StartPlaying(path, filter)));
     thread = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus);
   }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "core/format/PacketDataWriter.h"
 #include "core/recorder/Recorder.h"
 #include "support/FakeOpener.h"
+#include "support/ResultAssertions.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
@@ -66,15 +68,15 @@ class RecorderStates : public ::testing::Test {
 
 TEST_F(RecorderStates, RecordStopPlayStopWithStatusAndButtons) {
   ExpectButtons(true, true, true);
-  StartResult started = recorder.StartRecording(dir / "trace", 2);
-  ASSERT_TRUE(started.Ok) << started.Reason;
-  EXPECT_EQ(started.FileName, dir / "trace.txt");
+  ASSERT_TRUE(Succeeded(recorder.StartRecording(dir / "trace", 2)));
+  EXPECT_EQ(recorder.RecordName(), dir / "trace.txt");
+  EXPECT_TRUE(std::filesystem::exists(dir / "trace.txt"));
   EXPECT_EQ(recorder.State(), RecorderState::RecordRaw);
   EXPECT_EQ(recorder.StatusText(), "Recording trace.txt");
   EXPECT_EQ(recorder.StatusColour(), 0x800000u);
   ExpectButtons(true, false, false);
   // The other button does nothing while a file is open.
-  EXPECT_FALSE(recorder.StartPlaying(dir / "trace.txt", 2).Ok);
+  EXPECT_TRUE(FailedWith(recorder.StartPlaying(dir / "trace.txt", 2), "a file is already being recorded or played"));
   EXPECT_EQ(recorder.State(), RecorderState::RecordRaw);
 
   recorder.Stop();
@@ -87,7 +89,7 @@ TEST_F(RecorderStates, RecordStopPlayStopWithStatusAndButtons) {
   EXPECT_EQ(recorder.RecordName(), dir / "trace.txt");
   EXPECT_EQ(recorder.RecordType(), 2);
 
-  ASSERT_TRUE(recorder.StartPlaying(recorder.RecordName(), recorder.RecordType()).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(recorder.RecordName(), recorder.RecordType())));
   EXPECT_EQ(recorder.State(), RecorderState::PlayHex);
   EXPECT_EQ(recorder.StatusText(), "Playing trace.txt");
   EXPECT_EQ(recorder.StatusColour(), 0x008000u);
@@ -97,10 +99,7 @@ TEST_F(RecorderStates, RecordStopPlayStopWithStatusAndButtons) {
 }
 
 TEST_F(RecorderStates, FailedCreateStaysIdleWithTheErrorText) {
-  StartResult started = recorder.StartRecording(dir / "no-such-folder/trace", 1);
-  EXPECT_FALSE(started.Ok);
-  EXPECT_EQ(started.Message, "\\1Error: File could not be opened");
-  EXPECT_FALSE(started.Reason.empty());
+  EXPECT_TRUE(FailedWith(recorder.StartRecording(dir / "no-such-folder/trace", 1), "No such file or directory"));
   EXPECT_EQ(recorder.State(), RecorderState::Idle);
   ExpectButtons(true, true, true);
 }
@@ -110,19 +109,19 @@ TEST_F(RecorderStates, OneShotPlayStartsPausedAndStopLeavesPauseDown) {
   PlaySettings settings;
   settings.OneShot = 1;
   recorder.SetPlaySettings(settings);
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   EXPECT_TRUE(recorder.Paused());
   recorder.Stop();
   EXPECT_TRUE(recorder.Paused());
   // Still paused: a new recording writes nothing until Pause is released.
-  EXPECT_TRUE(recorder.StartRecording(dir / "r", 2).Ok);
+  EXPECT_TRUE(Succeeded(recorder.StartRecording(dir / "r", 2)));
   recorder.PauseClick(false);
   EXPECT_FALSE(recorder.Paused());
   recorder.Stop();
 
   settings.OneShot = 0;
   recorder.SetPlaySettings(settings);
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   EXPECT_FALSE(recorder.Paused());
 }
 
@@ -133,7 +132,7 @@ TEST_F(RecorderStates, PlayStepsToTheEndThenAsksOnceForStop) {
   recorder.SetPlaySettings(settings);
   int notified = 0;
   recorder.SetEndOfFileNotifier([&] { ++notified; });
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   std::vector<std::string> sent;
   auto send = [&](const uint8_t* bytes, uint16_t count) { sent.emplace_back(reinterpret_cast<const char*>(bytes), count); };
   recorder.PlayStep(send);
@@ -153,11 +152,11 @@ TEST_F(RecorderStates, PlayStepsToTheEndThenAsksOnceForStop) {
   EXPECT_EQ(sent.size(), 2u);
 
   // A request that the user overtook by pressing Stop does not stop the next play.
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   recorder.PlayStep(send);
   recorder.PlayStep(send);
   recorder.Stop();
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   EXPECT_FALSE(recorder.TakeEndOfFileStop());
   EXPECT_EQ(recorder.State(), RecorderState::PlayRaw);
 }
@@ -169,7 +168,7 @@ TEST_F(RecorderStates, RepeatRewindsAndInvalidFileIsReportedOnce) {
   settings.Repeat = 1;
   settings.TerminatorChar = 'x';
   recorder.SetPlaySettings(settings);
-  ASSERT_TRUE(recorder.StartPlaying(dir / "p.raw", 3).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "p.raw", 3)));
   std::string sent;
   auto send = [&](const uint8_t* bytes, uint16_t count) { sent.append(reinterpret_cast<const char*>(bytes), count); sent += '|'; };
   for (int i = 0; i < 5; ++i) recorder.PlayStep(send);
@@ -178,7 +177,7 @@ TEST_F(RecorderStates, RepeatRewindsAndInvalidFileIsReportedOnce) {
   recorder.Stop();
 
   TempDir::WriteFile(dir / "bad.DAT", "not a packet data file\r\n");
-  ASSERT_TRUE(recorder.StartPlaying(dir / "bad.DAT", 1).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartPlaying(dir / "bad.DAT", 1)));
   recorder.PlayStep(send);
   EXPECT_TRUE(recorder.PlayFileError());
   EXPECT_TRUE(recorder.TakePlayFileError());
@@ -215,7 +214,7 @@ TEST_F(RecorderStates, OneStepTakesABoundedPartOfAnyFile) {
   recorder.SetPlaySettings(settings);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path + " filter " + std::to_string(c.filter));
-    ASSERT_TRUE(recorder.StartPlaying(c.path, c.filter).Ok);
+    ASSERT_TRUE(Succeeded(recorder.StartPlaying(c.path, c.filter)));
     size_t sent = 0;
     recorder.PlayStep([&](const uint8_t*, uint16_t count) { sent += count; });
     EXPECT_EQ(recorder.PlayFileError(), c.invalid);
@@ -236,9 +235,9 @@ TEST_F(RecorderStates, AFolderOrAFifoIsRefusedWithoutWaiting) {
   // empty one, at its end at once; the reason is there for who wants it.
   for (const std::string& path : {dir.Path(), fifo}) {
     SCOPED_TRACE(path);
-    StartResult started = recorder.StartPlaying(path, 2);
-    EXPECT_TRUE(started.Ok);
-    EXPECT_EQ(started.Reason, path == fifo ? "it is a named pipe (FIFO), not a file" : "Is a directory");
+    const char* reason = path == fifo ? "it is a named pipe (FIFO), not a file" : "Is a directory";
+    EXPECT_TRUE(FailedWith(recorder.StartPlaying(path, 2), reason));
+    EXPECT_EQ(recorder.State(), RecorderState::PlayHex);
     recorder.PlayStep(nullptr);
     EXPECT_TRUE(recorder.TakeEndOfFileStop());
     recorder.Stop();
@@ -247,10 +246,7 @@ TEST_F(RecorderStates, AFolderOrAFifoIsRefusedWithoutWaiting) {
   for (bool withReader : {false, true}) {
     SCOPED_TRACE(withReader ? "with a reader" : "without a reader");
     const int reader = withReader ? open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-    StartResult started = recorder.StartRecording(fifo, 2);
-    EXPECT_FALSE(started.Ok);
-    EXPECT_EQ(started.Message, FileNotOpenedText);
-    EXPECT_EQ(started.Reason, "it is a named pipe (FIFO), not a file");
+    EXPECT_TRUE(FailedWith(recorder.StartRecording(fifo, 2), "it is a named pipe (FIFO), not a file"));
     EXPECT_EQ(recorder.State(), RecorderState::Idle);
     if (reader >= 0) close(reader);
   }
@@ -280,7 +276,7 @@ class FileSizeLimit {
 // did not fit.
 void RecordUntilItFails(const std::string& path, RecorderState format, const char* reason) {
   Recorder recorder;
-  ASSERT_TRUE(recorder.StartRecordingFile(path, format).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartRecordingFile(path, format)));
   std::string packets;
   size_t packetSize = 0;
   for (int i = 0; i < 1000 && recorder.State() != RecorderState::Idle; ++i) {
@@ -342,7 +338,7 @@ class RecordingThroughTheDrain : public ::testing::Test {
 };
 
 TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecordsNone) {
-  ASSERT_TRUE(recorder.StartRecording(dir / "trace", 1).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartRecording(dir / "trace", 1)));
   drain.SetFrozen(true);
   drain.SetHexDisplay(false);
   std::string expected;
@@ -361,7 +357,7 @@ TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecor
   recorder.Stop();
   EXPECT_EQ(TempDir::ReadFile(dir / "trace.DAT"), expected);
 
-  ASSERT_TRUE(recorder.StartRecording(dir / "raw.bin", 2).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartRecording(dir / "raw.bin", 2)));
   Feed(1, "one");
   Feed(2, "two", OriginTransmitted);
   drain.DrainQueue();
@@ -370,7 +366,7 @@ TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecor
 }
 
 TEST_F(RecordingThroughTheDrain, AFailingRecordingIsReportedOnceAndCaptureGoesOn) {
-  ASSERT_TRUE(recorder.StartRecordingFile("/dev/full", RecorderState::RecordPacketData).Ok);
+  ASSERT_TRUE(Succeeded(recorder.StartRecordingFile("/dev/full", RecorderState::RecordPacketData)));
   Feed(1, "first");
   Feed(2, "second");
   drain.DrainQueue();

@@ -66,6 +66,24 @@ TEST(AnsiStringLib, ReadsNumbersAndAdvances) {
   }
 }
 
+TEST(AnsiStringLib, HexDigitsAreExactlySixteenCharactersInEitherCase) {
+  // Every byte value: the neighbours of each digit range ('/', ':', '@', 'G',
+  // '`', 'g'), the upper half (a sign-extended char must not alias a digit)
+  // and NUL all decode to -1; HexValue agrees, flagging just those.
+  constexpr std::string_view Lower = "0123456789abcdef";
+  constexpr std::string_view Upper = "0123456789ABCDEF";
+  for (int byte = 0; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    const size_t at = Lower.find(c) != std::string_view::npos ? Lower.find(c) : Upper.find(c);
+    const int expected = at == std::string_view::npos ? -1 : static_cast<int>(at);
+    EXPECT_EQ(HexDigitValue(c), expected) << "byte " << byte;
+    ParseError = false;
+    EXPECT_EQ(std::tuple(int{HexValue(c)}, ParseError), std::tuple(expected < 0 ? 0 : expected, expected < 0))
+        << "byte " << byte;
+  }
+  static_assert(HexDigitValue('F') == 15 && HexDigitValue('G') == -1, "usable in constant expressions");
+}
+
 TEST(AnsiStringLib, HexFieldsPastTheEndAreErrors) {
   for (auto [text, pos, value, error] : std::vector<std::tuple<const char*, size_t, int, bool>>{
            {"x0dF", 3, 0xDF, false}, {"A", 1, 0xA0, true}, {"AB", 0, 0x0A, true}, {"g1", 1, 0x01, true}}) {

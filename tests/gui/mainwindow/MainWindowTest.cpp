@@ -336,6 +336,15 @@ class MainWindowTest : public QObject {
 
     const QString dir = QDir::tempPath() + "/tapwise-window-" + QString::number(getpid());
     QDir().mkpath(dir);
+    // A file that cannot be created: the error box, whatever the reason,
+    // and the program stays idle.
+    rig.fileAnswer = FileDialogResult{(dir + "/no-such-folder/capture").toStdString(), 1};
+    QTest::mouseClick(bar->bRecord, Qt::LeftButton);
+    QCOMPARE(rig.shown.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.shown[0]), QString("\\1Error: File could not be opened"));
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QVERIFY(bar->bStop->isChecked());
+
     rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
     QTest::mouseClick(bar->bRecord, Qt::LeftButton);
     QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
@@ -415,6 +424,25 @@ class MainWindowTest : public QObject {
     QFile::remove(path);
   }
 
+  // The Play button plays a file that does not open as an empty one: no
+  // box, and once Pause is released playing ends by itself.
+  void PlayingAFileThatDoesNotOpenPlaysItEmpty() {
+    Rig rig;
+    rig.AddPort(3);
+    QVERIFY(rig.Start());
+    MainToolBar* bar = rig.form->ToolBar();
+    const QString path = QDir::tempPath() + "/tapwise-no-such-file-" + QString::number(getpid()) + ".txt";
+    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    QTest::mouseClick(bar->bPlay, Qt::LeftButton);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QVERIFY(bar->bPause->isChecked());
+    QVERIFY(rig.shown.empty());
+    QTest::mouseClick(bar->bPause, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(rig.shown.empty());
+  }
+
   // A file named at start (as -demo names its recording) plays from the
   // start, without a click, when the play settings are continuous.
   void AFileNamedAtStartPlaysAtOnce() {
@@ -484,7 +512,8 @@ class MainWindowTest : public QObject {
       data.Ports[3].BaudRate = 115200;
       data.Rows[1].Packet = "41 42";
       ProjectState writer;
-      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+      const Result written = writer.WriteProject(path, data);
+      QVERIFY2(written.Ok(), written.Message().c_str());
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);
@@ -506,7 +535,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
     ProjectData reread;
     ProjectState reader;
-    QVERIFY(reader.ReadProject(path, reread).Read);
+    QVERIFY(reader.ReadProject(path, reread).Read());
     QCOMPARE(reread.Ports[3].Parity, uint8_t{ParityNone});
     std::remove(path.c_str());
   }
@@ -568,7 +597,8 @@ class MainWindowTest : public QObject {
       ProjectData data;
       data.Ports[3].BaudRate = 12345;
       ProjectState writer;
-      QCOMPARE(QString::fromStdString(writer.WriteProject(path, data)), QString());
+      const Result written = writer.WriteProject(path, data);
+      QVERIFY2(written.Ok(), written.Message().c_str());
     }
     Rig rig;
     Pty& wire = rig.AddPort(3);

@@ -1,0 +1,75 @@
+#pragma once
+// The Properties window: the display options (hex or ASCII, the packet gap,
+// the font, the colours) and the play options (one shot or continuous, the
+// gap between played packets, repeat, a raw file's packet terminator). Every
+// change takes effect at once; there is no OK or Cancel. Display mode,
+// packet gap and play options belong to the project and mark it changed;
+// the font belongs to the settings.
+//
+// The receive threads read the packet gap at the end of each packet and the
+// playback thread reads the play settings on every pass, so a change
+// reaches a port that is receiving and a file that is playing. Load fills
+// the controls from the session (the main window calls it at the end of
+// start-up and after every project read); while it runs the change handlers
+// do nothing. Main thread only; Esc hides the window.
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QCheckBox;
+class QPushButton;
+class QRadioButton;
+
+namespace tapwise {
+
+class MonitorSession;
+class TColoursForm;
+class TEditUpDown;
+class TNiceLabel;
+class TTWForm;
+class WindowDialogs;
+
+class TPropertiesForm : public QWidget {
+  Q_OBJECT
+ public:
+  // All four outlive the window; the font goes to the main window's display
+  // and bColours shows the Colours window.
+  TPropertiesForm(MonitorSession& session, TTWForm& main, TColoursForm& colours, WindowDialogs& dialogs,
+                  QWidget* parent = nullptr);
+
+  void Load();
+
+  QRadioButton* rbDisplayHex;
+  QRadioButton* rbDisplayASCII;
+  TEditUpDown* eTimeOut;
+  QPushButton* bFont;
+  QPushButton* bColours;
+  QRadioButton* rbPlayOne;
+  QRadioButton* rbPlayCont;
+  TEditUpDown* ePlayGap;
+  QCheckBox* cbPlayRepeat;
+  TNiceLabel* lTerminator;
+  TEditUpDown* eTerm;
+  TEditUpDown* eTermCount;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* BuildDisplayGroup();
+  QWidget* BuildPlayGroup();
+  void rgDisplayChangeClick();
+  void eTimeOutChange();
+  void RecorderParamClick();
+  void bFontClick();
+  void bColoursClick();
+
+  MonitorSession& m_session;
+  TTWForm& m_main;
+  TColoursForm& m_colours;
+  WindowDialogs& m_dialogs;
+  bool m_loading = false;
+};
+
+}  // namespace tapwise
