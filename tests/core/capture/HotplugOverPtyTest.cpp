@@ -16,6 +16,7 @@
 #include "core/platform/Termios2.h"
 #include "support/PtyAdapter.h"
 #include "support/QueueWait.h"
+#include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -57,7 +58,7 @@ class HotplugOverPty : public ::testing::Test {
   // COM n is the adapter at dir/name; not yet plugged in.
   PtyAdapter& Map(uint8_t n, const std::string& name) {
     adapters.push_back(std::make_unique<PtyAdapter>(dir / name));
-    EXPECT_EQ(map.ApplyOption("-port:" + std::to_string(n) + "=" + adapters.back()->Link()), "");
+    EXPECT_TRUE(Succeeded(map.ApplyOption("-port:" + std::to_string(n) + "=" + adapters.back()->Link())));
     return *adapters.back();
   }
 

@@ -166,11 +166,11 @@ TEST(PortMapTest, PairIsANullModemCableThatSurvivesReopening) {
 // themselves are not.
 TEST(PortMapTest, OnlyUsbAcmAndExplicitPathsAreWatched) {
   PortMap map;
-  ASSERT_EQ(map.ApplyOption("-port:5=/dev/serial/by-id/usb-X-if00"), "");
-  ASSERT_EQ(map.ApplyOption("-port:6=pty"), "");
-  ASSERT_EQ(map.ApplyOption("-pair:7,8"), "");
-  ASSERT_EQ(map.ApplyOption("-port:9=tcp://127.0.0.1:1"), "");
-  ASSERT_EQ(map.ApplyOption("-port:10=/dev/ttyS3"), "");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:5=/dev/serial/by-id/usb-X-if00")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:6=pty")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-pair:7,8")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:9=tcp://127.0.0.1:1")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:10=/dev/ttyS3")));
   struct Case {
     uint8_t Com;
     const char* Watched;
