@@ -26,8 +26,8 @@ class ReceiveContext {
   virtual bool ApplyPortSettings(uint8_t n) = 0;
   // Whether the port's path is watched when its device is not there.
   virtual bool CanWatchPort(uint8_t n) const = 0;
-  // The slot has just been marked gone and its device closed: tell the
-  // user, and watch for the device's return when the port can be watched.
+  // The slot of a port that can be watched has just been marked gone and
+  // its device closed: tell the user, and watch for the device's return.
   // silent: the device read nothing since it was last put in place.
   virtual void PortVanished(uint8_t n, bool silent) = 0;
   // A device offered for the gone port is in place with its settings.

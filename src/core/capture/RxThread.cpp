@@ -173,8 +173,10 @@ void TRxThread::Execute() {
         lastReadTick = TickCount();
         if (m_packetLength == 0) m_currentPacket->Time = Now();
         m_packetLength = static_cast<uint16_t>(m_packetLength + bytesRead);
-      } else if (device->Vanished()) {
-        // Whatever had arrived is the packet; the rest of it never will.
+      } else if (device->Vanished() && m_context.CanWatchPort(PortNumber)) {
+        // Whatever had arrived is the packet; the rest of it never will. A
+        // port nobody could watch for keeps its device and the hang-up wait
+        // below: its path stays, and closing it would end the port for good.
         if (m_packetLength > 0) FinishPacket();
         MarkGone();
       }

@@ -103,7 +103,6 @@ bool TWComms::CanWatchPort(uint8_t n) const { return m_watcher && !m_opener.Watc
 
 void TWComms::PortVanished(uint8_t n, bool silent) {
   PostEvent(n, PortChange::Gone);
-  if (!CanWatchPort(n)) return;
   PortState& port = m_ports[n];
   const bool shortLife = silent && Clock::now() - port.ReturnedAt < ShortLife;
   port.HoldBackMs =
