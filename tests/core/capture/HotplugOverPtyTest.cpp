@@ -3,8 +3,6 @@
 // that are pulled out and plugged in again.
 
 #include <gtest/gtest.h>
-#include <dirent.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include "core/platform/PosixSerialDevice.h"
 #include "core/platform/Termios2.h"
 #include "support/PtyAdapter.h"
+#include "support/ProcessUsage.h"
 #include "support/QueueWait.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
@@ -26,23 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 using ByteVector = std::vector<uint8_t>;
 
-ByteVector Text(const char* text) { return ByteVector(text, text + std::char_traits<char>::length(text)); }
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Entries of a /proc/self folder: open descriptors ("fd") or threads ("task").
-int CountEntries(const char* folder) {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(std::string("/proc/self/") + folder)) {
-    ++count;
-  }
-  return count;
-}
 
 // Whether any of our descriptors is the device at path.
 bool HoldsOpen(const std::string& path) {
@@ -77,11 +59,11 @@ class HotplugOverPty : public ::testing::Test {
 
   // Bytes written at the far end come back as one packet of the port.
   void ExpectTraffic(PtyAdapter& adapter, uint8_t port, const char* text) {
-    ASSERT_TRUE(adapter.Wire().WriteAll(Text(text)));
+    ASSERT_TRUE(adapter.Wire().WriteAll(TextBytes(text)));
     Records records = WaitForRecords(comms.Queue(), 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0]->Port, port);
-    EXPECT_EQ(Bytes(*records[0]), Text(text));
+    EXPECT_EQ(Bytes(*records[0]), TextBytes(text));
   }
 
   TempDir dir;
@@ -99,13 +81,13 @@ TEST_F(HotplugOverPty, UnpluggedMidPacketKeepsTheBytesRestsAndComesBackWithItsSe
   comms.CreatePorts();
   ASSERT_TRUE(comms.IsPortPresent(1));
   const std::string oldSlave = adapter.Wire().SlavePath();
-  ASSERT_TRUE(adapter.Wire().WriteAll(Text("half a pack")));
+  ASSERT_TRUE(adapter.Wire().WriteAll(TextBytes("half a pack")));
   std::this_thread::sleep_for(50ms);
   adapter.Unplug();
 
   Records records = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(Bytes(*records[0]), Text("half a pack"));
+  EXPECT_EQ(Bytes(*records[0]), TextBytes("half a pack"));
   ASSERT_TRUE(WaitFor(1, PortChange::Gone));
   EXPECT_TRUE(comms.IsPortPresent(1));
   EXPECT_TRUE(comms.IsPortGone(1));
@@ -139,7 +121,7 @@ TEST_F(HotplugOverPty, PathsThatAppearAfterStartUpBecomePortsWithReceiveThreads)
   // The machine's own fixed serial ports may be there too.
   std::vector<uint8_t> expected = comms.PresentPorts();
   EXPECT_FALSE(comms.IsPortPresent(7) || comms.IsPortPresent(40));
-  const int threadsBefore = CountEntries("task");
+  const int threadsBefore = CountProcEntries("task");
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.Link);
@@ -148,7 +130,7 @@ TEST_F(HotplugOverPty, PathsThatAppearAfterStartUpBecomePortsWithReceiveThreads)
     ASSERT_TRUE(adapter.Plug());
     ASSERT_TRUE(WaitFor(c.Port, PortChange::New));
     EXPECT_TRUE(comms.IsPortPresent(c.Port));
-    EXPECT_EQ(CountEntries("task"), threadsBefore + static_cast<int>(i) + 1);
+    EXPECT_EQ(CountProcEntries("task"), threadsBefore + static_cast<int>(i) + 1);
     ExpectTraffic(adapter, c.Port, "hello");
   }
   expected.insert(expected.end(), {7, 40});
@@ -170,8 +152,8 @@ TEST_F(HotplugOverPty, ReplugHeldByAnotherProgramIsLeftAloneUntilReleased) {
   EXPECT_FALSE(WaitFor(2, PortChange::Back, 1500ms));
   EXPECT_TRUE(comms.IsPortGone(2));
   // What the other program is sent is its own.
-  ASSERT_TRUE(adapter.Wire().WriteAll(Text("theirs")));
-  EXPECT_EQ(Pty::ReadFor(*other.Device, 6), Text("theirs"));
+  ASSERT_TRUE(adapter.Wire().WriteAll(TextBytes("theirs")));
+  EXPECT_EQ(Pty::ReadFor(*other.Device, 6), TextBytes("theirs"));
 
   other.Device.reset();
   ASSERT_TRUE(WaitFor(2, PortChange::Back));
@@ -191,11 +173,11 @@ TEST_F(HotplugOverPty, FiftyUnplugsAndReplugsLeaveNoDescriptorOrThreadBehind) {
   };
   // The first cycle sets up what stays (the watcher thread, its descriptors).
   cycle();
-  const int fds = CountEntries("fd");
-  const int threads = CountEntries("task");
+  const int fds = CountProcEntries("fd");
+  const int threads = CountProcEntries("task");
   for (int i = 0; i < 50 && !HasFatalFailure(); ++i) cycle();
-  EXPECT_EQ(CountEntries("fd"), fds);
-  EXPECT_EQ(CountEntries("task"), threads);
+  EXPECT_EQ(CountProcEntries("fd"), fds);
+  EXPECT_EQ(CountProcEntries("task"), threads);
 }
 
 }  // namespace
