@@ -11,6 +11,7 @@
 #include "app/HeadlessMonitor.h"
 #include "core/platform/PortMap.h"
 #include "core/session/MonitorSession.h"
+#include "core/session/PortReport.h"
 #include "core/util/MarkupText.h"
 #include "core/util/ProcessSetup.h"
 #include "core/util/Result.h"
@@ -66,7 +67,10 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
 }
 
 // What one tick found, as the window's timer would show it.
-void PrintTick(const TickEvents& events, const CommandLine& commandLine) {
+void PrintTick(const TickEvents& events, const CommandLine& commandLine, const DeviceOpener& opener) {
+  for (const PortEvent& change : events.PortChanges) {
+    std::fprintf(stderr, "%s\n", PortEventLine(change, opener).c_str());
+  }
   if (events.RecordingFailed) {
     std::fprintf(stderr, "tapwise: %s; monitoring goes on\n", events.RecordingFailed->Text.c_str());
   }
@@ -113,7 +117,7 @@ int RunHeadless(const CommandLine& commandLine) {
       status = 1;
       break;
     }
-    PrintTick(events, commandLine);
+    PrintTick(events, commandLine, session.Opener());
     tick += TickInterval;
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
@@ -143,7 +147,9 @@ int RunListPorts(const CommandLine& commandLine) {
     const OpenStatus probe = map.Probe(com);
     if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
     const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);
-    std::printf("%-7s %-32s %s\n", ComName(com).c_str(), map.Describe(com).c_str(), state);
+    const std::string stable = map.StableName(com);
+    std::printf("%-7s %-32s %s%s%s\n", ComName(com).c_str(), map.Describe(com).c_str(), state,
+                stable.empty() ? "" : "  ", stable.c_str());
     ++listed;
   }
   if (listed == 0) std::printf("No serial ports found.\n");

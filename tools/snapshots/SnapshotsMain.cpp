@@ -7,6 +7,7 @@
 #include "core/session/MonitorSession.h"
 #include "gui/controls/WindowDialogs.h"
 #include "core/config/INIUnit.h"
+#include "core/platform/PseudoTerminal.h"
 #include "gui/mainwindow/TWMain.h"
 #include "gui/about/AboutForm.h"
 #include "gui/options/Colours.h"
@@ -31,6 +32,8 @@
 #include <QPainter>
 #include <QTest>
 #include <QThread>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -271,6 +274,46 @@ bool Windows(const QString& out) {
   return saved;
 }
 
+// The port tabs while adapters come and go: COM3 was pulled out (disabled
+// glyph), COM5 was plugged in after start-up and got its tab in order. The
+// adapters are pseudo-terminals behind links, as in the tests.
+bool PortTabsComingAndGoing(const QString& out) {
+  char folder[] = "/tmp/tapwise-snapshot-XXXXXX";
+  if (!mkdtemp(folder)) return false;
+  const std::string pulled = std::string(folder) + "/adapter3", late = std::string(folder) + "/adapter5";
+  auto plug = [](const std::string& link) {
+    std::unique_ptr<PseudoTerminal> wire = PseudoTerminal::Create();
+    if (wire && symlink(wire->SlavePath().c_str(), link.c_str()) != 0) wire.reset();
+    return wire;
+  };
+  std::unique_ptr<PseudoTerminal> third = plug(pulled), fifth;
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2", "-port:3=" + pulled, "-port:5=" + late, "-port:7=pty"};
+  bool saved = false;
+  {
+    MonitorSession session;
+    SettingsStore settings;
+    settings.Create();
+    ScreenDialogs dialogs;
+    TTWForm form(session, settings, options, dialogs);
+    form.show();
+    if (third && form.FormShow()) {
+      unlink(pulled.c_str());
+      third.reset();
+      fifth = plug(late);
+      for (int i = 0; i < 40 && form.PortControlTab()->count() < 5; ++i) QTest::qWait(50);
+      QTest::qWait(100);
+      saved = form.PortControlTab()->count() == 5 &&
+              form.grab(QRect(0, 0, form.width(), form.PortControlTab()->y() + 60))
+                  .save(QDir(out).filePath("port-tabs-hotplug.png"));
+    }
+    form.close();
+  }
+  unlink(late.c_str());
+  rmdir(folder);
+  return saved;
+}
+
 // The User Defined Packets window with a few packets and triggers, a text
 // of two lines, the current cell and a sort mark; and the two popup menus.
 bool UserPacketsWindow(const QString& out) {
@@ -329,6 +372,7 @@ int main(int argc, char** argv) {
       {"message-boxes", MessageBoxes},
       {"windows", Windows},
       {"user-packets-window", UserPacketsWindow},
+      {"port-tabs-hotplug", PortTabsComingAndGoing},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

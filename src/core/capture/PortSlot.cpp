@@ -43,4 +43,18 @@ void PortSlot::SetDevice(std::unique_ptr<SerialDevice> device) {
   old.reset();
 }
 
+void PortSlot::OfferDevice(std::unique_ptr<SerialDevice> device) {
+  std::unique_ptr<SerialDevice> old;
+  {
+    std::lock_guard lock(m_mutex);
+    old = std::exchange(m_offered, std::move(device));
+  }
+  old.reset();
+}
+
+std::unique_ptr<SerialDevice> PortSlot::TakeOfferedDevice() {
+  std::lock_guard lock(m_mutex);
+  return std::move(m_offered);
+}
+
 }  // namespace tapwise

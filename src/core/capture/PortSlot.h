@@ -8,7 +8,9 @@
 // Threads: the device is used (transmit, settings, modem lines) and replaced
 // under the slot's lock. The receive thread's own reads need no lock, as it
 // is the only one that changes the device while it runs; once it has ended,
-// the owner closes the device under the lock.
+// the owner closes the device under the lock. A device that the port
+// watcher opens for a port that has gone is handed over through the offer,
+// which the receive thread takes and puts in place itself.
 
 #include <atomic>
 #include <cstdint>
@@ -44,6 +46,18 @@ class PortSlot {
   // never interleave on the line; false without a device or on a failure.
   bool Write(const uint8_t* bytes, size_t count);
 
+  // The device has gone away and the port waits for it to come back: no
+  // device, and the receive thread opens none of its own accord.
+  bool Gone() const { return m_gone.load() != 0; }
+  void SetGone(bool gone) { m_gone.store(gone ? 1 : 0); }
+
+  // The port watcher's hand-over of a device it opened for a port that has
+  // gone; a device still on offer is replaced (closed).
+  void OfferDevice(std::unique_ptr<SerialDevice> device);
+  // The offered device, or null; the receive thread's, and the owner's at
+  // shutdown.
+  std::unique_ptr<SerialDevice> TakeOfferedDevice();
+
   // --- The receive thread, and the owner once it has ended ---
   SerialDevice* Device() const { return m_device.get(); }
   // Replaces the device under the lock; the old one is closed outside it,
@@ -54,7 +68,9 @@ class PortSlot {
   mutable std::mutex m_mutex;
   PortSettings m_settings;                 // guarded by m_mutex
   std::unique_ptr<SerialDevice> m_device;  // changed under m_mutex
+  std::unique_ptr<SerialDevice> m_offered;  // guarded by m_mutex
   std::atomic<uint8_t> m_enabled{1};
+  std::atomic<uint8_t> m_gone{0};
 };
 
 }  // namespace tapwise

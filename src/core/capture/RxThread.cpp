@@ -100,11 +100,34 @@ void TRxThread::DrainWakeups(short revents) {
   [[maybe_unused]] ssize_t drained = read(m_wakeFd, &count, sizeof count);
 }
 
+bool TRxThread::TakeReturnedDevice() {
+  std::unique_ptr<SerialDevice> returned = m_slot.TakeOfferedDevice();
+  if (!returned) return false;
+  m_slot.SetDevice(std::move(returned));
+  m_deviceSpoke = false;
+  m_context.ApplyPortSettings(PortNumber);
+  m_slot.SetGone(false);
+  m_context.PortReturned(PortNumber);
+  return true;
+}
+
+void TRxThread::MarkGone() {
+  m_slot.SetDevice(nullptr);
+  m_slot.SetGone(true);
+  m_context.PortVanished(PortNumber, !m_deviceSpoke);
+}
+
 void TRxThread::KeepPortInStep() {
+  // A gone port opens nothing itself: the watcher knows when the device is
+  // back, and the user's switch is kept for that moment.
+  if (m_slot.Gone() && !TakeReturnedDevice()) return;
   const bool enabled = m_slot.Enabled();
   if (!m_slot.Device() && enabled) {
     OpenResult opened = m_context.OpenComPort(PortNumber);
-    if (opened.Status != OpenStatus::Opened || !opened.Device) {
+    if (opened.Status == OpenStatus::Absent && m_context.CanWatchPort(PortNumber)) {
+      // Unplugged while switched off: wait for it with the switch on.
+      MarkGone();
+    } else if (opened.Status != OpenStatus::Opened || !opened.Device) {
       // Someone else has it now: show the port as disabled; the user may try again.
       m_slot.SetEnabled(false);
     } else {
@@ -146,13 +169,23 @@ void TRxThread::Execute() {
     if (SerialDevice* device = m_slot.Device()) {
       bytesRead = device->Read(m_currentPacket->Data + m_packetLength, PacketCapacity - m_packetLength);
       if (bytesRead > 0) {
+        m_deviceSpoke = true;
         lastReadTick = TickCount();
         if (m_packetLength == 0) m_currentPacket->Time = Now();
         m_packetLength = static_cast<uint16_t>(m_packetLength + bytesRead);
+      } else if (device->Vanished() && m_context.CanWatchPort(PortNumber)) {
+        // Whatever had arrived is the packet; the rest of it never will. A
+        // port nobody could watch for keeps its device and the hang-up wait
+        // below: its path stays, and closing it would end the port for good.
+        if (m_packetLength > 0) FinishPacket();
+        MarkGone();
       }
     }
     nextPass = PassKind::WaitForBytes;
-    if (woke && bytesRead == 0) nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
+    // A port without a device (switched off, gone) sleeps until woken.
+    if (woke && bytesRead == 0 && m_slot.Device()) {
+      nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
+    }
     const auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);
     if (bytesRead == 0 && m_packetLength > 0 &&
         sinceLastRead >= static_cast<int32_t>(m_context.CurrentPacketGap())) {

@@ -6,6 +6,12 @@
 // every 10 ms while a packet is filling; while none is, the thread sleeps
 // until its port has bytes or it is woken (enable change, stop), which keeps
 // idle ports nearly free.
+//
+// A device that vanishes (unplugged, hung up) is closed at once, so that the
+// kernel can give its name to the next device, after the packet it was
+// filling has been queued as it stood. The slot is then gone: the thread
+// sleeps until it is woken with a device the port watcher opened and
+// offered, puts it in place with the port's settings, and goes on.
 
 #include <atomic>
 #include <cstdint>
@@ -45,6 +51,9 @@ class TRxThread {
   bool Pause(PassKind kind);
   void DrainWakeups(short revents);
   void KeepPortInStep();
+  // Takes a device offered for the gone port; false when there is none.
+  bool TakeReturnedDevice();
+  void MarkGone();
   void FinishPacket();
 
   ReceiveContext& m_context;
@@ -52,11 +61,14 @@ class TRxThread {
   std::unique_ptr<PacketRecord> m_currentPacket;
   uint16_t m_packetLength = 0;
   int m_wakeFd = -1;
-  // A hung-up device is looked at again after this long (ms), doubling up to
-  // MaxHangupWaitMs while the hang-up lasts.
+  // A hung-up device that cannot vanish (a virtual port's master side,
+  // waiting for a program to open the other end) is looked at again after
+  // this long (ms), doubling up to MaxHangupWaitMs while the hang-up lasts.
   static constexpr int MaxHangupWaitMs = 320;
   int m_hangupWaitMs = 10;
   bool m_deviceHungUp = false;
+  // Whether the device in place has read anything yet.
+  bool m_deviceSpoke = false;
   std::thread m_thread;
 };
 

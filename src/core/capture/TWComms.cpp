@@ -28,23 +28,106 @@ uint8_t TWComms::GetModemLines(uint8_t n) {
 }
 
 void TWComms::CreatePorts() {
+  bool watchable = false;
+  for (uint8_t com : AllComNumbers()) watchable = watchable || !m_opener.WatchPath(com).empty();
+  if (watchable && !m_watcher) {
+    m_watcher = std::make_unique<TPortWatcher>([this](uint8_t n) { return VisitWatchedPort(n); });
+  }
   for (uint8_t com : AllComNumbers()) {
     PortState& port = m_ports[com];
     if (port.Thread) continue;
     OpenResult opened = OpenComPort(com);
     port.Probe = opened.Status;
-    if (opened.Status != OpenStatus::Opened || !opened.Device) continue;
-    port.Slot.SetEnabled(true);
-    port.Slot.SetDevice(std::move(opened.Device));
-    ReceiveContext& context = *this;
-    port.Thread = std::make_unique<TRxThread>(context, port.Slot, com);
-    port.Present.store(true);
-    ApplyPortSettings(com);
-    port.Thread->Start();
+    if (opened.Status == OpenStatus::Opened && opened.Device) {
+      StartPort(com, std::move(opened.Device));
+    } else if (opened.Status == OpenStatus::Absent && CanWatchPort(com)) {
+      // Only a path that is not there is waited for: a port that another
+      // program holds now was never ours to take once it is released.
+      m_watcher->Watch(com, m_opener.WatchPath(com));
+    }
   }
+  if (m_watcher) m_watcher->Start();
+}
+
+void TWComms::StartPort(uint8_t n, std::unique_ptr<SerialDevice> device) {
+  PortState& port = m_ports[n];
+  port.Slot.SetEnabled(true);
+  port.Slot.SetGone(false);
+  port.Slot.SetDevice(std::move(device));
+  ReceiveContext& context = *this;
+  port.Thread = std::make_unique<TRxThread>(context, port.Slot, n);
+  port.ReturnedAt = Clock::now();
+  port.Present.store(true);
+  ApplyPortSettings(n);
+  port.Thread->Start();
+}
+
+TPortWatcher::Outcome TWComms::VisitWatchedPort(uint8_t n) {
+  using Outcome = TPortWatcher::Outcome;
+  PortState& port = m_ports[n];
+  const bool present = port.Present.load();
+  if (present && !port.Slot.Gone()) return Outcome::Done;
+  if (present && !port.Slot.Enabled()) {
+    // Switched off: it is there again and opens when switched on, and until
+    // then it stays free for other programs.
+    port.Slot.SetGone(false);
+    PostEvent(n, PortChange::Back);
+    port.Thread->Wake();
+    return Outcome::Done;
+  }
+  // The full open, busy checks and all, as at start-up.
+  OpenResult opened = OpenComPort(n);
+  switch (opened.Status) {
+    case OpenStatus::Opened:
+      break;
+    case OpenStatus::Busy:
+    case OpenStatus::NotPermitted:  // udev sets the group a moment later
+    case OpenStatus::Failed:
+      return Outcome::RetryLater;
+    case OpenStatus::Absent:
+    case OpenStatus::NotATty:
+      return Outcome::WaitForChange;
+  }
+  if (!opened.Device) return Outcome::RetryLater;
+  if (present) {
+    port.Slot.OfferDevice(std::move(opened.Device));
+    port.Thread->Wake();
+  } else {
+    StartPort(n, std::move(opened.Device));
+    PostEvent(n, PortChange::New);
+  }
+  return Outcome::Done;
+}
+
+bool TWComms::CanWatchPort(uint8_t n) const { return m_watcher && !m_opener.WatchPath(n).empty(); }
+
+void TWComms::PortVanished(uint8_t n, bool silent) {
+  PostEvent(n, PortChange::Gone);
+  PortState& port = m_ports[n];
+  const bool shortLife = silent && Clock::now() - port.ReturnedAt < ShortLife;
+  port.HoldBackMs =
+      shortLife ? std::clamp(port.HoldBackMs * 2, TPortWatcher::FirstRetryMs, TPortWatcher::MaxRetryMs) : 0;
+  m_watcher->Watch(n, m_opener.WatchPath(n), port.HoldBackMs);
+}
+
+void TWComms::PortReturned(uint8_t n) {
+  m_ports[n].ReturnedAt = Clock::now();
+  PostEvent(n, PortChange::Back);
+}
+
+void TWComms::PostEvent(uint8_t n, PortChange change) {
+  std::lock_guard lock(m_eventMutex);
+  m_events.push_back({n, change});
+}
+
+std::vector<PortEvent> TWComms::TakePortEvents() {
+  std::lock_guard lock(m_eventMutex);
+  return std::exchange(m_events, {});
 }
 
 void TWComms::DestroyPorts() {
+  // No port appears or comes back from here on.
+  if (m_watcher) m_watcher->Stop();
   // Ask every thread first, so they all wind down together rather than one
   // after another. From here on a send finds the port absent. The present
   // ports are exactly those with a receive thread.
@@ -66,11 +149,19 @@ void TWComms::DestroyPorts() {
     // Under the slot's lock: a send that found the port present just before
     // finishes first.
     port.Slot.SetDevice(nullptr);
+    port.Slot.TakeOfferedDevice().reset();
+    port.Slot.SetGone(false);
   }
+  // The receive threads that may still have asked for a watch have ended.
+  m_watcher.reset();
   m_queue.Clear();
+  std::lock_guard lock(m_eventMutex);
+  m_events.clear();
 }
 
 bool TWComms::IsPortPresent(uint8_t n) const { return ValidPort(n) && m_ports[n].Present.load(); }
+
+bool TWComms::IsPortGone(uint8_t n) const { return IsPortPresent(n) && m_ports[n].Slot.Gone(); }
 
 bool TWComms::IsPortEnabled(uint8_t n) const { return IsPortPresent(n) && m_ports[n].Slot.Enabled(); }
 

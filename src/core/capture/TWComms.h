@@ -4,22 +4,33 @@
 // writes them into the device, reports the modem lines, switches ports off
 // and on, sends packets, and takes everything down again at exit.
 //
-// The port table is filled by CreatePorts and emptied by DestroyPorts, both
-// on the owner's thread; between the two the set of present ports is fixed,
-// so any thread may ask about it. The slots themselves outlive both: a send
-// or a modem-line read that races with DestroyPorts finds a slot without a
-// device, never a freed one.
+// Ports come and go. A port whose device vanishes is closed by its receive
+// thread and stays present, marked gone; the port watcher (one thread for
+// all ports) waits for its path and opens it again, with the busy checks,
+// and the receive thread puts it back with its current settings. A port
+// whose path the map watches and that was absent at start-up is watched the
+// same way and, once it opens, becomes present with a receive thread of its
+// own. Each of these changes is queued as a PortEvent for the owner's timer.
+//
+// The port table is filled by CreatePorts and by the watcher, and emptied by
+// DestroyPorts on the owner's thread, which stops the watcher first. A port,
+// once present, stays present until then, so any thread may ask about it.
+// The slots themselves outlive both: a send or a modem-line read that races
+// with DestroyPorts finds a slot without a device, never a freed one.
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "core/capture/CaptureQueue.h"
+#include "core/capture/PortEvent.h"
 #include "core/capture/PortSettings.h"
 #include "core/capture/PortSlot.h"
+#include "core/capture/PortWatcher.h"
 #include "core/capture/ReceiveContext.h"
 #include "core/capture/RxThread.h"
 #include "core/capture/TriggerStep.h"
@@ -60,8 +71,10 @@ class TWComms : private ReceiveContext {
   bool IsPortEnabled(uint8_t n) const;
   // The receive thread closes or re-opens the port within one 10 ms pass.
   void SetPortEnabled(uint8_t n, bool enabled);
+  // Present, but its device has vanished and is waited for.
+  bool IsPortGone(uint8_t n) const;
   // What the last open attempt of CreatePorts found, for telling the user
-  // why a port is missing.
+  // why a port is missing (a port that appears later keeps it).
   OpenStatus ProbeStatus(uint8_t n) const;
   int PresentCount() const;
   // The COM numbers of the present ports, in ascending order.
@@ -75,22 +88,53 @@ class TWComms : private ReceiveContext {
   // failed or the port is closed or absent.
   void WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count);
 
+  // The ports that went, came back or appeared since the last call, in the
+  // order it happened.
+  std::vector<PortEvent> TakePortEvents();
+
  private:
+  using Clock = std::chrono::steady_clock;
+  // A device that vanishes this soon after it was opened, without having
+  // read a byte, is held back before the next try, waits doubling up to the
+  // watcher's longest, so that a device that opens and hangs up at once
+  // cannot make a loop.
+  static constexpr auto ShortLife = std::chrono::seconds(1);
+
   struct PortState {
     PortSlot Slot;
     OpenStatus Probe = OpenStatus::Absent;
     // Set while the port has a receive thread; any thread may read it.
     std::atomic<bool> Present{false};
-    std::unique_ptr<TRxThread> Thread;  // the owner's thread only
+    // Made by the owner's thread (CreatePorts) or the watcher's, before
+    // Present is set; freed by the owner's after the watcher has stopped.
+    std::unique_ptr<TRxThread> Thread;
+    // The receive thread's own: when the device was last put back, and how
+    // long the next return is held back after short lives.
+    Clock::time_point ReturnedAt;
+    int HoldBackMs = 0;
   };
 
   static bool ValidPort(uint8_t n) { return n >= 1 && n <= MaxComPorts; }
   uint16_t CurrentPacketGap() const override { return PacketGap.load(); }
+  bool CanWatchPort(uint8_t n) const override;
+  void PortVanished(uint8_t n, bool silent) override;
+  void PortReturned(uint8_t n) override;
+
+  // Gives an opened port its receive thread and makes it present.
+  void StartPort(uint8_t n, std::unique_ptr<SerialDevice> device);
+  // The watcher found the path of port n: open it and hand it over.
+  TPortWatcher::Outcome VisitWatchedPort(uint8_t n);
+  void PostEvent(uint8_t n, PortChange change);
 
   DeviceOpener& m_opener;
   CaptureQueue m_queue;
   std::atomic<TriggerStep*> m_triggerStep{nullptr};
   std::array<PortState, MaxComPorts + 1> m_ports;  // index 0 unused
+  std::mutex m_eventMutex;
+  std::vector<PortEvent> m_events;  // guarded by m_eventMutex
+  // Made by CreatePorts before any receive thread starts, when a port can
+  // be watched; freed by DestroyPorts after every receive thread has ended.
+  std::unique_ptr<TPortWatcher> m_watcher;
 };
 
 }  // namespace tapwise

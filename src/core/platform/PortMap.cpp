@@ -6,6 +6,7 @@
 
 #include "core/platform/NetworkSerialDevice.h"
 #include "core/platform/PosixSerialDevice.h"
+#include "core/platform/StableName.h"
 
 namespace tapwise {
 
@@ -67,6 +68,7 @@ PortMap::PortMap(SysCalls& sys) : m_sys(sys) {
     for (int i = 0; i < 32; ++i) {
       Slot& slot = m_slots[static_cast<size_t>(range.First + i)];
       slot.SlotKind = Kind::Path;
+      slot.Watched = range.First != 1;
       slot.Path = range.Prefix + std::to_string(i);
     }
   }
@@ -116,6 +118,7 @@ Result PortMap::ApplyPort(std::string_view option, std::string_view rest) {
     mapped.SlotKind = Kind::PtyMaster;
   } else {
     mapped.SlotKind = Kind::Path;
+    mapped.Watched = true;
     mapped.Path = target;
   }
   slot = std::move(mapped);
@@ -139,8 +142,8 @@ Result PortMap::ApplyPair(std::string_view option, std::string_view rest) {
   if (!terminal) return CannotApply(option, error);
   Slot& master = m_slots[static_cast<size_t>(*first)];
   Slot& slave = m_slots[static_cast<size_t>(*second)];
-  master = Slot{Kind::PairMaster, true, "", terminal, static_cast<uint8_t>(*second), {}};
-  slave = Slot{Kind::PairSlave, true, "", terminal, static_cast<uint8_t>(*first), {}};
+  master = Slot{Kind::PairMaster, true, false, "", terminal, static_cast<uint8_t>(*second), {}};
+  slave = Slot{Kind::PairSlave, true, false, "", terminal, static_cast<uint8_t>(*first), {}};
   return Result::Success();
 }
 
@@ -207,6 +210,16 @@ std::string PortMap::DevicePath(uint8_t com) const {
       break;
   }
   return "";
+}
+
+std::string PortMap::WatchPath(uint8_t com) const {
+  const Slot* slot = Find(com);
+  return slot && slot->Watched ? slot->Path : "";
+}
+
+std::string PortMap::StableName(uint8_t com) const {
+  const Slot* slot = Find(com);
+  return slot && slot->SlotKind == Kind::Path ? StableDeviceName(slot->Path) : "";
 }
 
 bool PortMap::IsMapped(uint8_t com) const { return Find(com) != nullptr; }

@@ -15,7 +15,8 @@
 // and opened again while the program runs.
 //
 // Options are applied before the ports are opened; after that the map does
-// not change, and Open may be called from any thread.
+// not change, and Open, WatchPath and StableName may be called from any
+// thread.
 
 #include <array>
 #include <cstdint>
@@ -66,6 +67,13 @@ class PortMap : public DeviceOpener {
 
   std::string DevicePath(uint8_t com) const override;
 
+  // An explicit path, or a default USB or ACM path: these devices come and
+  // go, so an absent or vanished one is watched for. The fixed serial ports
+  // (/dev/ttyS*) always exist, and virtual and network ports look after
+  // themselves.
+  std::string WatchPath(uint8_t com) const override;
+  std::string StableName(uint8_t com) const override;
+
   bool IsMapped(uint8_t com) const;
   // Mapped by an option rather than by default.
   bool IsExplicit(uint8_t com) const override;
@@ -75,6 +83,7 @@ class PortMap : public DeviceOpener {
   struct Slot {
     Kind SlotKind = Kind::None;
     bool Explicit = false;
+    bool Watched = false;  // a Path whose device may come and go
     std::string Path;
     std::shared_ptr<PseudoTerminal> Terminal;
     uint8_t Partner = 0;

@@ -254,7 +254,11 @@ size_t PosixSerialDevice::ReadRaw(uint8_t* buffer, size_t maxBytes) {
   if (maxBytes == 0) return 0;
   // EAGAIN: nothing there; EINTR: the next poll gets it; 0 or EIO: gone.
   ssize_t got = m_sys.Read(m_fd, buffer, maxBytes);
-  return got > 0 ? static_cast<size_t>(got) : 0;
+  if (got > 0) return static_cast<size_t>(got);
+  // A master side reads EIO while no program has the slave open; that is
+  // the virtual port waiting, not going.
+  if (m_kind == Kind::Line && (got == 0 || errno == EIO || errno == ENODEV || errno == ENXIO)) m_vanished = true;
+  return 0;
 }
 
 size_t PosixSerialDevice::Read(uint8_t* buffer, size_t maxBytes) {

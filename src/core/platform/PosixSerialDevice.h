@@ -48,6 +48,7 @@ class PosixSerialDevice : public SerialDevice {
   bool TakeErrorState() override;
   uint8_t ModemLines() override;
   int WaitHandle() const override { return m_fd; }
+  bool Vanished() const override { return m_vanished; }
 
  private:
   enum class Kind : uint8_t { Line, PtyMaster };
@@ -65,6 +66,7 @@ class PosixSerialDevice : public SerialDevice {
   Kind m_kind;
   ParmrkDecoder m_decoder;
   std::optional<ErrorCounts> m_errorCounts;
+  bool m_vanished = false;  // the reader's own
 };
 
 }  // namespace tapwise

@@ -65,6 +65,12 @@ class SerialDevice {
   // report, so an idle receiver can sleep until then; -1 when the device has
   // none and must be polled.
   virtual int WaitHandle() const = 0;
+
+  // True once the device has gone away for good (unplugged, hung up): it
+  // will never read again, and holding it open only keeps its name from the
+  // kernel. A device that reconnects by itself (a network port) or that
+  // cannot vanish never says so.
+  virtual bool Vanished() const { return false; }
 };
 
 enum class OpenStatus : uint8_t {
@@ -97,6 +103,13 @@ class DeviceOpener {
   // Mapped by the user rather than by default: the user expects it to open
   // and is told when it does not.
   virtual bool IsExplicit(uint8_t) const { return false; }
+  // The path whose appearance may bring the device (back), for a port that
+  // is absent or has gone; "" for ports that are not watched (virtual and
+  // network ports, the fixed serial ports, unmapped numbers).
+  virtual std::string WatchPath(uint8_t) const { return {}; }
+  // A name of the device that survives unplugging (its /dev/serial/by-id
+  // link), when it has one other than Describe's; "" otherwise.
+  virtual std::string StableName(uint8_t) const { return {}; }
 };
 
 }  // namespace tapwise

@@ -126,6 +126,7 @@ TickEvents MonitorSession::Tick() {
     events.PlaybackFinished = true;
   }
   events.Messages = m_messages.TakeAll();
+  events.PortChanges = m_comms.TakePortEvents();
   return events;
 }
 

@@ -9,7 +9,7 @@
 //                   probe of COM1..COM128, the selected port, the recorder as
 //                   the options ask, the packets to send, the playback thread
 //   Tick()          one 50 ms timer pass: drains the queue and collects what
-//                   the user must be told
+//                   the user must be told, ports that came and went included
 //   Shutdown()      (also the destructor) closes the record file, stops the
 //                   playback thread, then the receive threads, and closes the
 //                   ports: nothing is freed while another thread can reach it
@@ -51,6 +51,8 @@ struct TickEvents {
   // What the user packets, the triggers and the project reader posted, in
   // message markup.
   std::vector<std::string> Messages;
+  // Ports whose device went or came back, and ports that appeared.
+  std::vector<PortEvent> PortChanges;
 };
 
 // What start-up found that is worth telling but stops nothing.

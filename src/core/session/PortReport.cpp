@@ -61,4 +61,11 @@ std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map) {
   return text;
 }
 
+std::string PortEventLine(const PortEvent& event, const DeviceOpener& map) {
+  const char* what = "gone";
+  if (event.Change == PortChange::Back) what = "back";
+  if (event.Change == PortChange::New) what = "new";
+  return PortLine(event.Port, map) + " " + what;
+}
+
 }  // namespace tapwise

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/capture/PortEvent.h"
+
 namespace tapwise {
 
 class DeviceOpener;
@@ -24,5 +26,9 @@ std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceO
 
 // The whole report for a probe that opened nothing, in message markup.
 std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map);
+
+// A port that came or went, as the headless monitor prints it:
+// "COM33 /dev/ttyUSB0 gone", "... back", "... new".
+std::string PortEventLine(const PortEvent& event, const DeviceOpener& map);
 
 }  // namespace tapwise

@@ -27,6 +27,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -234,13 +235,45 @@ bool TTWForm::FormShow() {
 }
 
 void TTWForm::BuildPortTabs() {
-  for (uint8_t port : m_session.PresentPorts()) {
-    const int index = m_portTabs->count();
-    m_tabPorts[static_cast<size_t>(index)] = port;
-    m_portTabs->addTab(AnsiToQString(ComName(port)));
-    // The hint is the device's path (a pair's adds its partner).
-    m_portTabs->setTabToolTip(index, PathToQString(m_session.Opener().Describe(port)));
+  for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
+}
+
+void TTWForm::AddPortTab(uint8_t port) {
+  const int count = m_portTabs->count();
+  if (TabIndexOf(port) >= 0 || count >= static_cast<int>(m_tabPorts.size())) return;
+  // Before the first higher number, wherever the user has dragged the others.
+  int index = 0;
+  while (index < count && TabPort(index) < port) ++index;
+  // The numbers first: inserting may announce a new current tab.
+  std::copy_backward(m_tabPorts.begin() + index, m_tabPorts.begin() + count, m_tabPorts.begin() + count + 1);
+  m_tabPorts[static_cast<size_t>(index)] = port;
+  m_portTabs->insertTab(index, AnsiToQString(ComName(port)));
+  m_portTabs->setTabToolTip(index, PortHint(port));
+}
+
+int TTWForm::TabIndexOf(uint8_t port) const {
+  for (int index = 0; index < m_portTabs->count(); ++index) {
+    if (TabPort(index) == port) return index;
   }
+  return -1;
+}
+
+QString TTWForm::PortHint(uint8_t port) const {
+  if (m_session.Comms().IsPortGone(port)) return "COM" + QString::number(port) + ": device gone";
+  QString hint = QString::fromStdString(m_session.Opener().Describe(port));
+  const std::string stable = m_session.Opener().StableName(port);
+  if (!stable.empty()) hint += "\n" + QString::fromStdString(stable);
+  return hint;
+}
+
+void TTWForm::ShowPortChanges(const std::vector<PortEvent>& changes) {
+  if (changes.empty()) return;
+  for (const PortEvent& change : changes) {
+    if (change.Change == PortChange::New) AddPortTab(change.Port);
+    const int index = TabIndexOf(change.Port);
+    if (index >= 0) m_portTabs->setTabToolTip(index, PortHint(change.Port));
+  }
+  m_portTabs->update();
 }
 
 void TTWForm::ShowStartFailure(const Result& failure) {
@@ -461,7 +494,7 @@ void TTWForm::bClearClick() {
 
 void TTWForm::PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool) {
   const uint8_t port = TabPort(index);
-  const bool enabled = m_session.Comms().IsPortEnabled(port);
+  const bool enabled = m_session.Comms().IsPortEnabled(port) && !m_session.Comms().IsPortGone(port);
   canvas.drawPixmap(rect.left() + 2, rect.top() + 2,
                     DrawToolIcon(enabled ? ToolIcon::PortEnabled : ToolIcon::PortDisabled));
   QFont bold = font();
@@ -526,6 +559,7 @@ void TTWForm::TimerTimer() {
   const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   TickEvents events = m_session.Tick();
+  ShowPortChanges(events.PortChanges);
   if (m_scrollPending) {
     m_scrollPending = false;
     m_display->ScrollToEnd();

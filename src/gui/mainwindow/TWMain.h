@@ -7,9 +7,11 @@
 // arrow keys scroll the display whatever control has the focus.
 //
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. The window
-// makes its tool windows and owns them; a button whose window does not exist
-// yet stays disabled.
+// after the settings are read); shutdown runs when it closes. A port that
+// appears later gets its tab at the timer pass that learns of it; one whose
+// device has gone keeps its tab with the disabled glyph. The window makes its
+// tool windows and owns them; a button whose window does not exist yet stays
+// disabled.
 
 #include <QMainWindow>
 #include <QTimer>
@@ -135,6 +137,13 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void PacketShown() override { m_scrollPending = true; }
 
   void BuildPortTabs();
+  // A tab for a present port, in ascending order of COM number.
+  void AddPortTab(uint8_t port);
+  int TabIndexOf(uint8_t port) const;
+  // The path (and stable name) of a port, or that its device has gone.
+  QString PortHint(uint8_t port) const;
+  // Ports that came and went since the last tick: tabs, glyphs and hints.
+  void ShowPortChanges(const std::vector<PortEvent>& changes);
   void ShowSelectedPort();
   void PortControlChange();
   void bDisableClick(bool down);

@@ -162,5 +162,25 @@ TEST(PortMapTest, PairIsANullModemCableThatSurvivesReopening) {
   }
 }
 
+// Devices that come and go are watched; those that exist or look after
+// themselves are not.
+TEST(PortMapTest, OnlyUsbAcmAndExplicitPathsAreWatched) {
+  PortMap map;
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:5=/dev/serial/by-id/usb-X-if00")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:6=pty")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-pair:7,8")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:9=tcp://127.0.0.1:1")));
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-port:10=/dev/ttyS3")));
+  struct Case {
+    uint8_t Com;
+    const char* Watched;
+  };
+  for (Case c : {Case{1, ""}, Case{5, "/dev/serial/by-id/usb-X-if00"}, Case{6, ""}, Case{7, ""}, Case{8, ""},
+                 Case{9, ""}, Case{10, "/dev/ttyS3"}, Case{33, "/dev/ttyUSB0"}, Case{96, "/dev/ttyACM31"},
+                 Case{97, ""}}) {
+    EXPECT_EQ(map.WatchPath(c.Com), c.Watched) << "COM" << int(c.Com);
+  }
+}
+
 }  // namespace
 }  // namespace tapwise

@@ -1,0 +1,20 @@
+#pragma once
+// A port that came or went while the monitor ran, as the port manager
+// reports it to the window's timer and the headless monitor.
+
+#include <cstdint>
+
+namespace tapwise {
+
+enum class PortChange : uint8_t {
+  Gone,  // its device vanished; the port is closed and watched
+  Back,  // the device of a port that had gone works again
+  New,   // a port absent at start-up has appeared and has a receive thread
+};
+
+struct PortEvent {
+  uint8_t Port = 0;
+  PortChange Change = PortChange::Gone;
+};
+
+}  // namespace tapwise

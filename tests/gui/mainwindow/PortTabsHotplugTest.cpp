@@ -1,0 +1,77 @@
+// The main window's tabs follow ports that come and go, offscreen, over the
+// session's own port map: virtual ports that are always there, and a
+// pseudo-terminal behind a link that stands for a USB adapter.
+
+#include "core/capture/TWComms.h"
+#include "core/config/INIUnit.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/TabControlSmart.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/mainwindow/TWMain.h"
+#include "support/PtyAdapter.h"
+#include "support/TempDir.h"
+
+#include <QTest>
+
+using namespace tapwise;
+
+namespace {
+
+struct SilentDialogs : WindowDialogs {
+  std::vector<std::string> shown;
+  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
+    shown.emplace_back(text);
+    return 1;
+  }
+  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
+};
+
+QStringList Captions(const TTabControlSmart& tabs) {
+  QStringList captions;
+  for (int index = 0; index < tabs.count(); ++index) captions << tabs.tabText(index);
+  return captions;
+}
+
+}  // namespace
+
+class PortTabsHotplugTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void AdapterPluggedInLaterGetsItsTabInPlaceAndShowsWhenGone() {
+    TempDir dir;
+    PtyAdapter adapter(dir / "adapter");
+    SilentDialogs dialogs;
+    SettingsStore settings;
+    settings.Create();
+    MonitorSession session;
+    MonitorOptions options;
+    options.PortOptions = {"-port:1=pty", "-port:3=pty", "-port:2=" + adapter.Link()};
+    TTWForm form(session, settings, options, dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.FormShow());
+    TTabControlSmart& tabs = *form.PortControlTab();
+    QCOMPARE(Captions(tabs), QStringList({"COM1", "COM3"}));
+    tabs.SetTabIndex(1);
+    QCOMPARE(form.SelectedPort.load(), uint8_t{3});
+
+    QVERIFY(adapter.Plug());
+    QTRY_COMPARE_WITH_TIMEOUT(Captions(tabs), QStringList({"COM1", "COM2", "COM3"}), 5000);
+    QCOMPARE(form.TabPort(1), uint8_t{2});
+    QCOMPARE(tabs.tabToolTip(1), QString::fromStdString(adapter.Link()));
+    // The user's tab stays the selected one.
+    QCOMPARE(tabs.currentIndex(), 2);
+    QCOMPARE(form.SelectedPort.load(), uint8_t{3});
+
+    adapter.Unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(tabs.tabToolTip(1), QString("COM2: device gone"), 5000);
+    QCOMPARE(tabs.count(), 3);
+    QVERIFY(adapter.Plug());
+    QTRY_COMPARE_WITH_TIMEOUT(tabs.tabToolTip(1), QString::fromStdString(adapter.Link()), 5000);
+    QVERIFY(dialogs.shown.empty());
+    form.close();
+  }
+};
+
+QTEST_MAIN(PortTabsHotplugTest)
+#include "PortTabsHotplugTest.moc"
