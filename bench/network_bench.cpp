@@ -38,7 +38,7 @@
 
 #include "core/platform/PseudoTerminal.h"
 #include "tests/support/LoopbackPort.h"
-#include "tests/support/ProcessCpu.h"
+#include "tests/support/ProcessUsage.h"
 
 #ifndef TAPWISE_PROGRAM
 #define TAPWISE_PROGRAM "tapwise"

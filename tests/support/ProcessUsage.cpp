@@ -1,18 +1,20 @@
 #include "support/ProcessUsage.h"
 
-#include <sys/resource.h>
-
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 namespace tapwise {
 
+double CpuSeconds(const rusage& usage) {
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return CpuSeconds(usage);
 }
 
 int CountProcEntries(const char* folder) {

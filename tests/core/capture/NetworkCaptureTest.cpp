@@ -12,7 +12,7 @@
 #include "core/platform/PortMap.h"
 #include "core/platform/Termios2.h"
 #include "support/Pty.h"
-#include "support/ProcessCpu.h"
+#include "support/ProcessUsage.h"
 #include "support/QueueWait.h"
 #include "support/ResultAssertions.h"
 #include "support/Ser2net.h"
@@ -24,7 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using ByteVector = std::vector<uint8_t>;
 
-ByteVector Text(const char* text) { return ByteVector(text, text + std::char_traits<char>::length(text)); }
 
 uint32_t PtyRate(const Pty& pty) {
   std::optional<LineRates> rates = ReadLineRates(RealSysCalls(), pty.MasterFd());
@@ -66,7 +65,7 @@ class NetworkCapture : public ::testing::Test {
   bool FlowsAgain() {
     return Eventually(
         [&] {
-          pty.WriteAll(Text("?"));
+          pty.WriteAll(TextBytes("?"));
           std::this_thread::sleep_for(100ms);
           return !CollectFor(comms.Queue(), 50ms).empty();
         },
@@ -83,26 +82,26 @@ class NetworkCapture : public ::testing::Test {
 TEST_F(NetworkCapture, BytesBothWaysFramedByTheGapWithFFIntact) {
   StartPorts();
   comms.PacketGap = 300;
-  ASSERT_TRUE(pty.WriteAll(Text("ab\xFF")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("ab\xFF")));
   std::this_thread::sleep_for(100ms);
-  ASSERT_TRUE(pty.WriteAll(Text("\xFF" "cd")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("\xFF" "cd")));
   Records joined = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(joined.size(), 1u);
-  EXPECT_EQ(Bytes(*joined[0]), Text("ab\xFF\xFF" "cd"));
+  EXPECT_EQ(Bytes(*joined[0]), TextBytes("ab\xFF\xFF" "cd"));
   EXPECT_EQ(joined[0]->Port, 3);
   EXPECT_EQ(joined[0]->Error, 0);
 
   comms.PacketGap = 20;
   std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(pty.WriteAll(Text("one")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("one")));
   std::this_thread::sleep_for(500ms);
-  ASSERT_TRUE(pty.WriteAll(Text("two")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("two")));
   Records apart = WaitForRecords(comms.Queue(), 2);
   ASSERT_EQ(apart.size(), 2u);
-  EXPECT_EQ(Bytes(*apart[0]), Text("one"));
-  EXPECT_EQ(Bytes(*apart[1]), Text("two"));
+  EXPECT_EQ(Bytes(*apart[0]), TextBytes("one"));
+  EXPECT_EQ(Bytes(*apart[1]), TextBytes("two"));
 
-  const ByteVector out = Text("x\xFF\xFFy\xFF");
+  const ByteVector out = TextBytes("x\xFF\xFFy\xFF");
   comms.WritePacket(3, out.data(), static_cast<uint16_t>(out.size()));
   Records sent = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(sent.size(), 1u);
@@ -174,11 +173,11 @@ TEST_F(NetworkCapture, AServerThatGoesAndComesBackIsPickedUpWithoutSpinning) {
   EXPECT_TRUE(Eventually([&] { return PtyRate(pty) == 38400; }, 5s));
   std::this_thread::sleep_for(200ms);
   CollectFor(comms.Queue(), 100ms);
-  ASSERT_TRUE(pty.WriteAll(Text("back")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("back")));
   Records back = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(back.size(), 1u);
-  EXPECT_EQ(Bytes(*back[0]), Text("back"));
-  const ByteVector out = Text("reply");
+  EXPECT_EQ(Bytes(*back[0]), TextBytes("back"));
+  const ByteVector out = TextBytes("reply");
   comms.WritePacket(3, out.data(), static_cast<uint16_t>(out.size()));
   EXPECT_EQ(pty.ReadFor(out.size()), out);
   EXPECT_TRUE(Eventually(
@@ -211,17 +210,17 @@ TEST(NetworkCaptureStartUp, APortWhoseServerIsDownAtStartGetsItsSlotAndConnectsL
   ASSERT_TRUE(server.Start()) << server.Error();
   ASSERT_TRUE(Eventually(
       [&] {
-        pty.WriteAll(Text("?"));
+        pty.WriteAll(TextBytes("?"));
         std::this_thread::sleep_for(100ms);
         return !CollectFor(comms.Queue(), 50ms).empty();
       },
       20s));
   std::this_thread::sleep_for(200ms);
   CollectFor(comms.Queue(), 100ms);
-  ASSERT_TRUE(pty.WriteAll(Text("raw\xFF")));
+  ASSERT_TRUE(pty.WriteAll(TextBytes("raw\xFF")));
   Records records = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(Bytes(*records[0]), Text("raw\xFF"));
+  EXPECT_EQ(Bytes(*records[0]), TextBytes("raw\xFF"));
   EXPECT_EQ(comms.GetModemLines(9), 0);
 }
 

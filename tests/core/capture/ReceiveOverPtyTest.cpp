@@ -12,7 +12,7 @@
 #include "core/platform/Termios2.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
-#include "support/ProcessCpu.h"
+#include "support/ProcessUsage.h"
 #include "support/QueueWait.h"
 
 namespace tapwise {
@@ -21,7 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using ByteVector = std::vector<uint8_t>;
 
-ByteVector Text(const char* text) { return ByteVector(text, text + std::char_traits<char>::length(text)); }
 
 class ReceiveOverPty : public ::testing::Test {
  protected:
@@ -46,25 +45,25 @@ TEST_F(ReceiveOverPty, BurstsCloserThanTheGapMakeOnePacketFurtherApartTwo) {
   comms.CreatePorts();
   ASSERT_TRUE(comms.IsPortPresent(1));
   DateTime before = Now();
-  pty.WriteAll(Text("abc"));
+  pty.WriteAll(TextBytes("abc"));
   std::this_thread::sleep_for(250ms);
-  pty.WriteAll(Text("def"));
+  pty.WriteAll(TextBytes("def"));
   Records joined = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(joined.size(), 1u);
-  EXPECT_EQ(Bytes(*joined[0]), Text("abcdef"));
+  EXPECT_EQ(Bytes(*joined[0]), TextBytes("abcdef"));
   // The packet carries the time of its first read, not of its end.
   EXPECT_LT((joined[0]->Time - before) * 86400.0, 0.2);
   EXPECT_GE(joined[0]->Time, before);
 
   comms.PacketGap = 10;
   std::this_thread::sleep_for(50ms);
-  pty.WriteAll(Text("ghi"));
+  pty.WriteAll(TextBytes("ghi"));
   std::this_thread::sleep_for(300ms);
-  pty.WriteAll(Text("jkl"));
+  pty.WriteAll(TextBytes("jkl"));
   Records apart = WaitForRecords(comms.Queue(), 2);
   ASSERT_EQ(apart.size(), 2u);
-  EXPECT_EQ(Bytes(*apart[0]), Text("ghi"));
-  EXPECT_EQ(Bytes(*apart[1]), Text("jkl"));
+  EXPECT_EQ(Bytes(*apart[0]), TextBytes("ghi"));
+  EXPECT_EQ(Bytes(*apart[1]), TextBytes("jkl"));
   for (auto& record : apart) {
     EXPECT_EQ(record->Port, 1);
     EXPECT_EQ(record->Origin, OriginReceived);
@@ -97,17 +96,17 @@ TEST_F(ReceiveOverPty, PacketsOfTwoPortsComeInTheOrderTheirGapsExpire) {
   Pty& quick = AddPort(2);
   comms.PacketGap = 300;
   comms.CreatePorts();
-  slow.WriteAll(Text("long"));  // begins first, keeps filling
+  slow.WriteAll(TextBytes("long"));  // begins first, keeps filling
   std::this_thread::sleep_for(40ms);
-  quick.WriteAll(Text("short"));
+  quick.WriteAll(TextBytes("short"));
   std::this_thread::sleep_for(120ms);
-  slow.WriteAll(Text("er"));
+  slow.WriteAll(TextBytes("er"));
   Records records = WaitForRecords(comms.Queue(), 2);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0]->Port, 2);
-  EXPECT_EQ(Bytes(*records[0]), Text("short"));
+  EXPECT_EQ(Bytes(*records[0]), TextBytes("short"));
   EXPECT_EQ(records[1]->Port, 1);
-  EXPECT_EQ(Bytes(*records[1]), Text("longer"));
+  EXPECT_EQ(Bytes(*records[1]), TextBytes("longer"));
   EXPECT_LT(records[1]->Time, records[0]->Time);
 }
 
@@ -133,10 +132,10 @@ TEST_F(ReceiveOverPty, DisablingReleasesThePortAndEnablingTakesItBackOrFallsBack
   comms.SetPortEnabled(3, true);
   // Opening flushes stale bytes, so the wire speaks only once the port is back.
   std::this_thread::sleep_for(200ms);
-  pty.WriteAll(Text("back"));
+  pty.WriteAll(TextBytes("back"));
   Records records = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(Bytes(*records[0]), Text("back"));
+  EXPECT_EQ(Bytes(*records[0]), TextBytes("back"));
   EXPECT_TRUE(comms.IsPortEnabled(3));
   int probe = Pty::OpenPlain(pty.SlavePath());
   ASSERT_GE(probe, 0);
@@ -149,7 +148,7 @@ TEST_F(ReceiveOverPty, DisablingReleasesThePortAndEnablingTakesItBackOrFallsBack
 TEST_F(ReceiveOverPty, TransmissionReachesTheWireAndFailsOnceTheWireIsGone) {
   Pty& pty = AddPort(4);
   comms.CreatePorts();
-  const ByteVector ping = Text("PING\xff");
+  const ByteVector ping = TextBytes("PING\xff");
   comms.WritePacket(4, ping.data(), static_cast<uint16_t>(ping.size()));
   EXPECT_EQ(pty.ReadFor(ping.size()), ping);
   pty.CloseMaster();
@@ -166,7 +165,7 @@ TEST_F(ReceiveOverPty, PortThatVanishesMidPacketNeitherCrashesNorSpinsNorInvents
   Pty& alive = AddPort(2);
   comms.PacketGap = 100;
   comms.CreatePorts();
-  gone.WriteAll(Text("half"));
+  gone.WriteAll(TextBytes("half"));
   std::this_thread::sleep_for(30ms);
   gone.CloseMaster();
   double cpuBefore = CpuSeconds();
@@ -175,12 +174,12 @@ TEST_F(ReceiveOverPty, PortThatVanishesMidPacketNeitherCrashesNorSpinsNorInvents
   // What had been read before the wire went stays intact; nothing else comes.
   ASSERT_LE(records.size(), 1u);
   if (!records.empty()) {
-    EXPECT_EQ(Bytes(*records[0]), Text("half"));
+    EXPECT_EQ(Bytes(*records[0]), TextBytes("half"));
   }
   // A spinning receive thread would burn most of a core in that time.
   EXPECT_LT(cpuUsed, 0.3);
   // The other port goes on working.
-  alive.WriteAll(Text("still here"));
+  alive.WriteAll(TextBytes("still here"));
   Records others = WaitForRecords(comms.Queue(), 1);
   ASSERT_EQ(others.size(), 1u);
   EXPECT_EQ(others[0]->Port, 2);
