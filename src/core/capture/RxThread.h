@@ -46,6 +46,8 @@ class TRxThread {
   void DrainWakeups(short revents);
   void KeepPortInStep();
   void FinishPacket();
+  // Reads into the packet, and passes what came on to the slot's forwarder.
+  size_t ReadChunk(SerialDevice& device);
 
   ReceiveContext& m_context;
   PortSlot& m_slot;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/capture/TWComms.h"
+#include "core/capture/TapLink.h"
 #include "core/config/ProjectState.h"
 #include "core/display/DisplayDrain.h"
 #include "core/platform/PortMap.h"
@@ -51,6 +52,9 @@ struct TickEvents {
   // What the user packets, the triggers and the project reader posted, in
   // message markup.
   std::vector<std::string> Messages;
+  // A tap's device took new line settings from its application: the
+  // settings shown for its ports are out of date.
+  bool SettingsFollowed = false;
 };
 
 // What start-up found that is worth telling but stops nothing.
@@ -59,6 +63,8 @@ struct StartReport {
   std::vector<std::string> ProjectsMissing;  // each project file looked for and not found
   // Each port mapped by an option that could not be used, with the reason.
   std::vector<std::string> UnusablePorts;
+  // The application's side of each tap, "COMB /dev/pts/N (tap of COMA …)".
+  std::vector<std::string> Taps;
 };
 
 class MonitorSession {
@@ -125,6 +131,8 @@ class MonitorSession {
   [[nodiscard]] Result ApplyPortOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
   [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
+  // Before the ports open, once their settings are known.
+  void StartTaps();
 
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
@@ -137,6 +145,9 @@ class MonitorSession {
   ProjectState m_project;
   PlaySettings m_playSettings;
   std::unique_ptr<TTxThread> m_player;
+  // Made before the ports open, stopped before they close, freed after.
+  std::vector<std::unique_ptr<TapLink>> m_taps;
+  uint32_t m_followsSeen = 0;
   StartReport m_report;
   bool m_started = false;
   bool m_shutDown = false;
