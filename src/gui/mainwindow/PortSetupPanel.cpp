@@ -91,13 +91,9 @@ void PortSetupPanel::Load(const PortSettings& settings, bool enabled) {
   m_updatingControls = true;
   bDisable->setChecked(!enabled);
   bDisable->setIcon(QIcon(DrawToolIcon(enabled ? ToolIcon::PortEnabled : ToolIcon::PortDisabled)));
-  // A rate outside the list (one a tap's application set) shows as none
-  // rather than as the rate shown before.
-  int baud = -1;
   for (size_t i = 0; i < BaudRates.size(); ++i) {
-    if (BaudRates[i] == settings.BaudRate) baud = static_cast<int>(i);
+    if (BaudRates[i] == settings.BaudRate) BaudComboBox->setCurrentIndex(static_cast<int>(i));
   }
-  BaudComboBox->setCurrentIndex(baud);
   ParityComboBox->setCurrentIndex(settings.Parity);
   BitsComboBox->setCurrentIndex(settings.DataBits - 5);
   StopComboBox->setCurrentIndex(settings.StopBits);
