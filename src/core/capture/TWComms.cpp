@@ -32,6 +32,11 @@ bool TWComms::WriteThrough(uint8_t n, const uint8_t* bytes, size_t count) {
 
 bool TWComms::ApplyLineFormat(uint8_t n) { return IsPortPresent(n) && m_ports[n].Slot.ApplyLineFormat(); }
 
+void TWComms::WakePort(uint8_t n) {
+  if (!IsPortPresent(n)) return;
+  if (TRxThread* thread = m_ports[n].Thread.get()) thread->Wake();
+}
+
 uint8_t TWComms::GetModemLines(uint8_t n) {
   if (NoHandshake.load() != 0 || !IsPortPresent(n)) return 0;
   return m_ports[n].Slot.ModemLines();

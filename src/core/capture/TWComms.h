@@ -55,6 +55,9 @@ class TWComms : private ReceiveContext {
   // Writes the line format of PortSettings[n] alone into the open device,
   // leaving RTS and DTR; false as ApplyPortSettings.
   bool ApplyLineFormat(uint8_t n);
+  // Makes the port's receive thread look at its device now rather than at
+  // the end of a hang-up wait: the other side of a virtual port came.
+  void WakePort(uint8_t n);
 
   OpenResult OpenComPort(uint8_t n) override;
   // Writes PortSettings[n] into the open device; false for an empty slot, a

@@ -98,6 +98,9 @@ void TapLink::AppAbsent(size_t bytes) {
 void TapLink::AppPresent() {
   if (!m_appAbsent) return;
   m_appAbsent = false;
+  // Its receive thread may be in a long wait for the hung-up side; the
+  // application's first request must not wait for that.
+  m_comms.WakePort(m_ends.App);
   ReportBytesWhileAbsent();
 }
 
