@@ -228,5 +228,37 @@ TEST_F(TapOverPty, WhatTheProgramSendsGoesToItsOwnSideOnly) {
   EXPECT_TRUE(CollectFor(comms.Queue(), 100ms).empty());
 }
 
+// A pseudo-terminal takes any rate, so the refusing device is the fake.
+TEST(TapRefusals, ARateTheDeviceRefusesIsReportedOncePerRate) {
+  PortMap map;
+  ASSERT_TRUE(map.ApplyOption("-tap:1,2=pty").Ok());
+  FakeOpener opener;
+  std::shared_ptr<FakeLine> line = opener.AddFake(1);
+  line->RefuseLineFormat(true);
+  opener.AddFactory(2, [&map] { return map.Open(2); });
+  TWComms comms{opener};
+  UserMessages messages;
+  const PortMap::TapEnds ends = map.Taps().at(0);
+  TapLink tap(comms, messages, TapLink::Ends{ends.Device, ends.App, ends.AppMasterFd, ends.AppPath});
+  tap.Start();
+  comms.CreatePorts();
+  const int app = Pty::OpenPlain(ends.AppPath);
+  ASSERT_GE(app, 0);
+  uint32_t follows = tap.FollowCount();
+  for (speed_t speed : {B19200, B57600, B19200}) {
+    termios settings{};
+    ASSERT_EQ(tcgetattr(app, &settings), 0);
+    cfsetspeed(&settings, speed);
+    ASSERT_EQ(tcsetattr(app, TCSANOW, &settings), 0);
+    ASSERT_TRUE(Eventually([&] { return tap.FollowCount() > follows; }));
+    follows = tap.FollowCount();
+  }
+  close(app);
+  tap.Stop();
+  EXPECT_EQ(messages.TakeAll(), (std::vector<std::string>{"COM1 refuses 19200 baud, the rate the application set on COM2",
+                                                          "COM1 refuses 57600 baud, the rate the application set on COM2"}));
+  comms.DestroyPorts();
+}
+
 }  // namespace
 }  // namespace tapwise
