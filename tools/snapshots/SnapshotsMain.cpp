@@ -32,14 +32,13 @@
 #include <QTest>
 #include <QThread>
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <vector>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace tapwise;
 

@@ -191,6 +191,17 @@ Result PortMap::ApplyTap(std::string_view option, std::string_view rest) {
   return Result::Success();
 }
 
+std::vector<PortMap::TapEnds> PortMap::Taps() const {
+  std::vector<TapEnds> taps;
+  for (uint8_t com : AllComNumbers()) {
+    const Slot& slot = m_slots[com];
+    if (slot.SlotKind == Kind::TapApp) {
+      taps.push_back({slot.Partner, com, slot.Terminal->MasterFd(), slot.Terminal->SlavePath()});
+    }
+  }
+  return taps;
+}
+
 OpenResult PortMap::Open(uint8_t com) {
   const Slot* slot = Find(com);
   if (!slot) return {nullptr, OpenStatus::Absent};
@@ -267,17 +278,6 @@ std::string PortMap::DevicePath(uint8_t com) const {
       break;
   }
   return "";
-}
-
-std::vector<PortMap::TapEnds> PortMap::Taps() const {
-  std::vector<TapEnds> taps;
-  for (uint8_t com : AllComNumbers()) {
-    const Slot& slot = m_slots[com];
-    if (slot.SlotKind == Kind::TapApp) {
-      taps.push_back({slot.Partner, com, slot.Terminal->MasterFd(), slot.Terminal->SlavePath()});
-    }
-  }
-  return taps;
 }
 
 bool PortMap::IsMapped(uint8_t com) const { return Find(com) != nullptr; }

@@ -54,6 +54,15 @@ class PortMap : public DeviceOpener {
   // then unchanged.
   [[nodiscard]] Result ApplyOption(std::string_view option);
 
+  // Each -tap: option applied, in order.
+  struct TapEnds {
+    uint8_t Device = 0;
+    uint8_t App = 0;
+    int AppMasterFd = -1;  // the map's own descriptor of COMB's master side
+    std::string AppPath;   // the slave path the application opens
+  };
+  std::vector<TapEnds> Taps() const;
+
   // Absent for a number outside 1..128 and for a slot without a device.
   OpenResult Open(uint8_t com) override;
 
@@ -73,15 +82,6 @@ class PortMap : public DeviceOpener {
   std::string Describe(uint8_t com) const override;
 
   std::string DevicePath(uint8_t com) const override;
-
-  // Each -tap: option applied, in order.
-  struct TapEnds {
-    uint8_t Device = 0;
-    uint8_t App = 0;
-    int AppMasterFd = -1;  // the map's own descriptor of COMB's master side
-    std::string AppPath;   // the slave path the application opens
-  };
-  std::vector<TapEnds> Taps() const;
 
   bool IsMapped(uint8_t com) const;
   // Mapped by an option rather than by default.

@@ -49,12 +49,12 @@ struct TickEvents {
   bool PlayFileError = false;
   // The file that was playing has ended and playing has been stopped.
   bool PlaybackFinished = false;
-  // What the user packets, the triggers and the project reader posted, in
-  // message markup.
-  std::vector<std::string> Messages;
   // A tap's device took new line settings from its application: the
   // settings shown for its ports are out of date.
   bool SettingsFollowed = false;
+  // What the user packets, the triggers and the project reader posted, in
+  // message markup.
+  std::vector<std::string> Messages;
 };
 
 // What start-up found that is worth telling but stops nothing.
