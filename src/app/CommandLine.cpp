@@ -88,7 +88,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.Help = true;
     } else if (Is(arg, "--version") || Is(arg, "-version")) {
       result.Version = true;
-    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:")) {
+    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:")) {
       result.PortOptions.push_back(arg);
     } else if (TakeFileOption(arg, result)) {
     } else if (StartsWith(arg, "-select:")) {
@@ -126,13 +126,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
-         "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [PROJECT.TW]\n"
+  return "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
+         "                [PROJECT.TW]\n"
+         "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
+         "                [PROJECT.TW]\n"
          "                [-record:FILE | -recordraw:FILE |\n"
          "                 -recordpcapng:FILE [-linktype:N] |\n"
          "                 -play:FILE | -playhex:FILE | -playraw:FILE [-playgap:N] [-repeat]]\n"
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
-         "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B]\n"
+         "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
          "Listens on every serial port at once and shows each packet (a run of bytes\n"
@@ -153,6 +155,13 @@ std::string UsageText() {
          "                   the same over plain TCP: the bytes alone\n"
          "  -pair:A,B        make COM A and COM B the two ends of one pseudo-terminal, a\n"
          "                   built-in null-modem cable\n"
+         "  -tap:A,B=PATH[,link=LINK]\n"
+         "                   watch an application and its device: COM A opens the device\n"
+         "                   PATH (anything -port: takes), COM B is a new pseudo-terminal\n"
+         "                   (shown at start, and linked from LINK) that the application\n"
+         "                   opens instead; every byte is passed on at once, each way is\n"
+         "                   shown as received on its own port, and the rate and stop bits\n"
+         "                   the application sets go to the device\n"
          "  -nosplash        open the window without showing the About box first\n"
          "  -list-ports      print the COM-number map and what each port is doing, then exit\n"
          "  -demo            traffic without hardware: COM97 and COM98 become a virtual\n"

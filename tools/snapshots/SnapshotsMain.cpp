@@ -39,6 +39,9 @@
 #include <cstdlib>
 #include <functional>
 #include <vector>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace tapwise;
 
@@ -232,6 +235,48 @@ bool MessageBoxes(const QString& out) {
   return ok;
 }
 
+// The main window over a tap of a virtual device: an application on COM2
+// sets 115200 baud and asks, the device on COM1 answers. The status bar
+// names the application's side, and COM1's settings followed the rate.
+bool TapWindow(const QString& out) {
+  MonitorOptions options;
+  options.PortOptions = {"-tap:1,2=pty"};
+  MonitorSession session;
+  SettingsStore settings;
+  settings.Create();
+  ScreenDialogs dialogs;
+  TTWForm form(session, settings, options, dialogs);
+  form.show();
+  if (!form.FormShow() || session.Report().Taps.empty()) return false;
+  // "COM2 /dev/pts/N (tap of …)" and "/dev/pts/M (tapped for COM2)".
+  const std::string appLine = session.Report().Taps.front();
+  const std::string appPath = appLine.substr(5, appLine.find(' ', 5) - 5);
+  const std::string devicePath = session.Opener().Describe(1).substr(0, session.Opener().Describe(1).find(' '));
+  const int app = open(appPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  const int device = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (app < 0 || device < 0) return false;
+  termios line{};
+  tcgetattr(app, &line);
+  cfmakeraw(&line);
+  cfsetspeed(&line, B115200);
+  tcsetattr(app, TCSANOW, &line);
+  tcgetattr(device, &line);
+  cfmakeraw(&line);
+  tcsetattr(device, TCSANOW, &line);
+  QTest::qWait(300);
+  const std::string ask = "READ? T1\r\n";
+  const std::string answer = "T1=21.5C OK\r\n";
+  bool wrote = write(app, ask.data(), ask.size()) == static_cast<ssize_t>(ask.size());
+  QTest::qWait(150);
+  wrote = write(device, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size()) && wrote;
+  QTest::qWait(400);
+  const bool saved = wrote && form.grab().save(QDir(out).filePath("tap-window.png"));
+  close(app);
+  close(device);
+  form.close();
+  return saved;
+}
+
 // The main window over a built-in null-modem pair, with a little traffic
 // both ways: what a newcomer sees after typing into the window. Its tool
 // windows are drawn beside it, as they are after start-up.
@@ -371,6 +416,7 @@ int main(int argc, char** argv) {
       {"custom-controls", CustomControls},
       {"message-boxes", MessageBoxes},
       {"windows", Windows},
+      {"tap-window", TapWindow},
       {"user-packets-window", UserPacketsWindow},
       {"port-tabs-hotplug", PortTabsComingAndGoing},
   };

@@ -4,6 +4,12 @@
 
 namespace tapwise {
 
+namespace {
+
+LineFormat Format(const PortSettings& s) { return {s.BaudRate, s.Parity, s.DataBits, s.StopBits}; }
+
+}  // namespace
+
 PortSettings PortSlot::Settings() const {
   std::lock_guard lock(m_mutex);
   return m_settings;
@@ -14,11 +20,16 @@ void PortSlot::SetSettings(const PortSettings& settings) {
   m_settings = settings;
 }
 
+bool PortSlot::ApplyLineFormat() {
+  std::lock_guard lock(m_mutex);
+  return m_device && m_device->ApplyLineFormat(Format(m_settings));
+}
+
 bool PortSlot::ApplySettings(bool handshake) {
   std::lock_guard lock(m_mutex);
   if (!m_device) return false;
   const PortSettings& s = m_settings;
-  const bool formatOk = m_device->ApplyLineFormat({s.BaudRate, s.Parity, s.DataBits, s.StopBits});
+  const bool formatOk = m_device->ApplyLineFormat(Format(s));
   // The lines are held at fixed levels, never used for handshaking.
   const bool linesOk = m_device->SetControlLines(handshake && s.RTS != 0, handshake && s.DTR != 0);
   return formatOk && linesOk;

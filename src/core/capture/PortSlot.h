@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "core/capture/PortSettings.h"
+#include "core/capture/ReadForwarder.h"
 #include "core/platform/SerialDevice.h"
 
 namespace tapwise {
@@ -36,10 +37,18 @@ class PortSlot {
   bool Enabled() const { return m_enabled.load() != 0; }
   void SetEnabled(bool enabled) { m_enabled.store(enabled ? 1 : 0); }
 
+  // Where the receive thread passes on each chunk it reads (a tap); null
+  // for none. Set before the receive thread starts, cleared after it ended.
+  ReadForwarder* Forwarder() const { return m_forwarder.load(); }
+  void SetForwarder(ReadForwarder* forwarder) { m_forwarder.store(forwarder); }
+
   // Writes the settings into the open device: the line format, and RTS and
   // DTR at their levels, or both low when handshake is false. False without
   // a device or when the driver refuses.
   bool ApplySettings(bool handshake);
+  // The line format alone (rate, data bits, parity, stop bits): false
+  // without a device or when the driver refuses it.
+  bool ApplyLineFormat();
   // CTS, DSR and CD; 0 without a device.
   uint8_t ModemLines();
   // Writes every byte under the lock, so two packets from different threads
@@ -65,6 +74,7 @@ class PortSlot {
   void SetDevice(std::unique_ptr<SerialDevice> device);
 
  private:
+  std::atomic<ReadForwarder*> m_forwarder{nullptr};
   mutable std::mutex m_mutex;
   PortSettings m_settings;                 // guarded by m_mutex
   std::unique_ptr<SerialDevice> m_device;  // changed under m_mutex

@@ -154,6 +154,14 @@ void TRxThread::FinishPacket() {
   if (match != 0 && trigger) trigger->React(match, PortNumber);
 }
 
+size_t TRxThread::ReadChunk(SerialDevice& device) {
+  uint8_t* into = m_currentPacket->Data + m_packetLength;
+  const size_t bytesRead = device.Read(into, PacketCapacity - m_packetLength);
+  // Before the gap is timed: the far side of a tap must not wait for it.
+  if (ReadForwarder* forwarder = m_slot.Forwarder(); forwarder && bytesRead > 0) forwarder->Forward(into, bytesRead);
+  return bytesRead;
+}
+
 void TRxThread::Execute() {
   RaisePriority();
   m_packetLength = 0;
@@ -167,7 +175,7 @@ void TRxThread::Execute() {
     KeepPortInStep();
     size_t bytesRead = 0;
     if (SerialDevice* device = m_slot.Device()) {
-      bytesRead = device->Read(m_currentPacket->Data + m_packetLength, PacketCapacity - m_packetLength);
+      bytesRead = ReadChunk(*device);
       if (bytesRead > 0) {
         m_deviceSpoke = true;
         lastReadTick = TickCount();

@@ -55,6 +55,8 @@ class TRxThread {
   bool TakeReturnedDevice();
   void MarkGone();
   void FinishPacket();
+  // Reads into the packet, and passes what came on to the slot's forwarder.
+  size_t ReadChunk(SerialDevice& device);
 
   ReceiveContext& m_context;
   PortSlot& m_slot;

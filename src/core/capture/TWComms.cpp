@@ -22,6 +22,21 @@ bool TWComms::ApplyPortSettings(uint8_t n) {
   return IsPortPresent(n) && m_ports[n].Slot.ApplySettings(NoHandshake.load() == 0);
 }
 
+void TWComms::SetReadForwarder(uint8_t n, ReadForwarder* forwarder) {
+  if (ValidPort(n)) m_ports[n].Slot.SetForwarder(forwarder);
+}
+
+bool TWComms::WriteThrough(uint8_t n, const uint8_t* bytes, size_t count) {
+  return IsPortPresent(n) && m_ports[n].Slot.Write(bytes, count);
+}
+
+bool TWComms::ApplyLineFormat(uint8_t n) { return IsPortPresent(n) && m_ports[n].Slot.ApplyLineFormat(); }
+
+void TWComms::WakePort(uint8_t n) {
+  if (!IsPortPresent(n)) return;
+  if (TRxThread* thread = m_ports[n].Thread.get()) thread->Wake();
+}
+
 uint8_t TWComms::GetModemLines(uint8_t n) {
   if (NoHandshake.load() != 0 || !IsPortPresent(n)) return 0;
   return m_ports[n].Slot.ModemLines();

@@ -57,6 +57,19 @@ class TWComms : private ReceiveContext {
   void SetTriggerStep(TriggerStep* step) { m_triggerStep.store(step); }
   TriggerStep* GetTriggerStep() const override { return m_triggerStep.load(); }
 
+  // A tap's hooks. The forwarder gets every chunk port n's receive thread
+  // reads; set it before CreatePorts and clear it after DestroyPorts.
+  void SetReadForwarder(uint8_t n, ReadForwarder* forwarder);
+  // Writes bytes to the port as they are, with no record: they are the
+  // other side's, passed on. False when the port is closed or absent.
+  bool WriteThrough(uint8_t n, const uint8_t* bytes, size_t count);
+  // Writes the line format of PortSettings[n] alone into the open device,
+  // leaving RTS and DTR; false as ApplyPortSettings.
+  bool ApplyLineFormat(uint8_t n);
+  // Makes the port's receive thread look at its device now rather than at
+  // the end of a hang-up wait: the other side of a virtual port came.
+  void WakePort(uint8_t n);
+
   OpenResult OpenComPort(uint8_t n) override;
   // Writes PortSettings[n] into the open device; false for an empty slot, a
   // closed port, or a refusal by the driver.

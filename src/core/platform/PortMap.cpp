@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::string_view PortPrefix = "-port:";
 constexpr std::string_view PairPrefix = "-pair:";
+constexpr std::string_view TapPrefix = "-tap:";
+constexpr std::string_view LinkPrefix = ",link=";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -83,6 +85,7 @@ const PortMap::Slot* PortMap::Find(uint8_t com) const {
 Result PortMap::ApplyOption(std::string_view option) {
   if (StartsWithNoCase(option, PortPrefix)) return ApplyPort(option, option.substr(PortPrefix.size()));
   if (StartsWithNoCase(option, PairPrefix)) return ApplyPair(option, option.substr(PairPrefix.size()));
+  if (StartsWithNoCase(option, TapPrefix)) return ApplyTap(option, option.substr(TapPrefix.size()));
   return Problem(option, "expected -port:N=PATH, -port:N=pty or -pair:A,B");
 }
 
@@ -93,7 +96,10 @@ Result PortMap::ApplyPort(std::string_view option, std::string_view rest) {
     return Problem(option, "expected -port:N=PATH or -port:N=pty");
   }
   if (!InRange(*com)) return Problem(option, "COM numbers run from 1 to 128");
-  std::string_view target = rest.substr(equals + 1);
+  return MapTarget(option, *com, rest.substr(equals + 1));
+}
+
+Result PortMap::MapTarget(std::string_view option, int com, std::string_view target) {
   bool virtualPort = EqualsNoCase(target, "pty");
   std::optional<NetworkAddress> address;
   if (NetworkAddress::LooksLikeUrl(target)) {
@@ -103,8 +109,8 @@ Result PortMap::ApplyPort(std::string_view option, std::string_view rest) {
   } else if (!virtualPort && target.front() != '/') {
     return Problem(option, "the path must be absolute, like /dev/ttyUSB0");
   }
-  Slot& slot = m_slots[static_cast<size_t>(*com)];
-  if (slot.Explicit) return AlreadyMapped(option, *com);
+  Slot& slot = m_slots[static_cast<size_t>(com)];
+  if (slot.Explicit) return AlreadyMapped(option, com);
 
   Slot mapped;
   mapped.Explicit = true;
@@ -147,6 +153,58 @@ Result PortMap::ApplyPair(std::string_view option, std::string_view rest) {
   return Result::Success();
 }
 
+Result PortMap::ApplyTap(std::string_view option, std::string_view rest) {
+  constexpr std::string_view Expected = "expected -tap:A,B=PATH or -tap:A,B=PATH,link=LINK";
+  const size_t equals = rest.find('=');
+  const size_t comma = rest.substr(0, equals).find(',');
+  if (equals == std::string_view::npos || comma == std::string_view::npos) return Problem(option, Expected);
+  std::optional<int> device = ParseNumber(rest.substr(0, comma));
+  std::optional<int> app = ParseNumber(rest.substr(comma + 1, equals - comma - 1));
+  std::string_view target = rest.substr(equals + 1);
+  std::string_view link;
+  // A device path with ",link=" in it cannot be tapped; no device is named so.
+  if (size_t at = target.find(LinkPrefix); at != std::string_view::npos) {
+    link = target.substr(at + LinkPrefix.size());
+    target = target.substr(0, at);
+    if (link.empty() || link.front() != '/') return Problem(option, "the link must be an absolute path");
+  }
+  if (!device || !app || target.empty()) return Problem(option, Expected);
+  if (!InRange(*device) || !InRange(*app)) return Problem(option, "COM numbers run from 1 to 128");
+  if (*device == *app) return Problem(option, "a tap needs two different COM numbers");
+  if (m_slots[static_cast<size_t>(*app)].Explicit) return AlreadyMapped(option, *app);
+
+  // The application's side first: the device's slot stays as it was when
+  // that fails, and the other way round the device slot is put back.
+  Slot appSlot;
+  std::string error;
+  appSlot.Terminal = PseudoTerminal::Create(&error);
+  if (!appSlot.Terminal) return CannotApply(option, error);
+  std::unique_ptr<PtyLink> made;
+  if (!link.empty()) {
+    made = PtyLink::Create(std::string(link), appSlot.Terminal->SlavePath(), &error);
+    if (!made) return CannotApply(option, error);
+  }
+  if (Result mapped = MapTarget(option, *device, target); !mapped) return mapped;
+  appSlot.SlotKind = Kind::TapApp;
+  appSlot.Explicit = true;
+  appSlot.Partner = static_cast<uint8_t>(*device);
+  m_slots[static_cast<size_t>(*app)] = std::move(appSlot);
+  m_tapSides[static_cast<size_t>(*device)].TappedFor = static_cast<uint8_t>(*app);
+  m_tapSides[static_cast<size_t>(*app)].Link = std::move(made);
+  return Result::Success();
+}
+
+std::vector<PortMap::TapEnds> PortMap::Taps() const {
+  std::vector<TapEnds> taps;
+  for (uint8_t com : AllComNumbers()) {
+    const Slot& slot = m_slots[com];
+    if (slot.SlotKind == Kind::TapApp) {
+      taps.push_back({slot.Partner, com, slot.Terminal->MasterFd(), slot.Terminal->SlavePath()});
+    }
+  }
+  return taps;
+}
+
 OpenResult PortMap::Open(uint8_t com) {
   const Slot* slot = Find(com);
   if (!slot) return {nullptr, OpenStatus::Absent};
@@ -155,6 +213,7 @@ OpenResult PortMap::Open(uint8_t com) {
       return PosixSerialDevice::Open(slot->Path, m_sys);
     case Kind::PtyMaster:
     case Kind::PairMaster:
+    case Kind::TapApp:
       return PosixSerialDevice::OpenPtyMaster(slot->Terminal->MasterFd(), m_sys);
     case Kind::PairSlave:
       // The far end of the cable is an ordinary tty: it gets the full open.
@@ -179,16 +238,27 @@ OpenStatus PortMap::Probe(uint8_t com) {
 std::string PortMap::Describe(uint8_t com) const {
   const Slot* slot = Find(com);
   if (!slot) return "";
-  switch (slot->SlotKind) {
+  const TapSide& tap = m_tapSides[com];
+  if (tap.TappedFor != 0) return DescribeOwn(*slot) + " (tapped for " + ComName(tap.TappedFor) + ")";
+  if (slot->SlotKind != Kind::TapApp) return DescribeOwn(*slot);
+  std::string text = slot->Terminal->SlavePath() + " (tap of " + ComName(slot->Partner) + " " +
+                     DescribeOwn(m_slots[slot->Partner]) + ")";
+  if (tap.Link) text += ", linked from " + tap.Link->Path();
+  return text;
+}
+
+std::string PortMap::DescribeOwn(const Slot& slot) {
+  switch (slot.SlotKind) {
     case Kind::Path:
-      return slot->Path;
+      return slot.Path;
     case Kind::PtyMaster:
-      return slot->Terminal->SlavePath();
+    case Kind::TapApp:
+      return slot.Terminal->SlavePath();
     case Kind::PairMaster:
     case Kind::PairSlave:
-      return slot->Terminal->SlavePath() + " (pair with " + ComName(slot->Partner) + ")";
+      return slot.Terminal->SlavePath() + " (pair with " + ComName(slot.Partner) + ")";
     case Kind::Network:
-      return slot->Address.Text();
+      return slot.Address.Text();
     case Kind::None:
       break;
   }
@@ -205,6 +275,7 @@ std::string PortMap::DevicePath(uint8_t com) const {
       return slot->Terminal->SlavePath();
     case Kind::PtyMaster:
     case Kind::PairMaster:
+    case Kind::TapApp:
     case Kind::Network:  // an address, not a node a local process could hold
     case Kind::None:
       break;

@@ -11,6 +11,12 @@
 //   -port:N=rfc2217://HOST:PORT, -port:N=tcp://HOST:PORT
 //                  COMN is a serial port served over the network; it opens
 //                  at once and connects in the background
+//   -tap:A,B=PATH[,link=LINK]
+//                  COMA is the device at PATH (anything -port:A= takes);
+//                  COMB is a new virtual port for the application that used
+//                  to open the device, optionally reached through a symbolic
+//                  link at LINK. The port manager's tap links pass the bytes
+//                  between the two (see Taps).
 // The pseudo-terminals live as long as the map, so either end can be closed
 // and opened again while the program runs.
 //
@@ -23,10 +29,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/platform/ComNumbers.h"
 #include "core/platform/NetworkAddress.h"
 #include "core/platform/PseudoTerminal.h"
+#include "core/platform/PtyLink.h"
 #include "core/platform/SerialDevice.h"
 #include "core/platform/SysCalls.h"
 #include "core/util/Result.h"
@@ -46,6 +54,15 @@ class PortMap : public DeviceOpener {
   // and code 2, the exit status of a program given a bad option; the map is
   // then unchanged.
   [[nodiscard]] Result ApplyOption(std::string_view option);
+
+  // Each -tap: option applied, in order.
+  struct TapEnds {
+    uint8_t Device = 0;
+    uint8_t App = 0;
+    int AppMasterFd = -1;  // the map's own descriptor of COMB's master side
+    std::string AppPath;   // the slave path the application opens
+  };
+  std::vector<TapEnds> Taps() const;
 
   // Absent for a number outside 1..128 and for a slot without a device.
   OpenResult Open(uint8_t com) override;
@@ -79,7 +96,7 @@ class PortMap : public DeviceOpener {
   bool IsExplicit(uint8_t com) const override;
 
  private:
-  enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave, Network };
+  enum class Kind : uint8_t { None, Path, PtyMaster, PairMaster, PairSlave, Network, TapApp };
   struct Slot {
     Kind SlotKind = Kind::None;
     bool Explicit = false;
@@ -89,14 +106,26 @@ class PortMap : public DeviceOpener {
     uint8_t Partner = 0;
     NetworkAddress Address;
   };
+  // What a tap adds to its two slots: the device's names the application's
+  // slot, the application's (TapApp, with Partner the device) holds the link.
+  struct TapSide {
+    uint8_t TappedFor = 0;
+    std::unique_ptr<PtyLink> Link;
+  };
 
   const Slot* Find(uint8_t com) const;
+  // The slot's own device, without what a tap adds.
+  static std::string DescribeOwn(const Slot& slot);
   Result ApplyPort(std::string_view option, std::string_view rest);
   Result ApplyPair(std::string_view option, std::string_view rest);
+  Result ApplyTap(std::string_view option, std::string_view rest);
+  // Maps com as -port:com=target would; the messages name option.
+  Result MapTarget(std::string_view option, int com, std::string_view target);
 
   SysCalls& m_sys;
   UserMessages* m_messages = nullptr;
   std::array<Slot, MaxCom + 1> m_slots;  // index 0 unused
+  std::array<TapSide, MaxCom + 1> m_tapSides;
 };
 
 }  // namespace tapwise

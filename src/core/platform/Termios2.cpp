@@ -24,4 +24,21 @@ std::optional<LineRates> ReadLineRates(SysCalls& sys, int fd) {
   return LineRates{settings.c_ispeed, settings.c_ospeed};
 }
 
+std::optional<FollowedLine> ReadFollowedLine(SysCalls& sys, int fd) {
+  termios2 settings{};
+  if (sys.Ioctl(fd, TCGETS2, &settings) != 0) return std::nullopt;
+  return FollowedLine{settings.c_ospeed, (settings.c_cflag & CSTOPB) != 0};
+}
+
+bool WriteFollowedLine(SysCalls& sys, int fd, const FollowedLine& line) {
+  if (line.Rate == 0) return false;
+  termios2 settings{};
+  if (sys.Ioctl(fd, TCGETS2, &settings) != 0) return false;
+  settings.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT) | CSTOPB);
+  settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT) | (line.TwoStopBits ? CSTOPB : 0);
+  settings.c_ispeed = line.Rate;
+  settings.c_ospeed = line.Rate;
+  return sys.Ioctl(fd, TCSETS2, &settings) == 0;
+}
+
 }  // namespace tapwise

@@ -26,4 +26,19 @@ bool SetLineRate(SysCalls& sys, int fd, uint32_t rate);
 // The rates the driver holds now; none when it cannot tell.
 std::optional<LineRates> ReadLineRates(SysCalls& sys, int fd);
 
+// The part of a pseudo-terminal's line settings that its other side can
+// follow: the kernel keeps the rate and the stop bits an application sets,
+// but forces 8 data bits without parity, so those two never show.
+struct FollowedLine {
+  uint32_t Rate = 0;  // the output rate
+  bool TwoStopBits = false;
+  bool operator==(const FollowedLine&) const = default;
+};
+
+// Read through either side of the pseudo-terminal; none when fd is no tty.
+std::optional<FollowedLine> ReadFollowedLine(SysCalls& sys, int fd);
+// Puts rate and stop bits into the pseudo-terminal, so that an application
+// that asks finds what the device runs at; false when the driver refuses.
+bool WriteFollowedLine(SysCalls& sys, int fd, const FollowedLine& line);
+
 }  // namespace tapwise

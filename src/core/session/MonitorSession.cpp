@@ -64,6 +64,7 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   if (options.ProjectFiles.empty()) (void)m_userPackets.RebuildTriggerTable();
 
   ModemStatus.store(8);
+  StartTaps();
   m_comms.CreatePorts();
   m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
   if (m_comms.PresentCount() == 0) return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
@@ -78,6 +79,17 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
   m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
   return Result::Success();
+}
+
+void MonitorSession::StartTaps() {
+  if (!m_ownMap) return;
+  for (const PortMap::TapEnds& ends : m_ownMap->Taps()) {
+    auto tap = std::make_unique<TapLink>(m_comms, m_messages,
+                                         TapLink::Ends{ends.Device, ends.App, ends.AppMasterFd, ends.AppPath});
+    tap->Start();
+    m_taps.push_back(std::move(tap));
+    m_report.Taps.push_back(ComName(ends.App) + " " + m_opener.Describe(ends.App));
+  }
 }
 
 uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result& problem) const {
@@ -125,6 +137,10 @@ TickEvents MonitorSession::Tick() {
     m_recorder.Stop();
     events.PlaybackFinished = true;
   }
+  uint32_t follows = 0;
+  for (const std::unique_ptr<TapLink>& tap : m_taps) follows += tap->FollowCount();
+  events.SettingsFollowed = follows != m_followsSeen;
+  m_followsSeen = follows;
   events.Messages = m_messages.TakeAll();
   events.PortChanges = m_comms.TakePortEvents();
   return events;
@@ -137,9 +153,13 @@ void MonitorSession::Shutdown() {
   // The playback thread sends on the ports and reads their modem lines: it
   // stops before they go.
   m_player.reset();
+  // A receive thread may wait for room in a tap's pipe: the pipes end first,
+  // and the taps are freed once no receive thread can reach them.
+  for (const std::unique_ptr<TapLink>& tap : m_taps) tap->Stop();
   // The receive threads answer triggers through the user packets: the ports
   // go before anything they call into.
   m_comms.DestroyPorts();
+  m_taps.clear();
   m_comms.SetTriggerStep(nullptr);
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/capture/TWComms.h"
+#include "core/capture/TapLink.h"
 #include "core/config/ProjectState.h"
 #include "core/display/DisplayDrain.h"
 #include "core/platform/PortMap.h"
@@ -48,6 +49,9 @@ struct TickEvents {
   bool PlayFileError = false;
   // The file that was playing has ended and playing has been stopped.
   bool PlaybackFinished = false;
+  // A tap's device took new line settings from its application: the
+  // settings shown for its ports are out of date.
+  bool SettingsFollowed = false;
   // What the user packets, the triggers and the project reader posted, in
   // message markup.
   std::vector<std::string> Messages;
@@ -61,6 +65,8 @@ struct StartReport {
   std::vector<std::string> ProjectsMissing;  // each project file looked for and not found
   // Each port mapped by an option that could not be used, with the reason.
   std::vector<std::string> UnusablePorts;
+  // The application's side of each tap, "COMB /dev/pts/N (tap of COMA …)".
+  std::vector<std::string> Taps;
 };
 
 class MonitorSession {
@@ -127,6 +133,8 @@ class MonitorSession {
   [[nodiscard]] Result ApplyPortOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
   [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
+  // Before the ports open, once their settings are known.
+  void StartTaps();
 
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
@@ -139,6 +147,9 @@ class MonitorSession {
   ProjectState m_project;
   PlaySettings m_playSettings;
   std::unique_ptr<TTxThread> m_player;
+  // Made before the ports open, stopped before they close, freed after.
+  std::vector<std::unique_ptr<TapLink>> m_taps;
+  uint32_t m_followsSeen = 0;
   StartReport m_report;
   bool m_started = false;
   bool m_shutDown = false;

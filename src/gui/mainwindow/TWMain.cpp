@@ -222,6 +222,11 @@ bool TTWForm::FormShow() {
     unusable += (unusable.empty() ? "" : "; ") + line;
   }
   if (!unusable.empty()) ReportProblem(unusable);
+  // Where the application of each tap is to connect, until something else
+  // takes the status bar.
+  std::string taps;
+  for (const std::string& line : m_session.Report().Taps) taps += (taps.empty() ? "" : "; ") + line;
+  if (!taps.empty() && unusable.empty()) m_statusBar->SetStatus(PathToQString(taps), QColor(0, 0, 0));
 
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
@@ -426,6 +431,8 @@ void TTWForm::ShowTickEvents(TickEvents events) {
     ShowRecorderStatus();
     UpdateRecorderButtons();
   }
+  // A tap's device took the settings its application set.
+  if (events.SettingsFollowed) ShowSelectedPort();
   for (std::string& text : events.Messages) m_pendingMessages.push_back(std::move(text));
   ShowPendingMessages();
 }
