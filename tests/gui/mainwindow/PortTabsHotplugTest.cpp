@@ -9,6 +9,7 @@
 #include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/PtyAdapter.h"
+#include "support/SilentDialogs.h"
 #include "support/TempDir.h"
 
 #include <QTest>
@@ -16,15 +17,6 @@
 using namespace tapwise;
 
 namespace {
-
-struct SilentDialogs : WindowDialogs {
-  std::vector<std::string> shown;
-  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
-    shown.emplace_back(text);
-    return 1;
-  }
-  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
-};
 
 QStringList Captions(const TTabControlSmart& tabs) {
   QStringList captions;

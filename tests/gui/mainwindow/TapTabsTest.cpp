@@ -9,6 +9,7 @@
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
+#include "support/SilentDialogs.h"
 
 #include <QComboBox>
 #include <QTest>
@@ -20,15 +21,6 @@
 using namespace tapwise;
 
 namespace {
-
-struct SilentDialogs : WindowDialogs {
-  std::vector<std::string> shown;
-  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
-    shown.emplace_back(text);
-    return 1;
-  }
-  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
-};
 
 }  // namespace
 
