@@ -235,17 +235,26 @@ bool MessageBoxes(const QString& out) {
   return ok;
 }
 
+// A main window of its own, on a session and empty settings of its own, as
+// the pictures below each need one.
+struct FreshWindow {
+  MonitorSession session;
+  SettingsStore settings;
+  ScreenDialogs dialogs;
+  TTWForm form;
+  explicit FreshWindow(const MonitorOptions& options)
+      : form(session, (settings.Create(), settings), options, dialogs) {}
+};
+
 // The main window over a tap of a virtual device: an application on COM2
 // sets 115200 baud and asks, the device on COM1 answers. The status bar
 // names the application's side, and COM1's settings followed the rate.
 bool TapWindow(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-tap:1,2=pty"};
-  MonitorSession session;
-  SettingsStore settings;
-  settings.Create();
-  ScreenDialogs dialogs;
-  TTWForm form(session, settings, options, dialogs);
+  FreshWindow window(options);
+  MonitorSession& session = window.session;
+  TTWForm& form = window.form;
   form.show();
   if (!form.FormShow() || session.Report().Taps.empty()) return false;
   // "COM2 /dev/pts/N (tap of …)" and "/dev/pts/M (tapped for COM2)".
@@ -283,12 +292,9 @@ bool TapWindow(const QString& out) {
 bool Windows(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-pair:1,2"};
-  MonitorSession session;
-  TWComms& comms = session.Comms();
-  SettingsStore settings;
-  settings.Create();
-  ScreenDialogs dialogs;
-  TTWForm form(session, settings, options, dialogs);
+  FreshWindow fresh(options);
+  TWComms& comms = fresh.session.Comms();
+  TTWForm& form = fresh.form;
   TColoursForm* colours = form.ColoursForm();
   TPropertiesForm* properties = form.PropertiesForm();
   TAboutForm* about = form.AboutForm();
@@ -336,11 +342,8 @@ bool PortTabsComingAndGoing(const QString& out) {
   options.PortOptions = {"-pair:1,2", "-port:3=" + pulled, "-port:5=" + late, "-port:7=pty"};
   bool saved = false;
   {
-    MonitorSession session;
-    SettingsStore settings;
-    settings.Create();
-    ScreenDialogs dialogs;
-    TTWForm form(session, settings, options, dialogs);
+    FreshWindow window(options);
+    TTWForm& form = window.form;
     form.show();
     if (third && form.FormShow()) {
       unlink(pulled.c_str());
@@ -364,11 +367,9 @@ bool PortTabsComingAndGoing(const QString& out) {
 bool UserPacketsWindow(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-pair:1,2"};
-  MonitorSession session;
-  SettingsStore settings;
-  settings.Create();
-  ScreenDialogs dialogs;
-  TTWForm main(session, settings, options, dialogs);
+  FreshWindow window(options);
+  MonitorSession& session = window.session;
+  TTWForm& main = window.form;
   main.show();
   if (!main.FormShow()) return false;
   UserPacketTable& table = session.GetUserPackets().Table();
