@@ -477,6 +477,35 @@ class MainWindowTest : public QObject {
     QFile::remove(path);
   }
 
+  // A recording the command line started has Record down, so the Alt keys,
+  // which apply the buttons to the recorder, leave it recording.
+  void AltKeysLeaveTheStartUpRecordingRecording() {
+    const QString path = QDir::tempPath() + "/tapwise-start-record-" + QString::number(getpid()) + ".DAT";
+    Rig rig;
+    Pty& wire = rig.AddPort(3);
+    MonitorOptions options;
+    options.RecordFormat = RecorderState::RecordPacketData;
+    options.RecordPath = path.toStdString();
+    QVERIFY(rig.Start(options));
+    MainToolBar* bar = rig.form->ToolBar();
+    QVERIFY(bar->bRecord->isChecked());
+    QVERIFY(!bar->bStop->isChecked());
+    for (Qt::Key key : {Qt::Key_Alt, Qt::Key_P, Qt::Key_R, Qt::Key_C, Qt::Key_Q}) {
+      rig.Key(key, Qt::AltModifier);
+      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+    }
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    rig.Key(Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(rig.asked.empty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("52 45 43"));
+    QFile::remove(path);
+  }
+
   void AnInvalidPacketDataFileIsReported() {
     Rig rig;
     rig.AddPort(3);
