@@ -210,8 +210,12 @@ bool TTWForm::FormShow() {
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
-  // A port the user named that did not open is worth a word, not a stop.
+  // A project file or a port the user named that could not be used is
+  // worth a word, not a stop.
   std::string unusable;
+  for (const std::string& name : m_session.Report().ProjectsMissing) {
+    unusable += (unusable.empty() ? "" : "; ") + ("no project file " + name);
+  }
   for (const std::string& line : m_session.Report().UnusablePorts) {
     unusable += (unusable.empty() ? "" : "; ") + line;
   }

@@ -506,6 +506,44 @@ class MainWindowTest : public QObject {
     QFile::remove(path);
   }
 
+  // A project named on the command line that is not there is mentioned in
+  // the status bar; a file of another kind named as one is refused as not
+  // a project, in the message box.
+  void ProjectFilesThatCannotBeReadAreReported() {
+    const QString dir = QDir::tempPath() + "/tapwise-projects-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    {
+      QFile recording(dir + "/bad.DAT");
+      QVERIFY(recording.open(QIODevice::WriteOnly));
+      recording.write("not a project at all\r\n");
+    }
+    const std::string folder = dir.toStdString();
+    struct Case {
+      std::string named;
+      std::string status;  // what the status bar starts with
+      std::string box;     // the message box, if any
+    };
+    const std::vector<Case> cases = {
+        {folder + "/nothere", "no project file " + folder + "/nothere.TW", ""},
+        {folder + "/bad.DAT", "",
+         "\\b\\1Project not read\\b\\n" + folder + "/bad.DAT is not a project file (a project file's name ends in .TW)"},
+    };
+    for (const Case& c : cases) {
+      Rig rig;
+      rig.AddPort(3);
+      MonitorOptions options;
+      options.ProjectFiles = {c.named};
+      QVERIFY(rig.Start(options));
+      QCOMPARE(rig.form->windowTitle(), QString("Tapwise"));
+      QCOMPARE(rig.form->StatusBar()->StatusText().left(static_cast<int>(c.status.size())),
+               QString::fromStdString(c.status));
+      const std::vector<std::string> boxes = c.box.empty() ? std::vector<std::string>{}
+                                                           : std::vector<std::string>{c.box};
+      QCOMPARE(rig.shown, boxes);
+    }
+    QDir(dir).removeRecursively();
+  }
+
   void AnInvalidPacketDataFileIsReported() {
     Rig rig;
     rig.AddPort(3);
