@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -205,19 +206,16 @@ bool TTWForm::FormShow() {
     return false;
   }
   BuildPortTabs();
-  // The tab of the port start-up selected (-select:), else the first.
-  int selected = 0;
-  for (int index = 0; index < m_portTabs->count(); ++index) {
-    if (TabPort(index) == SelectedPort.load()) selected = index;
-  }
-  m_portTabs->SetTabIndex(selected);
-  ShowSelectedPort();
   m_propertiesForm->Load();
   m_toolBar->bPause->setChecked(GetRecorder().Paused());
   if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
-  // A port the user named that did not open is worth a word, not a stop.
+  // A project file or a port the user named that could not be used is
+  // worth a word, not a stop.
   std::string unusable;
+  for (const std::string& name : m_session.Report().ProjectsMissing) {
+    unusable += (unusable.empty() ? "" : "; ") + ("no project file " + name);
+  }
   for (const std::string& line : m_session.Report().UnusablePorts) {
     unusable += (unusable.empty() ? "" : "; ") + line;
   }
@@ -240,7 +238,18 @@ bool TTWForm::FormShow() {
 }
 
 void TTWForm::BuildPortTabs() {
-  for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
+  // The session has chosen the port (-select:, else the first) and the
+  // playback thread already sends out of it. The first tab inserted becomes
+  // the current one, and following that would move the selection, and with
+  // it the playback, to another port even for a moment: the tab bar keeps
+  // quiet until the chosen tab is current.
+  const uint8_t chosen = SelectedPort.load();
+  {
+    const QSignalBlocker quiet(m_portTabs);
+    for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
+    m_portTabs->SetTabIndex(std::max(0, TabIndexOf(chosen)));
+  }
+  ShowSelectedPort();
 }
 
 void TTWForm::AddPortTab(uint8_t port) {
@@ -320,9 +329,17 @@ void TTWForm::ShowRecorderStatus() {
 }
 
 void TTWForm::UpdateRecorderButtons() {
+  const RecorderState state = GetRecorder().State();
   m_toolBar->bRecord->setEnabled(GetRecorder().RecordEnabled());
   m_toolBar->bPlay->setEnabled(GetRecorder().PlayEnabled());
-  if (GetRecorder().StopDown()) m_toolBar->bStop->setChecked(true);
+  // The button that is down says what the recorder does, whoever started
+  // it (the command line, a button, a project): every Alt key applies the
+  // buttons to the recorder, and Stop left down over a playback that the
+  // command line started would stop it.
+  QToolButton* down = m_toolBar->bStop;
+  if (IsPlayingState(state)) down = m_toolBar->bPlay;
+  if (IsRecordingState(state)) down = m_toolBar->bRecord;
+  down->setChecked(true);
 }
 
 void TTWForm::RecorderButtonClick() {
