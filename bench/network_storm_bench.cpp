@@ -9,6 +9,9 @@
 // growth over the storm, how long the storm took to get through, how many
 // times the server saw tapwise connect, and whether the other port's
 // packets kept coming out (how many, the longest wait between two).
+// --changing sends "IAC DO x, IAC DONT x" pairs instead: each pair changes
+// the request, so each gets its answer, and those pile up unread until
+// tapwise drops the connection and connects again.
 //
 // Exits 2 when it could not run; otherwise 0 (figures, not a verdict).
 
@@ -42,7 +45,7 @@ using Clock = std::chrono::steady_clock;
 using tapwise::Pty;
 using tapwise::bench::BenchProcess;
 
-constexpr uint8_t IAC = 255, DO = 253;
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253;
 constexpr size_t RequestsPerWrite = 10000;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -61,8 +64,11 @@ long RssKilobytes(pid_t pid) {
 // open (and unread) until the benchmark ends.
 class StormServer {
  public:
-  explicit StormServer(size_t total, uint8_t option) : m_total(total) {
-    for (size_t i = 0; i < RequestsPerWrite; ++i) m_chunk.insert(m_chunk.end(), {IAC, DO, option});
+  StormServer(size_t total, uint8_t option, bool changing) : m_total(total) {
+    for (size_t i = 0; i < RequestsPerWrite; ++i) {
+      const uint8_t verb = changing && i % 2 ? DONT : DO;
+      m_chunk.insert(m_chunk.end(), {IAC, verb, option});
+    }
     m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -111,10 +117,10 @@ class StormServer {
         if (m_sent >= m_total) m_done = true;
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         // Dropped by the client: the rest goes to the next connection, from
-        // the start of a request.
+        // the start of a pair of requests.
         close(client);
         client = -1;
-        m_offset -= m_offset % 3;
+        m_offset -= m_offset % 6;
       }
     }
     if (client >= 0) close(client);
@@ -169,22 +175,25 @@ class PingWatch {
 
 int main(int argc, char** argv) {
   double megabytes = 12;
+  bool changing = false;
   std::string program = TAPWISE_PROGRAM;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--megabytes" && i + 1 < argc) {
       megabytes = std::max(0.1, std::atof(argv[++i]));
+    } else if (arg == "--changing") {
+      changing = true;
     } else if (arg == "--program" && i + 1 < argc) {
       program = argv[++i];
     } else {
-      std::fprintf(stderr, "Usage: network_storm_bench [--megabytes N] [--program PATH]\n");
+      std::fprintf(stderr, "Usage: network_storm_bench [--megabytes N] [--changing] [--program PATH]\n");
       return 2;
     }
   }
   signal(SIGPIPE, SIG_IGN);
-  // A whole number of requests, so that the storm ends on a boundary.
-  const auto total = static_cast<size_t>(megabytes * 1e6) / 3 * 3;
-  StormServer server(total, 1);
+  // A whole number of pairs of requests, so that the storm ends on a boundary.
+  const auto total = static_cast<size_t>(megabytes * 1e6) / 6 * 6;
+  StormServer server(total, 1, changing);
   Pty other;
   if (server.Port() == 0 || !other.Ok()) {
     std::fprintf(stderr, "network_storm_bench: cannot make the server or the pseudo-terminal\n");
@@ -212,8 +221,8 @@ int main(int argc, char** argv) {
   long rssPeak = rssBefore;
   size_t pingsSent = 0;
   const size_t pingsBefore = pings.Seen();
-  std::printf("Storm of %.1f MB of IAC DO 1 (%zu to a write) at tapwise...\n", static_cast<double>(total) / 1e6,
-              RequestsPerWrite);
+  std::printf("Storm of %.1f MB of %s (%zu to a write) at tapwise...\n", static_cast<double>(total) / 1e6,
+              changing ? "IAC DO 1, IAC DONT 1" : "IAC DO 1", RequestsPerWrite);
   std::fflush(stdout);
   const auto start = Clock::now();
   server.Go();

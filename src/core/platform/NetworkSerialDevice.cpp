@@ -480,8 +480,11 @@ bool NetworkSerialDevice::ReleaseHold() {
 }
 
 void NetworkSerialDevice::PostLate() {
+  // Once for the device: a server that never answers does so on every
+  // connection.
+  if (m_lateReported.exchange(true)) return;
   Post("the server did not confirm the line settings within " + Duration(SettingsAnswerLimitMs) +
-       "; sending without that");
+       "; data goes out without waiting for it");
 }
 
 void NetworkSerialDevice::ArmConnectedTimer() {

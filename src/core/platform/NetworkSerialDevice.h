@@ -188,6 +188,7 @@ class NetworkSerialDevice : public SerialDevice {
   std::vector<uint8_t> m_received;
 
   std::atomic<uint32_t> m_connections{0};
+  std::atomic<bool> m_lateReported{false};
 };
 
 }  // namespace tapwise

@@ -322,7 +322,7 @@ TEST_F(NetworkDeviceStub, DataGoesWithAMessageWhenTheFormatIsNeverAnswered) {
     std::vector<std::string> told = messages.TakeAll();
     EXPECT_EQ(told, std::vector<std::string>{"COM7 (rfc2217://127.0.0.1:" + std::to_string(stub.Port()) +
                                              "): the server did not confirm the line settings within 2 s; "
-                                             "sending without that"});
+                                             "data goes out without waiting for it"});
     // Once only: the next write goes at once and says nothing.
     EXPECT_TRUE(device->Write(out.data(), out.size()));
     EXPECT_TRUE(messages.Empty());
