@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WILL = 251, SB = 250, SE = 240;
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr uint8_t ComPort = 44;
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -285,6 +285,19 @@ TEST_F(NetworkDeviceStub, DataOfEachNewConnectionWaitsForTheAnswerToTheFormat) {
   EXPECT_NE(told[0].find("connection lost"), std::string::npos) << told[0];
 }
 
+TEST_F(NetworkDeviceStub, ARequestTheServerRepeatsIsAnsweredOnce) {
+  auto device = Negotiated();
+  Pump pump(*device);
+  stub.ClearReceived();
+  Bytes storm;
+  for (int i = 0; i < 10000; ++i) storm.insert(storm.end(), {IAC, DO, 1});
+  ASSERT_TRUE(stub.Send(storm + Text("z")));
+  ASSERT_TRUE(pump.Until([&] { return pump.Data == Text("z"); }));
+  stub.ReadUntil([](const Bytes&) { return false; }, 100ms);
+  EXPECT_EQ(stub.Received(), (Bytes{IAC, WONT, 1}));
+  EXPECT_TRUE(device->Connected());
+}
+
 // A trigger's reply is written on the receiving thread itself, whose reads
 // alone take in the server's answer: it is kept back without waiting.
 TEST_F(NetworkDeviceStub, DataFromTheReceivingThreadIsKeptBackWithoutWaiting) {
@@ -380,16 +393,28 @@ TEST(NetworkDevice, ARefusedConnectionIsToldOnceAndTriedAgainSlowly) {
   EXPECT_FALSE(NetworkSerialDevice::Probe(Local(NetworkProtocol::Rfc2217, port), 500).empty());
 }
 
+// A device connected to a stub that takes little unread (see TcpStub).
+std::unique_ptr<NetworkSerialDevice> ConnectedToStingyStub(TcpStub& stub, NetworkProtocol protocol,
+                                                           UserMessages& messages) {
+  EXPECT_TRUE(stub.Ok());
+  auto device = OpenDevice(Local(protocol, stub.Port()), &messages);
+  Pump pump(*device);
+  EXPECT_TRUE(pump.Until([&] { return (stub.HasClient() || stub.Accept(10ms)) && device->Connected(); }));
+  return device;
+}
+
 // A server that never reads but keeps changing its request (so that each
 // change is answered) would make the answers pile up without end: past the
 // bound the connection is dropped, said so, and tried again.
 TEST(NetworkDevice, AServerThatAsksWithoutEverReadingIsDroppedAndTriedAgain) {
   TcpStub stub(4096);
-  ASSERT_TRUE(stub.Ok());
   UserMessages messages;
-  auto device = OpenDevice(Local(NetworkProtocol::Rfc2217, stub.Port()), &messages);
+  auto device = ConnectedToStingyStub(stub, NetworkProtocol::Rfc2217, messages);
+  ASSERT_TRUE(device->Connected());
   Pump pump(*device);
-  ASSERT_TRUE(pump.Until([&] { return (stub.HasClient() || stub.Accept(10ms)) && device->Connected(); }));
+  // Agreed and answered, so that nothing is held back: the drop is all
+  // there is to tell.
+  ASSERT_TRUE(stub.Send(Bytes{IAC, DO, ComPort} + FormatAnswers()));
   Bytes storm;
   for (int i = 0; i < 100000; ++i) storm.insert(storm.end(), {IAC, DO, 1, IAC, DONT, 1});
   std::atomic<bool> stop{false};
@@ -412,11 +437,10 @@ TEST(NetworkDevice, AServerThatAsksWithoutEverReadingIsDroppedAndTriedAgain) {
 
 TEST(NetworkDevice, AWriteTheServerTakesNothingOfEndsTheConnectionAndSaysWhy) {
   TcpStub stub(4096);
-  ASSERT_TRUE(stub.Ok());
   UserMessages messages;
-  auto device = OpenDevice(Local(NetworkProtocol::RawTcp, stub.Port()), &messages);
+  auto device = ConnectedToStingyStub(stub, NetworkProtocol::RawTcp, messages);
+  ASSERT_TRUE(device->Connected());
   Pump pump(*device);
-  ASSERT_TRUE(pump.Until([&] { return (stub.HasClient() || stub.Accept(10ms)) && device->Connected(); }));
   const Bytes block(1 << 20, 'w');
   bool refused = false;
   for (int i = 0; i < 64 && !refused; ++i) refused = !device->Write(block.data(), block.size());
