@@ -138,6 +138,13 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     // Beside a file that plays, the recording is a sink of its own: the
     // recorder holds one file at a time.
     const bool beside = options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle;
+    // The window's recorder holds one file: asked for both, it would start
+    // the recording and then stop it again on refusing the file to play.
+    if (!options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle) {
+      return Result::Failure("the window records or plays one file at a time: give a file to record or one to "
+                             "play, not both (the headless monitor does both)",
+                             2);
+    }
     if (beside && SameFile(options.RecordPath, options.PlayPath)) {
       return Result::Failure("a file cannot be recorded and played at the same time", 2);
     }
