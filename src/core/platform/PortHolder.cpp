@@ -124,15 +124,7 @@ PortHolder OpenerIndex::Find(const std::string& path) const {
 }
 
 PortHolder FindPortHolder(const std::string& path, const std::string& procRoot) {
-  struct stat target {};
-  if (stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode)) return {};
-  pid_t holder = 0;
-  EachDeviceDescriptor(procRoot, false, [&](pid_t pid, int folderFd, const char* name, const std::string&) {
-    if (DeviceOf(folderFd, name) != target.st_rdev) return true;
-    holder = pid;
-    return false;
-  });
-  return holder == 0 ? PortHolder{} : Named(procRoot, holder);
+  return OpenerIndex::Scan(procRoot).Find(path);
 }
 
 PortHolder FindPtyHolder(const std::string& path, const std::string& procRoot) {
