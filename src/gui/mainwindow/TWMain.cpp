@@ -8,8 +8,8 @@
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
-#include "gui/about/AboutForm.h"
-#include "gui/options/Colours.h"
+#include "gui/mainwindow/ToolWindows.h"
+#include "gui/appearance/Appearance.h"
 #include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
@@ -22,7 +22,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -44,35 +43,19 @@ const char* const PlayFilter =
 
 QColor Rgb(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
-WindowPlacement PlacementOf(const QWidget& window) {
-  return {window.x(), window.y(), window.width(), window.height()};
-}
-
-WindowShowState ShowStateOf(const QWidget& window) {
-  if (window.isMinimized()) return WindowShowState::Minimised;
-  if (window.isMaximized()) return WindowShowState::Maximised;
-  return WindowShowState::Normal;
-}
-
-void ShowToolWindow(QWidget& window) {
-  window.show();
-  window.raise();
-  window.activateWindow();
-}
-
 }  // namespace
 
 TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options,
-                 WindowDialogs& dialogs, QWidget* parent)
+                 WindowDialogs& dialogs, Appearance& appearance, QWidget* parent)
     : QMainWindow(parent),
-      SelectedPort(session.SelectedPort),
       m_session(session),
       m_settings(settings),
       m_options(std::move(options)),
-      m_dialogs(dialogs) {
+      m_dialogs(dialogs),
+      m_appearance(appearance) {
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
-  Drain().SetListener(this);
+  m_session.Drain().SetListener(this);
 
   auto* client = new QWidget(this);
   auto* column = new QVBoxLayout(client);
@@ -101,7 +84,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   tabColumn->addWidget(m_portSetup);
   column->addWidget(tabArea);
 
-  m_display = new DisplayPaintBox(Drain(), client);
+  m_display = new DisplayPaintBox(m_session.Drain(), client);
   column->addWidget(m_display->ScrollBox(), 1);
 
   m_statusBar = new StatusPanels(client);
@@ -111,16 +94,20 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   setMinimumHeight(200);
 
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
-          [this](bool down) { Drain().SetFrozen(down); });
+          [this](bool down) { m_session.Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
   // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
     button->setEnabled(false);
   }
-  m_userPacketsForm = new TUserPacketsForm(session, dialogs, this);
-  m_toolBar->bUserPackets->setEnabled(true);
-  connect(m_toolBar->bUserPackets, &QToolButton::clicked, this, &TTWForm::bUserPacketsClick);
-  connect(m_userPacketsForm, &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
+  m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
+  connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
+  connect(&m_tools->Properties(), &TPropertiesForm::DisplayModeChanged, m_display, &DisplayPaintBox::LinesChanged);
+  connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
+  connect(&appearance, &Appearance::ColoursChanged, this, [this] {
+    m_display->SetColours(m_appearance.Colours());
+    m_portTabs->update();
+  });
   connect(m_display->mCopy, &QAction::triggered, this, &TTWForm::mCopyClick);
   connect(m_display->mSend, &QAction::triggered, this, &TTWForm::mSendClick);
   connect(m_display->mSendHex, &QAction::triggered, this, &TTWForm::mSendHexClick);
@@ -133,7 +120,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
     WriteProject();
     ReadProject(true);
   });
-  m_sendUserPacket = [this](int packet, uint8_t port) { GetUserPackets().SendUserPacket(packet, port); };
+  m_sendUserPacket = [this](int packet, uint8_t port) { m_session.GetUserPackets().SendUserPacket(packet, port); };
 
   connect(m_portTabs, &QTabBar::currentChanged, this, [this] { ShowSelectedPort(); });
   connect(m_portTabs, &TTabControlSmart::OnSwapData, this,
@@ -144,12 +131,11 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
-  CreateToolWindows();
 }
 
 TTWForm::~TTWForm() {
   qApp->removeEventFilter(this);
-  Drain().SetListener(nullptr);
+  m_session.Drain().SetListener(nullptr);
 }
 
 uint8_t TTWForm::TabPort(int index) const {
@@ -171,26 +157,12 @@ bool TTWForm::FormShow() {
   m_started = true;
 
   m_userSettings = ReadUserSettings(m_settings);
-  Project().SetConfigName(m_userSettings.ConfigName);
-  GetRecorder().SetRecordName(m_userSettings.RecordName);
-  GetRecorder().SetRecordType(m_userSettings.RecordType);
-  m_layouts.Main.Placement = PlacementOf(*this);
-  // Where each tool window was designed to be.
-  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
-  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
-  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
-  const QRect desktop = QGuiApplication::primaryScreen()
-                            ? QGuiApplication::primaryScreen()->virtualGeometry()
-                            : QRect(0, 0, 1024, 768);
-  RestoreWindowLayouts(m_settings, m_layouts, desktop.width(), desktop.height());
-  move(m_layouts.Main.Placement.Left, m_layouts.Main.Placement.Top);
-  resize(m_layouts.Main.Placement.Width, m_layouts.Main.Placement.Height);
-  PlaceToolWindows();
-  m_userPacketsForm->move(m_layouts.UserPackets.Placement.Left, m_layouts.UserPackets.Placement.Top);
-  m_userPacketsForm->resize(m_layouts.UserPackets.Placement.Width, m_layouts.UserPackets.Placement.Height);
-  m_userPacketsForm->SetColumnWidths(m_layouts.UserPacketsGrid);
-  m_display->SetColours(m_userSettings.Colours);
-  ApplyDisplayFont();
+  m_session.Project().SetConfigName(m_userSettings.ConfigName);
+  m_session.GetRecorder().SetRecordName(m_userSettings.RecordName);
+  m_session.GetRecorder().SetRecordType(m_userSettings.RecordType);
+  m_tools->Restore(m_settings, *this);
+  // The display's colours, then its font (and the window's width).
+  m_appearance.Load(m_userSettings);
 
   m_tickCount = 0;
   while (m_portTabs->count() > 0) m_portTabs->removeTab(0);
@@ -208,13 +180,13 @@ bool TTWForm::FormShow() {
   // The tab of the port start-up selected (-select:), else the first.
   int selected = 0;
   for (int index = 0; index < m_portTabs->count(); ++index) {
-    if (TabPort(index) == SelectedPort.load()) selected = index;
+    if (TabPort(index) == m_session.SelectedPort.load()) selected = index;
   }
   m_portTabs->SetTabIndex(selected);
   ShowSelectedPort();
-  m_propertiesForm->Load();
-  m_toolBar->bPause->setChecked(GetRecorder().Paused());
-  if (GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
+  m_tools->Properties().Load();
+  m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
+  if (m_session.GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
   // A port the user named that did not open is worth a word, not a stop.
   std::string unusable;
@@ -298,43 +270,43 @@ void TTWForm::ReportProblem(const std::string& message) {
 
 void TTWForm::ShowSelectedPort() {
   const uint8_t port = TabPort(m_portTabs->currentIndex());
-  SelectedPort.store(port);
+  m_session.SelectedPort.store(port);
   if (port == 0) return;
   const TWComms& comms = m_session.Comms();
   m_portSetup->Load(comms.GetPortSettings(port), comms.IsPortEnabled(port));
 }
 
 void TTWForm::PortControlChange() {
-  const uint8_t port = SelectedPort.load();
+  const uint8_t port = m_session.SelectedPort.load();
   if (port == 0) return;
   TWComms& comms = m_session.Comms();
   const PortSettings current = comms.GetPortSettings(port);
   comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
   comms.ApplyPortSettings(port);
-  Project().SetConfigChanged();
+  m_session.Project().SetConfigChanged();
 }
 
 void TTWForm::ShowRecorderStatus() {
   // Plain words around a file name, which is in the system's encoding.
-  m_statusBar->SetStatus(PathToQString(GetRecorder().StatusText()), Rgb(GetRecorder().StatusColour()));
+  m_statusBar->SetStatus(PathToQString(m_session.GetRecorder().StatusText()), Rgb(m_session.GetRecorder().StatusColour()));
 }
 
 void TTWForm::UpdateRecorderButtons() {
-  m_toolBar->bRecord->setEnabled(GetRecorder().RecordEnabled());
-  m_toolBar->bPlay->setEnabled(GetRecorder().PlayEnabled());
-  if (GetRecorder().StopDown()) m_toolBar->bStop->setChecked(true);
+  m_toolBar->bRecord->setEnabled(m_session.GetRecorder().RecordEnabled());
+  m_toolBar->bPlay->setEnabled(m_session.GetRecorder().PlayEnabled());
+  if (m_session.GetRecorder().StopDown()) m_toolBar->bStop->setChecked(true);
 }
 
 void TTWForm::RecorderButtonClick() {
   // Once closed, the recorder has been stopped for good: a late click or key
   // must not start another file (and truncate the one just recorded).
   if (m_closed) return;
-  if (GetRecorder().State() == RecorderState::Idle) {
+  if (m_session.GetRecorder().State() == RecorderState::Idle) {
     if (m_toolBar->bRecord->isChecked()) {
       const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
-                                            GetRecorder().RecordName(), GetRecorder().RecordType()});
+                                            m_session.GetRecorder().RecordName(), m_session.GetRecorder().RecordType()});
       if (chosen) {
-        if (GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
+        if (m_session.GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
           ShowRecorderStatus();
         } else {
           m_dialogs.MsgError(FileNotOpenedText);
@@ -343,53 +315,53 @@ void TTWForm::RecorderButtonClick() {
     }
     if (m_toolBar->bPlay->isChecked()) {
       const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
-                                            GetRecorder().RecordName(), GetRecorder().RecordType()});
+                                            m_session.GetRecorder().RecordName(), m_session.GetRecorder().RecordType()});
       if (chosen) {
         // The Play button says nothing of a file that does not open: it
         // plays as an empty one, which ends at once.
-        (void)GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
+        (void)m_session.GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
         // In one-shot mode nothing goes out until Pause is released.
-        m_toolBar->bPause->setChecked(GetRecorder().Paused());
+        m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
         ShowRecorderStatus();
       }
     }
   } else if (m_toolBar->bStop->isChecked()) {
-    GetRecorder().Stop();
+    m_session.GetRecorder().Stop();
     ShowRecorderStatus();
   }
   UpdateRecorderButtons();
 }
 
 void TTWForm::bPauseClick(bool down) {
-  GetRecorder().PauseClick(down);
+  m_session.GetRecorder().PauseClick(down);
 }
 
 void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
   QString caption = "Tapwise";
-  if (!Project().ConfigName().empty()) {
-    caption += " - " + PathToQString(Project().ConfigName());
+  if (!m_session.Project().ConfigName().empty()) {
+    caption += " - " + PathToQString(m_session.Project().ConfigName());
   }
   setWindowTitle(caption);
 }
 
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
-  Project().SetConfigChanged(false);
+  m_session.Project().SetConfigChanged(false);
   std::string chosen = name;
   bool cancelled = false;
   if (askForFile) {
     const auto answer = m_dialogs.AskForFile(this, {false, std::string(ReadProjectDialogTitle),
-                                                    std::string(ProjectFileFilter), Project().DialogFileName(), 1});
+                                                    std::string(ProjectFileFilter), m_session.Project().DialogFileName(), 1});
     cancelled = !answer;
     if (answer) chosen = answer->Path;
   }
   if (cancelled) {
-    (void)GetUserPackets().RebuildTriggerTable();
+    (void)m_session.GetUserPackets().RebuildTriggerTable();
   } else if (m_session.ReadProject(chosen).Read()) {
     m_display->LinesChanged();
     ShowCaption();
   }
-  m_userPacketsForm->TableReloaded();
+  m_tools->UserPackets().TableReloaded();
   // A file that could not be read has its message waiting.
   for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
   ShowPendingMessages();
@@ -398,14 +370,14 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     m_portTabs->SetTabIndex(0);
     ShowSelectedPort();
   }
-  m_propertiesForm->Load();
+  m_tools->Properties().Load();
 }
 
 void TTWForm::WriteProject() {
-  if (!Project().ConfigChanged()) return;
+  if (!m_session.Project().ConfigChanged()) return;
   if (!m_dialogs.MsgYesNo(SaveChangesQuestion)) return;
   const auto chosen = m_dialogs.AskForFile(this, {true, std::string(WriteProjectDialogTitle),
-                                                  std::string(ProjectFileFilter), Project().DialogFileName(), 1});
+                                                  std::string(ProjectFileFilter), m_session.Project().DialogFileName(), 1});
   if (!chosen) return;
   if (const Result written = m_session.WriteProject(chosen->Path); !written) {
     m_dialogs.MsgError(written.Message());
@@ -455,12 +427,6 @@ void TTWForm::ShowSessionMessages() {
   ShowPendingMessages();
 }
 
-void TTWForm::bUserPacketsClick() {
-  m_userPacketsForm->show();
-  m_userPacketsForm->raise();
-  m_userPacketsForm->activateWindow();
-}
-
 void TTWForm::mCopyClick() {
   QGuiApplication::clipboard()->setText(AnsiToQString(m_display->Selection().SelectedPacketText()));
 }
@@ -468,11 +434,11 @@ void TTWForm::mCopyClick() {
 void TTWForm::mSendClick() { SendClipboardPacket(ReadRawPacket(QStringToAnsi(QGuiApplication::clipboard()->text()))); }
 
 void TTWForm::mSendHexClick() {
-  SendClipboardPacket(ReadHexOrRaw(QStringToAnsi(QGuiApplication::clipboard()->text()), Drain().HexDisplay()));
+  SendClipboardPacket(ReadHexOrRaw(QStringToAnsi(QGuiApplication::clipboard()->text()), m_session.Drain().HexDisplay()));
 }
 
 void TTWForm::mPlayThisPacketClick() {
-  SendClipboardPacket(ReadHexOrRaw(m_display->Selection().SelectedPacketText(), Drain().HexDisplay()));
+  SendClipboardPacket(ReadHexOrRaw(m_display->Selection().SelectedPacketText(), m_session.Drain().HexDisplay()));
 }
 
 void TTWForm::SendClipboardPacket(const ClipboardPacket& packet) {
@@ -481,13 +447,13 @@ void TTWForm::SendClipboardPacket(const ClipboardPacket& packet) {
     ShowPendingMessages();
     return;
   }
-  const uint8_t port = SelectedPort.load();
+  const uint8_t port = m_session.SelectedPort.load();
   if (packet.Bytes.empty() || port == 0) return;
   m_session.Comms().WritePacket(port, packet.Bytes.data(), static_cast<uint16_t>(packet.Bytes.size()));
 }
 
 void TTWForm::bDisableClick(bool down) {
-  const uint8_t port = SelectedPort.load();
+  const uint8_t port = m_session.SelectedPort.load();
   if (port == 0) return;
   m_session.Comms().SetPortEnabled(port, !down);
   m_portSetup->Load(m_session.Comms().GetPortSettings(port), m_session.Comms().IsPortEnabled(port));
@@ -495,7 +461,7 @@ void TTWForm::bDisableClick(bool down) {
 }
 
 void TTWForm::bClearClick() {
-  Drain().Clear();
+  m_session.Drain().Clear();
   m_display->LinesChanged();
 }
 
@@ -519,44 +485,8 @@ void TTWForm::SwapTabData(int indexA, int indexB) {
   m_portTabs->setTabToolTip(indexB, hint);
 }
 
-void TTWForm::CreateToolWindows() {
-  // In the order the program makes them.
-  m_coloursForm = new TColoursForm(*this, m_dialogs, this);
-  m_propertiesForm = new TPropertiesForm(m_session, *this, *m_coloursForm, m_dialogs, this);
-  m_aboutForm = new TAboutForm(this);
-  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bHelp}) button->setEnabled(true);
-  connect(m_toolBar->bProperties, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_propertiesForm); });
-  // Not modal here: the box stays up beside the window until closed.
-  connect(m_toolBar->bHelp, &QToolButton::clicked, this, [this] { ShowToolWindow(*m_aboutForm); });
-}
-
-void TTWForm::PlaceToolWindows() {
-  // The Properties window cannot be resized: only its place is kept.
-  m_propertiesForm->move(m_layouts.Properties.Placement.Left, m_layouts.Properties.Placement.Top);
-  const WindowPlacement& place = m_layouts.Colours.Placement;
-  m_coloursForm->move(place.Left, place.Top);
-  m_coloursForm->resize(place.Width, place.Height);
-}
-
-void TTWForm::KeepToolWindowPlacements() {
-  m_layouts.Properties.Placement = PlacementOf(*m_propertiesForm);
-  m_layouts.Colours.Placement = PlacementOf(*m_coloursForm);
-}
-
-void TTWForm::SetDisplayFont(const std::string& name, int32_t size) {
-  m_userSettings.FontName = name;
-  m_userSettings.FontSize = size;
-  ApplyDisplayFont();
-}
-
-void TTWForm::ColoursChanged() {
-  m_display->SetColours(m_userSettings.Colours);
-  m_portTabs->update();
-}
-
 void TTWForm::ApplyDisplayFont() {
-  m_display->ApplyDisplayFont(AnsiToQString(m_userSettings.FontName),
-                              static_cast<int>(m_userSettings.FontSize));
+  m_display->ApplyDisplayFont(AnsiToQString(m_appearance.FontName()), static_cast<int>(m_appearance.FontSize()));
   // The window's width follows the font: 80 columns, the scroll bar and frame.
   resize(80 * m_display->CharWidth() + 2 * DisplayPaintBox::ScrollBarWidth + 4, height());
 }
@@ -564,7 +494,7 @@ void TTWForm::ApplyDisplayFont() {
 void TTWForm::TimerTimer() {
   const auto start = std::chrono::steady_clock::now();
   const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
-  m_toolBar->bPause->setChecked(GetRecorder().Paused());
+  m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
   TickEvents events = m_session.Tick();
   ShowPortChanges(events.PortChanges);
   if (m_scrollPending) {
@@ -577,7 +507,7 @@ void TTWForm::TimerTimer() {
     m_portSetup->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
-  if (IsPlayingState(GetRecorder().State())) m_statusBar->SetProgress(GetRecorder().Progress());
+  if (IsPlayingState(m_session.GetRecorder().State())) m_statusBar->SetProgress(m_session.GetRecorder().Progress());
   // Last, as it may show a message box (an invalid packet data file).
   ShowTickEvents(std::move(events));
   if (m_tickObserver) {
@@ -640,7 +570,7 @@ bool TTWForm::FormKeyDown(QKeyEvent* event) {
       close();
       return true;
     case MainKeyCommand::UserPacket:
-      if (m_sendUserPacket && SelectedPort.load() != 0) m_sendUserPacket(command.Packet, SelectedPort.load());
+      if (m_sendUserPacket && m_session.SelectedPort.load() != 0) m_sendUserPacket(command.Packet, m_session.SelectedPort.load());
       break;
     case MainKeyCommand::Freeze:
       m_toolBar->bDisableAll->toggle();
@@ -702,7 +632,7 @@ bool TTWForm::FormKeyPress(QKeyEvent* event) {
   }
   const QString text = event->text();
   if (text.isEmpty()) return false;
-  const uint8_t port = SelectedPort.load();
+  const uint8_t port = m_session.SelectedPort.load();
   for (char byte : QStringToAnsi(text)) {
     if (port != 0) m_session.Comms().WritePacket(port, reinterpret_cast<const uint8_t*>(&byte), 1);
   }
@@ -719,20 +649,14 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   // The recording is closed whole, the playback thread stops, then the ports.
   m_session.Shutdown();
   UpdateRecorderButtons();
-  m_layouts.Main.Placement = PlacementOf(*this);
-  m_layouts.Main.State = ShowStateOf(*this);
-  SaveMainWindowLayout(m_settings, m_layouts);
+  m_tools->KeepMain(m_settings, *this);
   WriteProject();
-  m_userSettings.ConfigName = Project().ConfigName();
-  m_userSettings.RecordName = GetRecorder().RecordName();
-  m_userSettings.RecordType = GetRecorder().RecordType();
+  m_userSettings.ConfigName = m_session.Project().ConfigName();
+  m_userSettings.RecordName = m_session.GetRecorder().RecordName();
+  m_userSettings.RecordType = m_session.GetRecorder().RecordType();
+  m_appearance.Keep(m_userSettings);
   WriteUserSettings(m_settings, m_userSettings);
-  KeepToolWindowPlacements();
-  m_layouts.UserPackets.Placement = PlacementOf(*m_userPacketsForm);
-  m_layouts.UserPackets.State = ShowStateOf(*m_userPacketsForm);
-  m_layouts.UserPacketsGrid = m_userPacketsForm->ColumnWidths();
-  m_userPacketsForm->hide();
-  SaveToolWindowLayouts(m_settings, m_layouts);
+  m_tools->KeepTools(m_settings);
   event->accept();
 }
 

@@ -9,9 +9,8 @@
 // Start-up runs once, when the window is first shown (the session's Start
 // after the settings are read); shutdown runs when it closes. A port that
 // appears later gets its tab at the timer pass that learns of it; one whose
-// device has gone keeps its tab with the disabled glyph. The window makes its
-// tool windows and owns them; a button whose window does not exist yet stays
-// disabled.
+// device has gone keeps its tab with the disabled glyph. The window owns its
+// tool windows (ToolWindows); it draws with the appearance it is given.
 
 #include <QMainWindow>
 #include <QTimer>
@@ -26,33 +25,32 @@
 #include <string>
 
 #include "core/config/UserSettings.h"
-#include "core/config/WindowLayouts.h"
 #include "core/display/DisplayListener.h"
 #include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
 
 namespace tapwise {
 
+class Appearance;
 struct ClipboardPacket;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
 class SettingsStore;
 class StatusPanels;
-class TAboutForm;
-class TColoursForm;
-class TPropertiesForm;
 class TTabControlSmart;
-class TUserPacketsForm;
+class ToolWindows;
 class WindowDialogs;
 
 class TTWForm : public QMainWindow, private DisplayListener {
   Q_OBJECT
  public:
   // The session is started by FormShow with the options; dialogs and
-  // message boxes go through dialogs. All three outlive the window.
+  // message boxes go through dialogs; font and colours are the
+  // appearance's, read from the settings at start-up and kept at close.
+  // All four outlive the window.
   TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options, WindowDialogs& dialogs,
-          QWidget* parent = nullptr);
+          Appearance& appearance, QWidget* parent = nullptr);
   ~TTWForm() override;
 
   // Runs the start-up sequence now (normally queued by the first show).
@@ -60,9 +58,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // has been told and the application asked to end with the session's
   // exit status.
   bool FormShow();
-
-  // COM number of the selected tab (the session's); read by other threads.
-  std::atomic<uint8_t>& SelectedPort;
 
   // Function keys send user packets through this; by default the user
   // packet table's SendUserPacket.
@@ -80,41 +75,23 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Asks whether to save a changed project, and saves it.
   void WriteProject();
 
-  // The tool windows, shown from the toolbar (and so by Alt keys). The
-  // Properties and Colours windows are placed from the settings at
-  // start-up and their places kept at close; the Properties window is
-  // loaded at the end of start-up and after every project read.
-  TPropertiesForm* PropertiesForm() const { return m_propertiesForm; }
-  TColoursForm* ColoursForm() const { return m_coloursForm; }
-  TAboutForm* AboutForm() const { return m_aboutForm; }
-  // The display font as the settings keep it (name and size), applied at
-  // once; the window's width follows.
-  void SetDisplayFont(const std::string& name, int32_t size);
-  // The colours the display and the port tabs draw with, kept in the
-  // settings at close. After a change, ColoursChanged repaints both.
-  ColourTable& Colours() { return m_userSettings.Colours; }
-  void ColoursChanged();
+  // The tool windows, shown from the toolbar (and so by Alt keys), placed
+  // from the settings at start-up and their places kept at close; the
+  // Properties window is loaded at the end of start-up and after every
+  // project read.
+  ToolWindows& Tools() const { return *m_tools; }
 
   // Tells the user about something that went wrong without stopping them:
   // on standard error and in the status bar.
   void ReportProblem(const std::string& message);
 
-  MonitorSession& Session() { return m_session; }
-  DisplayDrain& Drain() { return m_session.Drain(); }
+  // The window's parts, for the program and its tests; what they show is
+  // the session's.
   DisplayPaintBox* Display() const { return m_display; }
   MainToolBar* ToolBar() const { return m_toolBar; }
   TTabControlSmart* PortControlTab() const { return m_portTabs; }
   PortSetupPanel* PortSetup() const { return m_portSetup; }
   StatusPanels* StatusBar() const { return m_statusBar; }
-  // The User Defined Packets window, a tool window of this one, shown by
-  // bUserPackets and Alt+U; its placement is kept with this window's.
-  TUserPacketsForm* UserPacketsForm() const { return m_userPacketsForm; }
-  const UserSettings& Settings() const { return m_userSettings; }
-  Recorder& GetRecorder() { return m_session.GetRecorder(); }
-  UserPackets& GetUserPackets() { return m_session.GetUserPackets(); }
-  ProjectState& Project() { return m_session.Project(); }
-  const PlaySettings& GetPlaySettings() const { return m_session.GetPlaySettings(); }
-  void SetPlaySettings(const PlaySettings& settings) { m_session.SetPlaySettings(settings); }
   // COM number shown by each tab, by tab index.
   uint8_t TabPort(int index) const;
   // The settings file was found unwritable at start-up and the user told.
@@ -166,7 +143,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void ShowPendingMessages();
   // What the session's parts posted, shown now.
   void ShowSessionMessages();
-  void bUserPacketsClick();
   // The display's popup menu: the selected packet to the clipboard, the
   // clipboard or the selected packet out of the selected port.
   void mCopyClick();
@@ -175,16 +151,13 @@ class TTWForm : public QMainWindow, private DisplayListener {
   void mPlayThisPacketClick();
   void SendClipboardPacket(const ClipboardPacket& packet);
   void ShowCaption();
-  void CreateToolWindows();
-  void PlaceToolWindows();
-  void KeepToolWindowPlacements();
 
   MonitorSession& m_session;
   SettingsStore& m_settings;
   MonitorOptions m_options;
   WindowDialogs& m_dialogs;
+  Appearance& m_appearance;
   UserSettings m_userSettings;
-  WindowLayouts m_layouts;
   // Message boxes still to show; a box's own event loop runs the timer on.
   std::deque<std::string> m_pendingMessages;
 
@@ -193,10 +166,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   PortSetupPanel* m_portSetup;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
-  TColoursForm* m_coloursForm;
-  TPropertiesForm* m_propertiesForm;
-  TAboutForm* m_aboutForm;
-  TUserPacketsForm* m_userPacketsForm;
+  std::unique_ptr<ToolWindows> m_tools;
   QTimer m_timer;
 
   std::array<uint8_t, 128> m_tabPorts{};
