@@ -51,6 +51,37 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bStop->setChecked(true);
 }
 
+bool MainToolBar::WorkButton(MainKeyCommand::Kind action) {
+  QToolButton* button = nullptr;
+  switch (action) {
+    case MainKeyCommand::Freeze:
+      bDisableAll->toggle();
+      return true;
+    case MainKeyCommand::Play:
+    case MainKeyCommand::Record:
+    case MainKeyCommand::Stop:
+      button = action == MainKeyCommand::Play ? bPlay : action == MainKeyCommand::Record ? bRecord : bStop;
+      if (!button->isEnabled()) return false;
+      button->setChecked(true);
+      return true;
+    case MainKeyCommand::Pause:
+      if (!bPause->isEnabled()) return false;
+      bPause->click();
+      return true;
+    case MainKeyCommand::UserPacketsWindow:
+      bUserPackets->click();
+      return true;
+    case MainKeyCommand::Options:
+      bProperties->click();
+      return true;
+    case MainKeyCommand::About:
+      bHelp->click();
+      return true;
+    default:
+      return true;
+  }
+}
+
 void MainToolBar::paintEvent(QPaintEvent*) {
   QPainter canvas(this);
   GradientFill(canvas, 0, 0, width(), height() - 2, ButtonFaceColour(), ScrollBarColour());

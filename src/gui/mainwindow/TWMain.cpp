@@ -2,10 +2,11 @@
 
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
-#include "core/userpackets/ClipboardPacket.h"
+#include "gui/mainwindow/DisplayCommands.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/ToolWindows.h"
@@ -18,7 +19,6 @@
 #include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPainter>
@@ -52,7 +52,8 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
       m_settings(settings),
       m_options(std::move(options)),
       m_dialogs(dialogs),
-      m_appearance(appearance) {
+      m_appearance(appearance),
+      m_messages(dialogs) {
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
   m_session.Drain().SetListener(this);
@@ -108,10 +109,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
     m_display->SetColours(m_appearance.Colours());
     m_portTabs->update();
   });
-  connect(m_display->mCopy, &QAction::triggered, this, &TTWForm::mCopyClick);
-  connect(m_display->mSend, &QAction::triggered, this, &TTWForm::mSendClick);
-  connect(m_display->mSendHex, &QAction::triggered, this, &TTWForm::mSendHexClick);
-  connect(m_display->mPlayThisPacket, &QAction::triggered, this, &TTWForm::mPlayThisPacketClick);
+  new DisplayCommands(*m_display, session, m_messages, this);
   for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
     connect(button, &QToolButton::clicked, this, &TTWForm::RecorderButtonClick);
   }
@@ -170,8 +168,7 @@ bool TTWForm::FormShow() {
   if (!m_session.Report().ProjectsRead.empty()) ShowCaption();
   m_display->LinesChanged();
   // What the project files had to say comes first.
-  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
-  ShowPendingMessages();
+  ShowSessionMessages();
   if (!started) {
     ShowStartFailure(started);
     return false;
@@ -363,8 +360,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
   }
   m_tools->UserPackets().TableReloaded();
   // A file that could not be read has its message waiting.
-  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
-  ShowPendingMessages();
+  ShowSessionMessages();
   // Whatever was read, the tabs and the options follow.
   if (m_portTabs->count() > 0) {
     m_portTabs->SetTabIndex(0);
@@ -391,12 +387,12 @@ void TTWForm::ShowTickEvents(TickEvents events) {
     UpdateRecorderButtons();
     m_statusBar->SetStatus(PathToQString(events.RecordingFailed->Text), QColor(128, 0, 0));
     std::fprintf(stderr, "tapwise: %s\n", events.RecordingFailed->Text.c_str());
-    m_pendingMessages.push_back(events.RecordingFailed->Markup);
+    m_messages.Add(events.RecordingFailed->Markup);
   }
   if (events.PlayFileError) {
     UpdateRecorderButtons();
     ShowRecorderStatus();
-    m_pendingMessages.push_back(InvalidPacketDataFileText);
+    m_messages.Add(std::string(InvalidPacketDataFileText));
   }
   if (events.PlaybackFinished) {
     // As the Stop button does.
@@ -405,51 +401,13 @@ void TTWForm::ShowTickEvents(TickEvents events) {
   }
   // A tap's device took the settings its application set.
   if (events.SettingsFollowed) ShowSelectedPort();
-  for (std::string& text : events.Messages) m_pendingMessages.push_back(std::move(text));
-  ShowPendingMessages();
-}
-
-void TTWForm::ShowPendingMessages() {
-  // A message box runs its own event loop, in which this timer goes on; the
-  // messages that come meanwhile are shown when this one is closed.
-  if (m_showingMessages) return;
-  m_showingMessages = true;
-  while (!m_pendingMessages.empty()) {
-    const std::string text = std::move(m_pendingMessages.front());
-    m_pendingMessages.pop_front();
-    m_dialogs.MsgError(text);
-  }
-  m_showingMessages = false;
+  m_messages.Add(std::move(events.Messages));
+  m_messages.ShowAll();
 }
 
 void TTWForm::ShowSessionMessages() {
-  for (std::string& text : m_session.Messages().TakeAll()) m_pendingMessages.push_back(std::move(text));
-  ShowPendingMessages();
-}
-
-void TTWForm::mCopyClick() {
-  QGuiApplication::clipboard()->setText(AnsiToQString(m_display->Selection().SelectedPacketText()));
-}
-
-void TTWForm::mSendClick() { SendClipboardPacket(ReadRawPacket(QStringToAnsi(QGuiApplication::clipboard()->text()))); }
-
-void TTWForm::mSendHexClick() {
-  SendClipboardPacket(ReadHexOrRaw(QStringToAnsi(QGuiApplication::clipboard()->text()), m_session.Drain().HexDisplay()));
-}
-
-void TTWForm::mPlayThisPacketClick() {
-  SendClipboardPacket(ReadHexOrRaw(m_display->Selection().SelectedPacketText(), m_session.Drain().HexDisplay()));
-}
-
-void TTWForm::SendClipboardPacket(const ClipboardPacket& packet) {
-  if (packet.InvalidHex) {
-    m_pendingMessages.emplace_back(InvalidHexDataMessage);
-    ShowPendingMessages();
-    return;
-  }
-  const uint8_t port = m_session.SelectedPort.load();
-  if (packet.Bytes.empty() || port == 0) return;
-  m_session.Comms().WritePacket(port, packet.Bytes.data(), static_cast<uint16_t>(packet.Bytes.size()));
+  m_messages.Add(m_session.Messages().TakeAll());
+  m_messages.ShowAll();
 }
 
 void TTWForm::bDisableClick(bool down) {
@@ -521,7 +479,7 @@ bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
   if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
   if (event->type() == QEvent::Wheel && widget->window() == this) {
-    return FormMouseWheel(widget, static_cast<QWheelEvent*>(event));
+    return m_display->ScrollForWindowWheel(widget, static_cast<QWheelEvent*>(event));
   }
   if (event->type() != QEvent::KeyPress || widget->window() != this) return false;
   // The event travels up the parents when a control ignores it; the window
@@ -532,88 +490,26 @@ bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
   return FormKeyDown(key) || FormKeyPress(key);
 }
 
-bool TTWForm::FormMouseWheel(QWidget* widget, QWheelEvent* event) {
-  // An ignored wheel event climbs the parents; act on its first delivery only.
-  if (event == m_lastWheel && event->timestamp() == m_lastWheelTime) return false;
-  m_lastWheel = event;
-  m_lastWheelTime = event->timestamp();
-  m_wheelRemainder += event->angleDelta().y();
-  const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
-  m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
-  // One line per notch wherever the pointer is. Over the display that is
-  // all the wheel does; elsewhere the control under it still gets it.
-  m_display->ScrollBy(-notches * m_display->LineHeight());
-  QScrollArea* box = m_display->ScrollBox();
-  return widget == m_display || widget == box || widget == box->viewport() ||
-         box->isAncestorOf(widget);
-}
-
 bool TTWForm::FormKeyDown(QKeyEvent* event) {
   const MainKeyCommand command = DecodeMainKey(event->key(), event->modifiers());
-  QScrollBar* bar = m_display->ScrollBox()->verticalScrollBar();
-  const int page = m_display->ScrollBox()->viewport()->height();
   bool consumed = command.Consumed();
-  auto pressIfEnabled = [&consumed](QToolButton* button) {
-    if (button->isEnabled()) {
-      button->setChecked(true);
-    } else {
-      consumed = false;
-    }
-  };
   switch (command.Action) {
-    case MainKeyCommand::None:
-    case MainKeyCommand::Swallow:
-      break;
     case MainKeyCommand::Close:
       // Nothing may follow the close: the recorder buttons below would
       // still see Record or Play down and ask for a new file.
       close();
       return true;
     case MainKeyCommand::UserPacket:
-      if (m_sendUserPacket && m_session.SelectedPort.load() != 0) m_sendUserPacket(command.Packet, m_session.SelectedPort.load());
-      break;
-    case MainKeyCommand::Freeze:
-      m_toolBar->bDisableAll->toggle();
+      if (m_sendUserPacket && m_session.SelectedPort.load() != 0) {
+        m_sendUserPacket(command.Packet, m_session.SelectedPort.load());
+      }
       break;
     case MainKeyCommand::Clear:
       bClearClick();
       break;
-    case MainKeyCommand::Play:
-      pressIfEnabled(m_toolBar->bPlay);
-      break;
-    case MainKeyCommand::Record:
-      pressIfEnabled(m_toolBar->bRecord);
-      break;
-    case MainKeyCommand::Stop:
-      pressIfEnabled(m_toolBar->bStop);
-      break;
-    case MainKeyCommand::Pause:
-      if (m_toolBar->bPause->isEnabled()) {
-        m_toolBar->bPause->click();
-      } else {
-        consumed = false;
-      }
-      break;
-    case MainKeyCommand::UserPacketsWindow:
-      m_toolBar->bUserPackets->click();
-      break;
-    case MainKeyCommand::Options:
-      m_toolBar->bProperties->click();
-      break;
-    case MainKeyCommand::About:
-      m_toolBar->bHelp->click();
-      break;
-    case MainKeyCommand::PageDown:
-      bar->setValue(bar->value() + page);
-      break;
-    case MainKeyCommand::PageUp:
-      bar->setValue(bar->value() - page);
-      break;
-    case MainKeyCommand::LineDown:
-      bar->setValue(bar->value() + m_display->LineHeight());
-      break;
-    case MainKeyCommand::LineUp:
-      bar->setValue(bar->value() - m_display->LineHeight());
+    default:
+      consumed = m_toolBar->WorkButton(command.Action) && consumed;
+      m_display->ScrollForKey(command.Action);
       break;
   }
   // Play, Record and Stop were put down above; whatever the letter, the

@@ -14,10 +14,8 @@
 
 #include <QMainWindow>
 #include <QTimer>
-#include <QWheelEvent>
 
 #include <array>
-#include <deque>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -28,11 +26,11 @@
 #include "core/display/DisplayListener.h"
 #include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
+#include "gui/mainwindow/MessageQueue.h"
 
 namespace tapwise {
 
 class Appearance;
-struct ClipboardPacket;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
@@ -131,8 +129,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Both return true when the key was consumed.
   bool FormKeyDown(QKeyEvent* event);
   bool FormKeyPress(QKeyEvent* event);
-  // True when the wheel event is used up.
-  bool FormMouseWheel(QWidget* widget, QWheelEvent* event);
   // The session did not start: tells the user and ends the program.
   void ShowStartFailure(const Result& failure);
   void UpdateRecorderButtons();
@@ -140,16 +136,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // Presents what a timer pass found: buttons and status at once, message
   // boxes one after another.
   void ShowTickEvents(TickEvents events);
-  void ShowPendingMessages();
   // What the session's parts posted, shown now.
   void ShowSessionMessages();
-  // The display's popup menu: the selected packet to the clipboard, the
-  // clipboard or the selected packet out of the selected port.
-  void mCopyClick();
-  void mSendClick();
-  void mSendHexClick();
-  void mPlayThisPacketClick();
-  void SendClipboardPacket(const ClipboardPacket& packet);
   void ShowCaption();
 
   MonitorSession& m_session;
@@ -158,8 +146,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   WindowDialogs& m_dialogs;
   Appearance& m_appearance;
   UserSettings m_userSettings;
-  // Message boxes still to show; a box's own event loop runs the timer on.
-  std::deque<std::string> m_pendingMessages;
+  MessageQueue m_messages;
 
   MainToolBar* m_toolBar;
   TTabControlSmart* m_portTabs;
@@ -177,10 +164,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool m_startQueued = false;
   bool m_closed = false;
   bool m_settingsProblemReported = false;
-  bool m_showingMessages = false;
-  const QWheelEvent* m_lastWheel = nullptr;
-  quint64 m_lastWheelTime = 0;
-  int m_wheelRemainder = 0;
   UserPacketSender m_sendUserPacket;
   TickObserver m_tickObserver;
 };
