@@ -8,25 +8,21 @@
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
+#include "gui/mainwindow/PortTabs.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/ToolWindows.h"
 #include "gui/appearance/Appearance.h"
 #include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
-#include "gui/controls/ToolIcons.h"
+#include "gui/controls/WindowDialogs.h"
 #include "gui/userpackets/UserPacketsForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QPainter>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -66,27 +62,12 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_toolBar = new MainToolBar(client);
   column->addWidget(m_toolBar);
 
-  auto* tabArea = new QWidget(client);
-  tabArea->setToolTip("Set Parameters for Selected COM port");
-  auto* tabColumn = new QVBoxLayout(tabArea);
-  tabColumn->setContentsMargins(2, 2, 2, 0);
-  tabColumn->setSpacing(0);
-  m_portTabs = new TTabControlSmart(tabArea);
-  m_portTabs->setObjectName("PortControlTab");
-  m_portTabs->SetTabHeight(20);
-  m_portTabs->SetTabWidth(70);
-  m_portTabs->SetImageWidth(18);
-  m_portTabs->setFocusPolicy(Qt::ClickFocus);
-  m_portTabs->SetOnDrawTab([this](QPainter& canvas, int index, const QRect& rect, bool active) {
-    PortControlTabDrawTab(canvas, index, rect, active);
-  });
-  tabColumn->addWidget(m_portTabs);
-  m_portSetup = new PortSetupPanel(tabArea);
-  tabColumn->addWidget(m_portSetup);
-  column->addWidget(tabArea);
+  m_ports = new PortTabs(session, client);
+  column->addWidget(m_ports);
 
   m_display = new DisplayPaintBox(m_session.Drain(), client);
   column->addWidget(m_display->ScrollBox(), 1);
+  m_ports->SetCaptionColours(*m_display);
 
   m_statusBar = new StatusPanels(client);
   column->addWidget(m_statusBar);
@@ -107,7 +88,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
   connect(&appearance, &Appearance::ColoursChanged, this, [this] {
     m_display->SetColours(m_appearance.Colours());
-    m_portTabs->update();
+    m_ports->Tabs()->update();
   });
   new DisplayCommands(*m_display, session, m_messages, this);
   for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
@@ -120,12 +101,6 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   });
   m_sendUserPacket = [this](int packet, uint8_t port) { m_session.GetUserPackets().SendUserPacket(packet, port); };
 
-  connect(m_portTabs, &QTabBar::currentChanged, this, [this] { ShowSelectedPort(); });
-  connect(m_portTabs, &TTabControlSmart::OnSwapData, this,
-          [this](TTabControlSmart*, int a, int b) { SwapTabData(a, b); });
-  connect(m_portSetup, &PortSetupPanel::Changed, this, &TTWForm::PortControlChange);
-  connect(m_portSetup, &PortSetupPanel::DisableClicked, this, &TTWForm::bDisableClick);
-
   m_timer.setInterval(TimerInterval);
   connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
@@ -136,10 +111,9 @@ TTWForm::~TTWForm() {
   m_session.Drain().SetListener(nullptr);
 }
 
-uint8_t TTWForm::TabPort(int index) const {
-  if (index < 0 || index >= m_portTabs->count()) return 0;
-  return m_tabPorts[static_cast<size_t>(index)];
-}
+TTabControlSmart* TTWForm::PortControlTab() const { return m_ports->Tabs(); }
+PortSetupPanel* TTWForm::PortSetup() const { return m_ports->Setup(); }
+uint8_t TTWForm::TabPort(int index) const { return m_ports->TabPort(index); }
 
 void TTWForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -151,7 +125,7 @@ void TTWForm::showEvent(QShowEvent* event) {
 }
 
 bool TTWForm::FormShow() {
-  if (m_started) return m_portTabs->count() > 0;
+  if (m_started) return m_ports->Count() > 0;
   m_started = true;
 
   m_userSettings = ReadUserSettings(m_settings);
@@ -163,7 +137,7 @@ bool TTWForm::FormShow() {
   m_appearance.Load(m_userSettings);
 
   m_tickCount = 0;
-  while (m_portTabs->count() > 0) m_portTabs->removeTab(0);
+  m_ports->RemoveAll();
   const Result started = m_session.Start(m_options);
   if (!m_session.Report().ProjectsRead.empty()) ShowCaption();
   m_display->LinesChanged();
@@ -173,14 +147,7 @@ bool TTWForm::FormShow() {
     ShowStartFailure(started);
     return false;
   }
-  BuildPortTabs();
-  // The tab of the port start-up selected (-select:), else the first.
-  int selected = 0;
-  for (int index = 0; index < m_portTabs->count(); ++index) {
-    if (TabPort(index) == m_session.SelectedPort.load()) selected = index;
-  }
-  m_portTabs->SetTabIndex(selected);
-  ShowSelectedPort();
+  m_ports->Build();
   m_tools->Properties().Load();
   m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
   if (m_session.GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
@@ -208,48 +175,6 @@ bool TTWForm::FormShow() {
   return true;
 }
 
-void TTWForm::BuildPortTabs() {
-  for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
-}
-
-void TTWForm::AddPortTab(uint8_t port) {
-  const int count = m_portTabs->count();
-  if (TabIndexOf(port) >= 0 || count >= static_cast<int>(m_tabPorts.size())) return;
-  // Before the first higher number, wherever the user has dragged the others.
-  int index = 0;
-  while (index < count && TabPort(index) < port) ++index;
-  // The numbers first: inserting may announce a new current tab.
-  std::copy_backward(m_tabPorts.begin() + index, m_tabPorts.begin() + count, m_tabPorts.begin() + count + 1);
-  m_tabPorts[static_cast<size_t>(index)] = port;
-  m_portTabs->insertTab(index, AnsiToQString(ComName(port)));
-  m_portTabs->setTabToolTip(index, PortHint(port));
-}
-
-int TTWForm::TabIndexOf(uint8_t port) const {
-  for (int index = 0; index < m_portTabs->count(); ++index) {
-    if (TabPort(index) == port) return index;
-  }
-  return -1;
-}
-
-QString TTWForm::PortHint(uint8_t port) const {
-  if (m_session.Comms().IsPortGone(port)) return "COM" + QString::number(port) + ": device gone";
-  QString hint = QString::fromStdString(m_session.Opener().Describe(port));
-  const std::string stable = m_session.Opener().StableName(port);
-  if (!stable.empty()) hint += "\n" + QString::fromStdString(stable);
-  return hint;
-}
-
-void TTWForm::ShowPortChanges(const std::vector<PortEvent>& changes) {
-  if (changes.empty()) return;
-  for (const PortEvent& change : changes) {
-    if (change.Change == PortChange::New) AddPortTab(change.Port);
-    const int index = TabIndexOf(change.Port);
-    if (index >= 0) m_portTabs->setTabToolTip(index, PortHint(change.Port));
-  }
-  m_portTabs->update();
-}
-
 void TTWForm::ShowStartFailure(const Result& failure) {
   // The report of no ports begins with its own title; other failures (a file
   // to play or record that cannot be used) are errors of the program.
@@ -263,24 +188,6 @@ void TTWForm::ShowStartFailure(const Result& failure) {
 void TTWForm::ReportProblem(const std::string& message) {
   std::fprintf(stderr, "tapwise: %s\n", message.c_str());
   m_statusBar->SetStatus(AnsiToQString(message), QColor(128, 0, 0));
-}
-
-void TTWForm::ShowSelectedPort() {
-  const uint8_t port = TabPort(m_portTabs->currentIndex());
-  m_session.SelectedPort.store(port);
-  if (port == 0) return;
-  const TWComms& comms = m_session.Comms();
-  m_portSetup->Load(comms.GetPortSettings(port), comms.IsPortEnabled(port));
-}
-
-void TTWForm::PortControlChange() {
-  const uint8_t port = m_session.SelectedPort.load();
-  if (port == 0) return;
-  TWComms& comms = m_session.Comms();
-  const PortSettings current = comms.GetPortSettings(port);
-  comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
-  comms.ApplyPortSettings(port);
-  m_session.Project().SetConfigChanged();
 }
 
 void TTWForm::ShowRecorderStatus() {
@@ -362,10 +269,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
   // A file that could not be read has its message waiting.
   ShowSessionMessages();
   // Whatever was read, the tabs and the options follow.
-  if (m_portTabs->count() > 0) {
-    m_portTabs->SetTabIndex(0);
-    ShowSelectedPort();
-  }
+  m_ports->SelectFirst();
   m_tools->Properties().Load();
 }
 
@@ -400,7 +304,7 @@ void TTWForm::ShowTickEvents(TickEvents events) {
     UpdateRecorderButtons();
   }
   // A tap's device took the settings its application set.
-  if (events.SettingsFollowed) ShowSelectedPort();
+  if (events.SettingsFollowed) m_ports->ShowSelectedPort();
   m_messages.Add(std::move(events.Messages));
   m_messages.ShowAll();
 }
@@ -410,37 +314,9 @@ void TTWForm::ShowSessionMessages() {
   m_messages.ShowAll();
 }
 
-void TTWForm::bDisableClick(bool down) {
-  const uint8_t port = m_session.SelectedPort.load();
-  if (port == 0) return;
-  m_session.Comms().SetPortEnabled(port, !down);
-  m_portSetup->Load(m_session.Comms().GetPortSettings(port), m_session.Comms().IsPortEnabled(port));
-  m_portTabs->update();
-}
-
 void TTWForm::bClearClick() {
   m_session.Drain().Clear();
   m_display->LinesChanged();
-}
-
-void TTWForm::PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool) {
-  const uint8_t port = TabPort(index);
-  const bool enabled = m_session.Comms().IsPortEnabled(port) && !m_session.Comms().IsPortGone(port);
-  canvas.drawPixmap(rect.left() + 2, rect.top() + 2,
-                    DrawToolIcon(enabled ? ToolIcon::PortEnabled : ToolIcon::PortDisabled));
-  QFont bold = font();
-  bold.setBold(true);
-  canvas.setFont(bold);
-  canvas.setPen(m_display->PortColour(port));
-  canvas.drawText(QPoint(rect.left() + 18, rect.top() + 4 + QFontMetrics(bold).ascent()),
-                  m_portTabs->tabText(index));
-}
-
-void TTWForm::SwapTabData(int indexA, int indexB) {
-  std::swap(m_tabPorts[static_cast<size_t>(indexA)], m_tabPorts[static_cast<size_t>(indexB)]);
-  const QString hint = m_portTabs->tabToolTip(indexA);
-  m_portTabs->setTabToolTip(indexA, m_portTabs->tabToolTip(indexB));
-  m_portTabs->setTabToolTip(indexB, hint);
 }
 
 void TTWForm::ApplyDisplayFont() {
@@ -454,7 +330,7 @@ void TTWForm::TimerTimer() {
   const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
   m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
   TickEvents events = m_session.Tick();
-  ShowPortChanges(events.PortChanges);
+  m_ports->ShowChanges(events.PortChanges);
   if (m_scrollPending) {
     m_scrollPending = false;
     m_display->ScrollToEnd();
@@ -462,7 +338,7 @@ void TTWForm::TimerTimer() {
   const uint8_t modem = m_session.ModemStatus.load();
   if (modem != m_shownModemBits) {
     m_shownModemBits = modem;
-    m_portSetup->ShowModemLines(modem);
+    m_ports->Setup()->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
   if (IsPlayingState(m_session.GetRecorder().State())) m_statusBar->SetProgress(m_session.GetRecorder().Progress());
@@ -536,7 +412,7 @@ bool TTWForm::FormKeyPress(QKeyEvent* event) {
 }
 
 void TTWForm::closeEvent(QCloseEvent* event) {
-  if (m_closed || !m_started || m_portTabs->count() == 0) {
+  if (m_closed || !m_started || m_ports->Count() == 0) {
     event->accept();
     return;
   }

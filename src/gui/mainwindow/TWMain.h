@@ -15,7 +15,6 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -34,6 +33,7 @@ class Appearance;
 class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
+class PortTabs;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
@@ -87,8 +87,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // the session's.
   DisplayPaintBox* Display() const { return m_display; }
   MainToolBar* ToolBar() const { return m_toolBar; }
-  TTabControlSmart* PortControlTab() const { return m_portTabs; }
-  PortSetupPanel* PortSetup() const { return m_portSetup; }
+  TTabControlSmart* PortControlTab() const;
+  PortSetupPanel* PortSetup() const;
   StatusPanels* StatusBar() const { return m_statusBar; }
   // COM number shown by each tab, by tab index.
   uint8_t TabPort(int index) const;
@@ -111,20 +111,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
   // DisplayListener: the window follows the newest line once per tick.
   void PacketShown() override { m_scrollPending = true; }
 
-  void BuildPortTabs();
-  // A tab for a present port, in ascending order of COM number.
-  void AddPortTab(uint8_t port);
-  int TabIndexOf(uint8_t port) const;
-  // The path (and stable name) of a port, or that its device has gone.
-  QString PortHint(uint8_t port) const;
-  // Ports that came and went since the last tick: tabs, glyphs and hints.
-  void ShowPortChanges(const std::vector<PortEvent>& changes);
-  void ShowSelectedPort();
-  void PortControlChange();
-  void bDisableClick(bool down);
   void bClearClick();
-  void PortControlTabDrawTab(QPainter& canvas, int index, const QRect& rect, bool active);
-  void SwapTabData(int indexA, int indexB);
   void ApplyDisplayFont();
   // Both return true when the key was consumed.
   bool FormKeyDown(QKeyEvent* event);
@@ -149,14 +136,12 @@ class TTWForm : public QMainWindow, private DisplayListener {
   MessageQueue m_messages;
 
   MainToolBar* m_toolBar;
-  TTabControlSmart* m_portTabs;
-  PortSetupPanel* m_portSetup;
+  PortTabs* m_ports;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
   std::unique_ptr<ToolWindows> m_tools;
   QTimer m_timer;
 
-  std::array<uint8_t, 128> m_tabPorts{};
   uint8_t m_shownModemBits = 0;
   unsigned m_tickCount = 0;
   bool m_scrollPending = false;
