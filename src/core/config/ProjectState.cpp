@@ -2,6 +2,9 @@
 
 #include "core/util/AnsiStringLib.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace tapwise {
 
 const std::string_view SaveChangesQuestion = R"(\b\1Configuration has changed\nSave Changes?)";
@@ -44,8 +47,18 @@ const std::string& ProjectState::DialogFileName() {
 
 ProjectRead ProjectState::ReadProject(std::string_view chosen, ProjectData& data) {
   m_configChanged = false;
-  m_configName = ProjectFileName(chosen.empty() ? std::string_view(DialogFileName()) : chosen);
+  const std::string named(chosen.empty() ? std::string_view(DialogFileName()) : chosen);
+  m_configName = ProjectFileName(named);
   ProjectRead read = ReadProjectFile(m_configName, data);
+  // Only NAME.TW is read for a name given with another extension. When that
+  // is missing but the file given is there (a recording named in its place,
+  // say), the user meant that file, and it is not a project: saying that no
+  // NAME.TW exists would send them looking for the wrong thing.
+  std::error_code error;
+  if (read.Missing && named != m_configName && std::filesystem::exists(named, error)) {
+    read.Missing = false;
+    read.Outcome = Result::Failure(named + " is not a project file (a project file's name ends in .TW)");
+  }
   if (!read.Outcome) {
     read.Outcome = Result::Failure("\\b\\1Project not read\\b\\n" + ForMarkup(read.Outcome.Message()));
   }

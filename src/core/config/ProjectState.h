@@ -52,10 +52,12 @@ class ProjectState {
   // means ConfigName) into data, which should hold the current values, since
   // the options keep theirs unless the file sets them. ConfigChanged is
   // cleared and ConfigName becomes the file's name whether or not it could
-  // be read. A missing file is no error (the caller shows nothing). A file
-  // that was read extends the caption by " - " + ConfigName; one that exists
-  // and could not be read fails with markup for MsgError naming the file and
-  // the reason.
+  // be read. A missing file is no error: nothing is read, and the caller at
+  // most mentions it in passing. A name given with another extension whose
+  // NAME.TW is missing, while the file itself exists, is not a project file,
+  // and fails as one that cannot be read. A file that was read extends the
+  // caption by " - " + ConfigName; one that exists and could not be read
+  // fails with markup for MsgError naming the file and the reason.
   [[nodiscard]] ProjectRead ReadProject(std::string_view chosen, ProjectData& data);
 
   // Saves data to the file that chosen names (empty: ConfigName, or

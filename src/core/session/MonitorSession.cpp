@@ -67,7 +67,10 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   StartTaps();
   m_comms.CreatePorts();
   m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
-  if (m_comms.PresentCount() == 0) return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
+  if (m_comms.PresentCount() == 0) {
+    m_report.NoPortsOpened = true;
+    return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
+  }
 
   Result selected = Result::Success();
   SelectedPort.store(FirstSelectedPort(options, selected));

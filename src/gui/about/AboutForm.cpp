@@ -226,7 +226,10 @@ void TAboutForm::FormActivate() {
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
-  PlaceAtMouse(*this);
+  // Its corner at the pointer put the box half off the middle of the screen
+  // wherever no window manager moved it (the pointer starts at the centre);
+  // a splash and an About box belong in the middle.
+  CentreOnScreen(*this);
   QDialog::showEvent(event);
 }
 

@@ -6,8 +6,8 @@
 //
 // Shown modally as the start-up splash (ShowSplash; the program decides
 // whether) and without modality from the main window. OK, Enter and Esc
-// close it; closing only hides it. Each time it is shown it is placed at the
-// mouse. The maker's lines and addresses are the build's (CMake cache
+// close it; closing only hides it. Each time it is shown it is centred on
+// the screen the pointer is on. The maker's lines and addresses are the build's (CMake cache
 // variables, so a packager can give their own). Main thread only.
 
 #include <QDialog>

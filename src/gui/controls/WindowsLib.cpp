@@ -141,6 +141,15 @@ void PlaceAtMouse(QWidget& window) {
                                    screen->geometry().height()));
 }
 
+void CentreOnScreen(QWidget& window) {
+  const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
+}
+
 namespace {
 
 bool HasScheme(const QString& text) {

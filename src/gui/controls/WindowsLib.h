@@ -80,6 +80,10 @@ QColor WindowTextColour();
 QPoint PlaceAtMousePosition(QPoint mouse, QSize window, int desktopWidth, int screenHeight);
 // Moves the window there, for the pointer and screens as they are now.
 void PlaceAtMouse(QWidget& window);
+// Moves the window to the middle of the free part of the screen the pointer
+// is on (the primary screen when it is on none), as a window manager would
+// place a dialog, for when none does.
+void CentreOnScreen(QWidget& window);
 
 // Opens a file, a folder, a web address or a "mailto:" address with the
 // program the desktop associates with it. The text is handed over as one

@@ -9,6 +9,7 @@
 #include "gui/mainwindow/PortSetupPanel.h"
 
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -51,13 +52,17 @@ void PortTabs::RemoveAll() {
 }
 
 void PortTabs::Build() {
-  for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
-  // The tab of the port start-up selected (-select:), else the first.
-  int selected = 0;
-  for (int index = 0; index < m_tabs->count(); ++index) {
-    if (TabPort(index) == m_session.SelectedPort.load()) selected = index;
+  // The session has chosen the port (-select:, else the first) and the
+  // playback thread already sends out of it. The first tab inserted becomes
+  // the current one, and following that would move the selection, and with
+  // it the playback, to another port even for a moment: the tab bar keeps
+  // quiet until the chosen tab is current.
+  const uint8_t chosen = m_session.SelectedPort.load();
+  {
+    const QSignalBlocker quiet(m_tabs);
+    for (uint8_t port : m_session.PresentPorts()) AddPortTab(port);
+    m_tabs->SetTabIndex(std::max(0, TabIndexOf(chosen)));
   }
-  m_tabs->SetTabIndex(selected);
   ShowSelectedPort();
 }
 

@@ -152,8 +152,12 @@ bool TTWForm::FormShow() {
   m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
   if (m_session.GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
   UpdateRecorderButtons();
-  // A port the user named that did not open is worth a word, not a stop.
+  // A project file or a port the user named that could not be used is
+  // worth a word, not a stop.
   std::string unusable;
+  for (const std::string& name : m_session.Report().ProjectsMissing) {
+    unusable += (unusable.empty() ? "" : "; ") + ("no project file " + name);
+  }
   for (const std::string& line : m_session.Report().UnusablePorts) {
     unusable += (unusable.empty() ? "" : "; ") + line;
   }
@@ -176,9 +180,10 @@ bool TTWForm::FormShow() {
 }
 
 void TTWForm::ShowStartFailure(const Result& failure) {
-  // The report of no ports begins with its own title; other failures (a file
-  // to play or record that cannot be used) are errors of the program.
-  const bool noPorts = m_session.Comms().PresentCount() == 0;
+  // The report of no ports begins with its own title; other failures (a bad
+  // port option, a file to play or record that cannot be used) are errors of
+  // the program.
+  const bool noPorts = m_session.Report().NoPortsOpened;
   std::fprintf(stderr, "%s\n", noPorts ? "No COM Ports are Available" : ("tapwise: " + failure.Message()).c_str());
   m_dialogs.MsgError(noPorts ? failure.Message() : "\\1Error: " + failure.Message());
   const int status = failure.Code();
@@ -196,9 +201,17 @@ void TTWForm::ShowRecorderStatus() {
 }
 
 void TTWForm::UpdateRecorderButtons() {
+  const RecorderState state = m_session.GetRecorder().State();
   m_toolBar->bRecord->setEnabled(m_session.GetRecorder().RecordEnabled());
   m_toolBar->bPlay->setEnabled(m_session.GetRecorder().PlayEnabled());
-  if (m_session.GetRecorder().StopDown()) m_toolBar->bStop->setChecked(true);
+  // The button that is down says what the recorder does, whoever started
+  // it (the command line, a button, a project): every Alt key applies the
+  // buttons to the recorder, and Stop left down over a playback that the
+  // command line started would stop it.
+  QToolButton* down = m_toolBar->bStop;
+  if (IsPlayingState(state)) down = m_toolBar->bPlay;
+  if (IsRecordingState(state)) down = m_toolBar->bRecord;
+  down->setChecked(true);
 }
 
 void TTWForm::RecorderButtonClick() {

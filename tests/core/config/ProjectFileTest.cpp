@@ -267,6 +267,35 @@ TEST(ProjectState, ReadsAndSavesThroughFiles) {
   EXPECT_EQ(read, data);
 }
 
+// Only NAME.TW is looked for; a file named under another extension is
+// either read as its NAME.TW or, when only the file itself exists, refused
+// as not a project rather than reported missing.
+TEST(ProjectState, AFileOfAnotherKindIsNotAProject) {
+  TempDir dir;
+  TempDir::WriteFile(dir / "log.DAT", "recorded bytes\r\n");
+  ProjectState state;
+  ProjectData read = Changed();
+  ProjectRead result = state.ReadProject(dir / "log.DAT", read);
+  EXPECT_FALSE(result.Read());
+  EXPECT_FALSE(result.Missing);
+  EXPECT_TRUE(FailedWith(result.Outcome, "\\b\\1Project not read\\b\\n" + dir / "log.DAT" +
+                                             " is not a project file (a project file's name ends in .TW)"));
+  EXPECT_EQ(state.ConfigName(), dir / "log.TW");
+  EXPECT_EQ(read, Changed());
+
+  // Neither there: missing, as before, and nothing to say.
+  result = state.ReadProject(dir / "none.DAT", read);
+  EXPECT_TRUE(result.Missing);
+  EXPECT_TRUE(Succeeded(result.Outcome));
+
+  // With a project beside it, that project is read.
+  const ProjectData project = ProjectData{};
+  ASSERT_TRUE(Succeeded(state.WriteProject(dir / "log.TW", project)));
+  result = state.ReadProject(dir / "log.DAT", read);
+  EXPECT_TRUE(result.Read());
+  EXPECT_EQ(read, project);
+}
+
 TEST(ProjectState, AFailedSaveLeavesTheOldFileAndSaysWhy) {
   TempDir dir;
   const std::string path = dir / "job.TW";

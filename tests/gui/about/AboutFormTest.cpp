@@ -7,6 +7,9 @@
 #include "gui/controls/WindowsLib.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
@@ -86,6 +89,31 @@ class AboutFormTest : public QObject {
     box.show();
     QVERIFY(!box.isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
+  }
+
+  // With no window manager to place it, the box goes to the middle of the
+  // screen itself, as a splash and later, wherever the pointer is on it
+  // (the pointer of a bare X server starts in the middle).
+  void TheBoxOpensInTheMiddleOfTheScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    QVERIFY(screen);
+    const QRect free = screen->availableGeometry();
+    for (const QPoint pointer : {free.center(), free.topLeft(), free.bottomRight() - QPoint(10, 10)}) {
+      QCursor::setPos(pointer);
+      TAboutForm box;
+      QRect placed;
+      QTimer::singleShot(50, &box, [&] {
+        placed = box.frameGeometry();
+        QTest::keyClick(&box, Qt::Key_Escape);
+      });
+      box.ShowSplash();
+      QVERIFY(free.contains(placed));
+      QVERIFY2((placed.center() - free.center()).manhattanLength() <= 2, qPrintable(QString("%1,%2 %3x%4")
+                   .arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+      box.show();
+      QVERIFY((box.frameGeometry().center() - free.center()).manhattanLength() <= 2);
+      box.hide();
+    }
   }
 
  private:

@@ -419,6 +419,75 @@ class MainWindowTest : public QObject {
     QFile::remove(path);
   }
 
+  // A recording the command line started has Record down, so the Alt keys,
+  // which apply the buttons to the recorder, leave it recording.
+  void AltKeysLeaveTheStartUpRecordingRecording() {
+    const QString path = QDir::tempPath() + "/tapwise-start-record-" + QString::number(getpid()) + ".DAT";
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
+    MonitorOptions options;
+    options.RecordFormat = RecorderState::RecordPacketData;
+    options.RecordPath = path.toStdString();
+    QVERIFY(rig.Start(options));
+    MainToolBar* bar = rig.form->ToolBar();
+    QVERIFY(bar->bRecord->isChecked());
+    QVERIFY(!bar->bStop->isChecked());
+    for (Qt::Key key : {Qt::Key_Alt, Qt::Key_P, Qt::Key_R, Qt::Key_C, Qt::Key_Q}) {
+      rig.Key(key, Qt::AltModifier);
+      QCOMPARE(rig.session->GetRecorder().State(), RecorderState::RecordPacketData);
+    }
+    QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
+    QVERIFY(rig.WaitForLines(1));
+    rig.Key(Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
+    QVERIFY(bar->bStop->isChecked());
+    QVERIFY(rig.dialogs.asked.empty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("52 45 43"));
+    QFile::remove(path);
+  }
+
+  // A project named on the command line that is not there is mentioned in
+  // the status bar; a file of another kind named as one is refused as not
+  // a project, in the message box.
+  void ProjectFilesThatCannotBeReadAreReported() {
+    const QString dir = QDir::tempPath() + "/tapwise-projects-" + QString::number(getpid());
+    QDir().mkpath(dir);
+    {
+      QFile recording(dir + "/bad.DAT");
+      QVERIFY(recording.open(QIODevice::WriteOnly));
+      recording.write("not a project at all\r\n");
+    }
+    const std::string folder = dir.toStdString();
+    struct Case {
+      std::string named;
+      std::string status;  // what the status bar starts with
+      std::string box;     // the message box, if any
+    };
+    const std::vector<Case> cases = {
+        {folder + "/nothere", "no project file " + folder + "/nothere.TW", ""},
+        {folder + "/bad.DAT", "",
+         "\\b\\1Project not read\\b\\n" + folder + "/bad.DAT is not a project file (a project file's name ends in .TW)"},
+    };
+    for (const Case& c : cases) {
+      PtyPorts ports;
+    WindowRig rig(&ports.opener);
+      ports.AddPort(3);
+      MonitorOptions options;
+      options.ProjectFiles = {c.named};
+      QVERIFY(rig.Start(options));
+      QCOMPARE(rig.form->windowTitle(), QString("Tapwise"));
+      QCOMPARE(rig.form->StatusBar()->StatusText().left(static_cast<int>(c.status.size())),
+               QString::fromStdString(c.status));
+      const std::vector<std::string> boxes = c.box.empty() ? std::vector<std::string>{}
+                                                           : std::vector<std::string>{c.box};
+      QCOMPARE(rig.dialogs.shown, boxes);
+    }
+    QDir(dir).removeRecursively();
+  }
+
   void AnInvalidPacketDataFileIsReported() {
     PtyPorts ports;
     WindowRig rig(&ports.opener);
