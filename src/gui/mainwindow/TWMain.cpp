@@ -9,6 +9,7 @@
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabs.h"
+#include "gui/mainwindow/RecorderControls.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/ToolWindows.h"
 #include "gui/appearance/Appearance.h"
@@ -31,13 +32,6 @@ namespace tapwise {
 namespace {
 
 constexpr int TimerInterval = 50;
-
-const char* const RecordFilter =
-    "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*|pcapng Files (*.pcapng)|*.pcapng";
-const char* const PlayFilter =
-    "Packet Data File  (*.DAT)|*.dat|Hex Data File  (*.*)|*.*|Raw Data File  (*.*)|*.*";
-
-QColor Rgb(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 }  // namespace
 
@@ -91,10 +85,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
     m_ports->Tabs()->update();
   });
   new DisplayCommands(*m_display, session, m_messages, this);
-  for (QToolButton* button : {m_toolBar->bPlay, m_toolBar->bRecord, m_toolBar->bStop}) {
-    connect(button, &QToolButton::clicked, this, &TTWForm::RecorderButtonClick);
-  }
-  connect(m_toolBar->bPause, &QToolButton::clicked, this, &TTWForm::bPauseClick);
+  m_recorder = new RecorderControls(session.GetRecorder(), *m_toolBar, *m_statusBar, dialogs, *this);
   connect(m_toolBar->bOpenProject, &QToolButton::clicked, this, [this] {
     WriteProject();
     ReadProject(true);
@@ -149,9 +140,7 @@ bool TTWForm::FormShow() {
   }
   m_ports->Build();
   m_tools->Properties().Load();
-  m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
-  if (m_session.GetRecorder().State() != RecorderState::Idle) ShowRecorderStatus();
-  UpdateRecorderButtons();
+  m_recorder->ShowState();
   // A project file or a port the user named that could not be used is
   // worth a word, not a stop.
   std::string unusable;
@@ -193,64 +182,6 @@ void TTWForm::ShowStartFailure(const Result& failure) {
 void TTWForm::ReportProblem(const std::string& message) {
   std::fprintf(stderr, "tapwise: %s\n", message.c_str());
   m_statusBar->SetStatus(AnsiToQString(message), QColor(128, 0, 0));
-}
-
-void TTWForm::ShowRecorderStatus() {
-  // Plain words around a file name, which is in the system's encoding.
-  m_statusBar->SetStatus(PathToQString(m_session.GetRecorder().StatusText()), Rgb(m_session.GetRecorder().StatusColour()));
-}
-
-void TTWForm::UpdateRecorderButtons() {
-  const RecorderState state = m_session.GetRecorder().State();
-  m_toolBar->bRecord->setEnabled(m_session.GetRecorder().RecordEnabled());
-  m_toolBar->bPlay->setEnabled(m_session.GetRecorder().PlayEnabled());
-  // The button that is down says what the recorder does, whoever started
-  // it (the command line, a button, a project): every Alt key applies the
-  // buttons to the recorder, and Stop left down over a playback that the
-  // command line started would stop it.
-  QToolButton* down = m_toolBar->bStop;
-  if (IsPlayingState(state)) down = m_toolBar->bPlay;
-  if (IsRecordingState(state)) down = m_toolBar->bRecord;
-  down->setChecked(true);
-}
-
-void TTWForm::RecorderButtonClick() {
-  // Once closed, the recorder has been stopped for good: a late click or key
-  // must not start another file (and truncate the one just recorded).
-  if (m_closed) return;
-  if (m_session.GetRecorder().State() == RecorderState::Idle) {
-    if (m_toolBar->bRecord->isChecked()) {
-      const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
-                                            m_session.GetRecorder().RecordName(), m_session.GetRecorder().RecordType()});
-      if (chosen) {
-        if (m_session.GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
-          ShowRecorderStatus();
-        } else {
-          m_dialogs.MsgError(FileNotOpenedText);
-        }
-      }
-    }
-    if (m_toolBar->bPlay->isChecked()) {
-      const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
-                                            m_session.GetRecorder().RecordName(), m_session.GetRecorder().RecordType()});
-      if (chosen) {
-        // The Play button says nothing of a file that does not open: it
-        // plays as an empty one, which ends at once.
-        (void)m_session.GetRecorder().StartPlaying(chosen->Path, chosen->FilterIndex);
-        // In one-shot mode nothing goes out until Pause is released.
-        m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
-        ShowRecorderStatus();
-      }
-    }
-  } else if (m_toolBar->bStop->isChecked()) {
-    m_session.GetRecorder().Stop();
-    ShowRecorderStatus();
-  }
-  UpdateRecorderButtons();
-}
-
-void TTWForm::bPauseClick(bool down) {
-  m_session.GetRecorder().PauseClick(down);
 }
 
 void TTWForm::ShowCaption() {
@@ -300,22 +231,7 @@ void TTWForm::WriteProject() {
 }
 
 void TTWForm::ShowTickEvents(TickEvents events) {
-  if (events.RecordingFailed) {
-    UpdateRecorderButtons();
-    m_statusBar->SetStatus(PathToQString(events.RecordingFailed->Text), QColor(128, 0, 0));
-    std::fprintf(stderr, "tapwise: %s\n", events.RecordingFailed->Text.c_str());
-    m_messages.Add(events.RecordingFailed->Markup);
-  }
-  if (events.PlayFileError) {
-    UpdateRecorderButtons();
-    ShowRecorderStatus();
-    m_messages.Add(std::string(InvalidPacketDataFileText));
-  }
-  if (events.PlaybackFinished) {
-    // As the Stop button does.
-    ShowRecorderStatus();
-    UpdateRecorderButtons();
-  }
+  m_recorder->ShowTick(events, m_messages);
   // A tap's device took the settings its application set.
   if (events.SettingsFollowed) m_ports->ShowSelectedPort();
   m_messages.Add(std::move(events.Messages));
@@ -341,7 +257,7 @@ void TTWForm::ApplyDisplayFont() {
 void TTWForm::TimerTimer() {
   const auto start = std::chrono::steady_clock::now();
   const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
-  m_toolBar->bPause->setChecked(m_session.GetRecorder().Paused());
+  m_recorder->FollowPause();
   TickEvents events = m_session.Tick();
   m_ports->ShowChanges(events.PortChanges);
   if (m_scrollPending) {
@@ -354,7 +270,6 @@ void TTWForm::TimerTimer() {
     m_ports->Setup()->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
-  if (IsPlayingState(m_session.GetRecorder().State())) m_statusBar->SetProgress(m_session.GetRecorder().Progress());
   // Last, as it may show a message box (an invalid packet data file).
   ShowTickEvents(std::move(events));
   if (m_tickObserver) {
@@ -403,7 +318,7 @@ bool TTWForm::FormKeyDown(QKeyEvent* event) {
   }
   // Play, Record and Stop were put down above; whatever the letter, the
   // recorder follows the buttons.
-  if (command.AltKey) RecorderButtonClick();
+  if (command.AltKey) m_recorder->ButtonClick();
   return consumed;
 }
 
@@ -433,7 +348,7 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_timer.stop();
   // The recording is closed whole, the playback thread stops, then the ports.
   m_session.Shutdown();
-  UpdateRecorderButtons();
+  m_recorder->Closed();
   m_tools->KeepMain(m_settings, *this);
   WriteProject();
   m_userSettings.ConfigName = m_session.Project().ConfigName();

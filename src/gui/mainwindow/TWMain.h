@@ -34,6 +34,7 @@ class DisplayPaintBox;
 class MainToolBar;
 class PortSetupPanel;
 class PortTabs;
+class RecorderControls;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
@@ -62,10 +63,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   using UserPacketSender = std::function<void(int packet, uint8_t port)>;
   void SetUserPacketSender(UserPacketSender sender) { m_sendUserPacket = std::move(sender); }
 
-  // The Play, Record and Stop buttons' shared click: starts playing or
-  // recording, or stops, by which of them is down.
-  void RecorderButtonClick();
-  void bPauseClick(bool down);
   // Reads a project file: with a dialog when askForFile, else ConfigName
   // (or the name given). Then the trigger table, the first tab and the
   // options follow it.
@@ -118,8 +115,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool FormKeyPress(QKeyEvent* event);
   // The session did not start: tells the user and ends the program.
   void ShowStartFailure(const Result& failure);
-  void UpdateRecorderButtons();
-  void ShowRecorderStatus();
   // Presents what a timer pass found: buttons and status at once, message
   // boxes one after another.
   void ShowTickEvents(TickEvents events);
@@ -137,6 +132,7 @@ class TTWForm : public QMainWindow, private DisplayListener {
 
   MainToolBar* m_toolBar;
   PortTabs* m_ports;
+  RecorderControls* m_recorder;
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
   std::unique_ptr<ToolWindows> m_tools;
