@@ -42,6 +42,8 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bUserPackets = SpeedButton(this, "bUserPackets", 214, ToolIcon::UserPackets,
                              "User defined Packets  (Alt U)", false);
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
+  // A tool window's button stays disabled until the window is made.
+  for (QToolButton* button : {bProperties, bUserPackets, bHelp}) button->setEnabled(false);
 
   auto* recorder = new QButtonGroup(this);
   recorder->setExclusive(true);

@@ -29,11 +29,7 @@
 
 namespace tapwise {
 
-namespace {
-
 constexpr int TimerInterval = 50;
-
-}  // namespace
 
 TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options,
                  WindowDialogs& dialogs, Appearance& appearance, QWidget* parent)
@@ -72,10 +68,6 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { m_session.Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  // A tool window's button stays disabled until the window is made.
-  for (QToolButton* button : {m_toolBar->bProperties, m_toolBar->bUserPackets, m_toolBar->bHelp}) {
-    button->setEnabled(false);
-  }
   m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
   connect(&m_tools->Properties(), &TPropertiesForm::DisplayModeChanged, m_display, &DisplayPaintBox::LinesChanged);
@@ -186,11 +178,8 @@ void TTWForm::ReportProblem(const std::string& message) {
 
 void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
-  QString caption = "Tapwise";
-  if (!m_session.Project().ConfigName().empty()) {
-    caption += " - " + PathToQString(m_session.Project().ConfigName());
-  }
-  setWindowTitle(caption);
+  const std::string& project = m_session.Project().ConfigName();
+  setWindowTitle(project.empty() ? QString("Tapwise") : "Tapwise - " + PathToQString(project));
 }
 
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
@@ -230,14 +219,6 @@ void TTWForm::WriteProject() {
   }
 }
 
-void TTWForm::ShowTickEvents(TickEvents events) {
-  m_recorder->ShowTick(events, m_messages);
-  // A tap's device took the settings its application set.
-  if (events.SettingsFollowed) m_ports->ShowSelectedPort();
-  m_messages.Add(std::move(events.Messages));
-  m_messages.ShowAll();
-}
-
 void TTWForm::ShowSessionMessages() {
   m_messages.Add(m_session.Messages().TakeAll());
   m_messages.ShowAll();
@@ -270,8 +251,12 @@ void TTWForm::TimerTimer() {
     m_ports->Setup()->ShowModemLines(modem);
   }
   if (++m_tickCount % 10 == 0) m_statusBar->update();
-  // Last, as it may show a message box (an invalid packet data file).
-  ShowTickEvents(std::move(events));
+  m_recorder->ShowTick(events, m_messages);
+  // A tap's device took the settings its application set.
+  if (events.SettingsFollowed) m_ports->ShowSelectedPort();
+  // Last, as a message box (an invalid packet data file) runs the timer on.
+  m_messages.Add(std::move(events.Messages));
+  m_messages.ShowAll();
   if (m_tickObserver) {
     m_tickObserver(queued, std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::steady_clock::now() - start)

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: toolbar, one tab per present port with its line settings
-// and modem indicators, the live display and the status bar. It presents a
-// MonitorSession, runs its 50 ms timer pass, and it
-// previews every key: typed characters go out on the selected port, function
+// and modem indicators (PortTabs), the live display and the status bar. It
+// presents a MonitorSession, runs its 50 ms timer pass, and it previews
+// every key: typed characters go out on the selected port, function
 // keys send user packets, Alt+letter works the toolbar, and the page and
 // arrow keys scroll the display whatever control has the focus.
 //
@@ -15,7 +15,6 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -115,9 +114,6 @@ class TTWForm : public QMainWindow, private DisplayListener {
   bool FormKeyPress(QKeyEvent* event);
   // The session did not start: tells the user and ends the program.
   void ShowStartFailure(const Result& failure);
-  // Presents what a timer pass found: buttons and status at once, message
-  // boxes one after another.
-  void ShowTickEvents(TickEvents events);
   // What the session's parts posted, shown now.
   void ShowSessionMessages();
   void ShowCaption();
