@@ -121,11 +121,8 @@ void PortTabs::ShowSelectedPort() {
 void PortTabs::PortControlChange() {
   const uint8_t port = m_session.SelectedPort.load();
   if (port == 0) return;
-  TWComms& comms = m_session.Comms();
-  const PortSettings current = comms.GetPortSettings(port);
-  comms.SetPortSettings(port, m_setup->Read(current.BaudRate));
-  comms.ApplyPortSettings(port);
-  m_session.Project().SetConfigChanged();
+  const PortSettings current = m_session.Comms().GetPortSettings(port);
+  m_session.SetPortSettings(port, m_setup->Read(current.BaudRate));
 }
 
 void PortTabs::bDisableClick(bool down) {

@@ -1,5 +1,6 @@
 #include "gui/mainwindow/RecorderControls.h"
 
+#include "core/recorder/RecordFormats.h"
 #include "core/recorder/Recorder.h"
 #include "core/session/MonitorSession.h"
 #include "gui/controls/AnsiText.h"
@@ -13,11 +14,6 @@
 namespace tapwise {
 
 namespace {
-
-const char* const RecordFilter =
-    "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*|pcapng Files (*.pcapng)|*.pcapng";
-const char* const PlayFilter =
-    "Packet Data File  (*.DAT)|*.dat|Hex Data File  (*.*)|*.*|Raw Data File  (*.*)|*.*";
 
 QColor Rgb(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
@@ -61,7 +57,7 @@ void RecorderControls::ButtonClick() {
   if (m_recorder.State() == RecorderState::Idle) {
     if (m_toolBar.bRecord->isChecked()) {
       const auto chosen = m_dialogs.AskForFile(
-          &m_parent, {true, "Record: Select File", RecordFilter, m_recorder.RecordName(), m_recorder.RecordType()});
+          &m_parent, {true, "Record: Select File", DialogFilter(true), m_recorder.RecordName(), m_recorder.RecordType()});
       if (chosen) {
         if (m_recorder.StartRecording(chosen->Path, chosen->FilterIndex)) {
           ShowStatus();
@@ -72,7 +68,7 @@ void RecorderControls::ButtonClick() {
     }
     if (m_toolBar.bPlay->isChecked()) {
       const auto chosen = m_dialogs.AskForFile(
-          &m_parent, {false, "Play: Select File", PlayFilter, m_recorder.RecordName(), m_recorder.RecordType()});
+          &m_parent, {false, "Play: Select File", DialogFilter(false), m_recorder.RecordName(), m_recorder.RecordType()});
       if (chosen) {
         // The Play button says nothing of a file that does not open: it
         // plays as an empty one, which ends at once.

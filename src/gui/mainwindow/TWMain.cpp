@@ -43,6 +43,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
   m_session.Drain().SetListener(this);
+  m_session.AddListener(*this);
 
   auto* client = new QWidget(this);
   auto* column = new QVBoxLayout(client);
@@ -70,7 +71,6 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
   m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
-  connect(&m_tools->Properties(), &TPropertiesForm::DisplayModeChanged, m_display, &DisplayPaintBox::LinesChanged);
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
   connect(&appearance, &Appearance::ColoursChanged, this, [this] {
     m_display->SetColours(m_appearance.Colours());
@@ -91,6 +91,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
 
 TTWForm::~TTWForm() {
   qApp->removeEventFilter(this);
+  m_session.RemoveListener(*this);
   m_session.Drain().SetListener(nullptr);
 }
 
@@ -119,7 +120,6 @@ bool TTWForm::FormShow() {
   // The display's colours, then its font (and the window's width).
   m_appearance.Load(m_userSettings);
 
-  m_tickCount = 0;
   m_ports->RemoveAll();
   const Result started = m_session.Start(m_options);
   if (!m_session.Report().ProjectsRead.empty()) ShowCaption();
@@ -176,6 +176,11 @@ void TTWForm::ReportProblem(const std::string& message) {
   m_statusBar->SetStatus(AnsiToQString(message), QColor(128, 0, 0));
 }
 
+void TTWForm::SessionChanged(SessionChange change) {
+  // A new display mode has cleared the display.
+  if (change == SessionChange::DisplayMode) m_display->LinesChanged();
+}
+
 void TTWForm::ShowCaption() {
   // One project at a time: the suffix names the project last read.
   const std::string& project = m_session.Project().ConfigName();
@@ -183,7 +188,6 @@ void TTWForm::ShowCaption() {
 }
 
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
-  m_session.Project().SetConfigChanged(false);
   std::string chosen = name;
   bool cancelled = false;
   if (askForFile) {
@@ -193,7 +197,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     if (answer) chosen = answer->Path;
   }
   if (cancelled) {
-    (void)m_session.GetUserPackets().RebuildTriggerTable();
+    m_session.DiscardProjectChanges();
   } else if (m_session.ReadProject(chosen).Read()) {
     m_display->LinesChanged();
     ShowCaption();

@@ -1,16 +1,12 @@
 #pragma once
-// The main window: toolbar, one tab per present port with its line settings
-// and modem indicators (PortTabs), the live display and the status bar. It
-// presents a MonitorSession, runs its 50 ms timer pass, and it previews
-// every key: typed characters go out on the selected port, function
-// keys send user packets, Alt+letter works the toolbar, and the page and
-// arrow keys scroll the display whatever control has the focus.
-//
+// The main window: toolbar, port tabs (PortTabs), the live display and the
+// status bar over a MonitorSession, whose 50 ms timer pass it runs. It
+// previews every key: typed characters go out on the selected port,
+// function keys send user packets, Alt+letter works the toolbar, and the
+// page and arrow keys scroll the display whatever control has the focus.
 // Start-up runs once, when the window is first shown (the session's Start
-// after the settings are read); shutdown runs when it closes. A port that
-// appears later gets its tab at the timer pass that learns of it; one whose
-// device has gone keeps its tab with the disabled glyph. The window owns its
-// tool windows (ToolWindows); it draws with the appearance it is given.
+// after the settings are read); shutdown runs when it closes. It owns its
+// tool windows (ToolWindows) and draws with the appearance it is given.
 
 #include <QMainWindow>
 #include <QTimer>
@@ -25,6 +21,7 @@
 #include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
 #include "gui/mainwindow/MessageQueue.h"
+#include "core/session/SessionListener.h"
 
 namespace tapwise {
 
@@ -40,7 +37,7 @@ class TTabControlSmart;
 class ToolWindows;
 class WindowDialogs;
 
-class TTWForm : public QMainWindow, private DisplayListener {
+class TTWForm : public QMainWindow, private DisplayListener, private SessionListener {
   Q_OBJECT
  public:
   // The session is started by FormShow with the options; dialogs and
@@ -106,6 +103,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
  private:
   // DisplayListener: the window follows the newest line once per tick.
   void PacketShown() override { m_scrollPending = true; }
+  // SessionListener: what an edit (here or in a tool window) changed.
+  void SessionChanged(SessionChange change) override;
 
   void bClearClick();
   void ApplyDisplayFont();

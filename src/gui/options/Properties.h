@@ -11,9 +11,8 @@
 // reaches a port that is receiving and a file that is playing. Load fills
 // the controls from the session (the main window calls it at the end of
 // start-up and after every project read); while it runs the change handlers
-// do nothing. A change of display mode is announced by DisplayModeChanged,
-// on which the display shows its lines afresh. Main thread only; Esc hides
-// the window.
+// do nothing. The session's edit methods tell the main window what
+// changed. Main thread only; Esc hides the window.
 
 #include <QWidget>
 
@@ -54,10 +53,6 @@ class TPropertiesForm : public QWidget {
   TNiceLabel* lTerminator;
   TEditUpDown* eTerm;
   TEditUpDown* eTermCount;
-
- signals:
-  // The display mode was switched: the display starts afresh.
-  void DisplayModeChanged();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

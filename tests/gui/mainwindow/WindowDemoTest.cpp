@@ -37,7 +37,7 @@ struct DemoWindow : Com1, WindowRig {
     const std::string folder = DemoFolder();
     if (folder.empty()) return false;
     return WindowRig::Start(
-        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder)));
+        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder, false)));
   }
 
   // Whether the display holds a packet of the port in that direction.
