@@ -2,6 +2,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
+#include "core/session/PortReport.h"
 #include "gui/mainwindow/DisplayCommands.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
@@ -147,7 +148,10 @@ bool TTWForm::FormShow() {
   // takes the status bar.
   std::string taps;
   for (const std::string& line : m_session.Report().Taps) taps += (taps.empty() ? "" : "; ") + line;
-  if (!taps.empty() && unusable.empty()) m_statusBar->SetStatus(PathToQString(taps), QColor(0, 0, 0));
+  // The tap line comes first: the application cannot connect without it.
+  if (!taps.empty()) {
+    m_statusBar->SetStatus(PathToQString(taps + (unusable.empty() ? "" : "; " + unusable)), QColor(0, 0, 0));
+  }
 
   // Find out now, while the user can still be told in the window, whether
   // the settings can be kept at all.
@@ -245,6 +249,9 @@ void TTWForm::TimerTimer() {
   m_recorder->FollowPause();
   TickEvents events = m_session.Tick();
   m_ports->ShowChanges(events.PortChanges);
+  for (const PortEvent& change : events.PortChanges) {
+    if (change.Change == PortChange::Refused) ReportProblem(PortEventLine(change, m_session.Opener()));
+  }
   if (m_scrollPending) {
     m_scrollPending = false;
     m_display->ScrollToEnd();

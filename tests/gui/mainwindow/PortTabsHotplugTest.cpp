@@ -3,6 +3,7 @@
 // pseudo-terminal behind a link that stands for a USB adapter.
 
 #include "gui/controls/TabControlSmart.h"
+#include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/PtyAdapter.h"
 #include "support/TempDir.h"
@@ -52,6 +53,20 @@ class PortTabsHotplugTest : public QObject {
     QVERIFY(adapter.Plug());
     QTRY_COMPARE_WITH_TIMEOUT(tabs.tabToolTip(1), QString::fromStdString(adapter.Link()), 5000);
     QVERIFY(rig.dialogs.shown.empty());
+  }
+  // A watched path that turns up as something other than a tty is said once
+  // in the status bar (and on standard error), as at start; it gets no tab.
+  void APathThatComesBackAsAFileIsSaidToBeNoTty() {
+    TempDir dir;
+    const std::string path = dir / "later";
+    WindowRig rig;
+    MonitorOptions options;
+    options.PortOptions = {"-port:1=pty", "-port:2=" + path};
+    QVERIFY(rig.Start(options));
+    TempDir::WriteFile(path, "notes\n");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.form->StatusBar()->StatusText().endsWith(": not a tty"), 5000);
+    QVERIFY(rig.form->StatusBar()->StatusText().startsWith("COM2 "));
+    QCOMPARE(Captions(*rig.form->PortControlTab()), QStringList({"COM1"}));
   }
 };
 
