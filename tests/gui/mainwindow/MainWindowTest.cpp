@@ -17,6 +17,7 @@
 #include "gui/controls/TabControlSmart.h"
 #include "support/PcapngBlocks.h"
 #include "support/PtyPorts.h"
+#include "support/TempDir.h"
 #include "support/window/WindowRig.h"
 
 #include <QApplication>
@@ -453,14 +454,9 @@ class MainWindowTest : public QObject {
   // the status bar; a file of another kind named as one is refused as not
   // a project, in the message box.
   void ProjectFilesThatCannotBeReadAreReported() {
-    const QString dir = QDir::tempPath() + "/tapwise-projects-" + QString::number(getpid());
-    QDir().mkpath(dir);
-    {
-      QFile recording(dir + "/bad.DAT");
-      QVERIFY(recording.open(QIODevice::WriteOnly));
-      recording.write("not a project at all\r\n");
-    }
-    const std::string folder = dir.toStdString();
+    TempDir dir;
+    TempDir::WriteFile(dir / "bad.DAT", "not a project at all\r\n");
+    const std::string& folder = dir.Path();
     struct Case {
       std::string named;
       std::string status;  // what the status bar starts with
@@ -473,7 +469,7 @@ class MainWindowTest : public QObject {
     };
     for (const Case& c : cases) {
       PtyPorts ports;
-    WindowRig rig(&ports.opener);
+      WindowRig rig(&ports.opener);
       ports.AddPort(3);
       MonitorOptions options;
       options.ProjectFiles = {c.named};
@@ -485,7 +481,6 @@ class MainWindowTest : public QObject {
                                                            : std::vector<std::string>{c.box};
       QCOMPARE(rig.dialogs.shown, boxes);
     }
-    QDir(dir).removeRecursively();
   }
 
   void AnInvalidPacketDataFileIsReported() {
