@@ -86,7 +86,16 @@ Result LiveFeed::Open() {
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return Result::Failure(std::string("live feed socket: ") + std::strerror(errno));
-  // The name carries our process id: one left there holds no live monitor.
+  // The name carries our process id, so one left there is normally a dead
+  // monitor's; one that still answers belongs to a live feed of ours and stays.
+  const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const bool answers = probe >= 0 && (::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ||
+                                      errno == EAGAIN);
+  if (probe >= 0) ::close(probe);
+  if (answers) {
+    ::close(fd);
+    return Result::Failure(path + ": another live feed answers there");
+  }
   ::unlink(path.c_str());
   // Made 0600 from the start, not changed afterwards: no moment in which
   // another user could connect.

@@ -29,12 +29,13 @@
 #include <vector>
 
 #include "core/capture/PacketRecord.h"
+#include "core/format/PacketSink.h"
 #include "core/format/PcapngWriter.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
 
-class LiveFeed {
+class LiveFeed : public PacketSink {
  public:
   using PortLister = std::function<std::vector<uint8_t>()>;
   static constexpr size_t DefaultClientLimit = size_t{4} << 20;
@@ -51,7 +52,7 @@ class LiveFeed {
 
   explicit LiveFeed(Settings settings);
   // Closes every client and removes the socket.
-  ~LiveFeed();
+  ~LiveFeed() override;
   LiveFeed(const LiveFeed&) = delete;
   LiveFeed& operator=(const LiveFeed&) = delete;
 
@@ -67,6 +68,9 @@ class LiveFeed {
   // Each drained packet, in order: queued for every client that asked for
   // its port and sent as far as the client takes it now.
   void Packet(const PacketRecord& record);
+  // As a sink of the session: every packet, whatever the display or the
+  // recorder do with it.
+  void Take(const PacketView& packet) override { Packet(packet.Record()); }
 
   // Clients connected, whether or not they have asked for anything yet.
   size_t ClientCount() const { return m_clients.size(); }

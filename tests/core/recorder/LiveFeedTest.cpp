@@ -216,6 +216,14 @@ TEST_F(LiveFeedTest, TheSocketIsTheUsersAloneAndGoesWithTheFeed) {
   struct stat gone {};
   EXPECT_NE(::stat(path.c_str(), &gone), 0);
 
+  // A second feed on the same name leaves the first one's socket alone.
+  LiveFeed first(SettingsFor({1}));
+  ASSERT_TRUE(Succeeded(first.Open()));
+  LiveFeed second(SettingsFor({1}));
+  EXPECT_TRUE(FailedWith(second.Open(), path + ": another live feed answers there"));
+  LiveClient client(path);
+  EXPECT_TRUE(client.Connected());
+
   LiveFeed::Settings tooLong = SettingsFor({1});
   tooLong.SocketPath = "/tmp/" + std::string(120, 'x');
   LiveFeed feed(tooLong);
