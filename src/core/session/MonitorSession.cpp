@@ -67,7 +67,8 @@ Result MonitorSession::ApplyPortOptions(const MonitorOptions& options) {
   for (const std::string& option : options.PortOptions) {
     if (Result applied = m_ownMap->ApplyOption(option); !applied) return applied;
   }
-  return Result::Success();
+  // Only once every option is sound: a refused one leaves the disk as it was.
+  return m_ownMap->MakeLinks();
 }
 
 Result MonitorSession::Start(const MonitorOptions& options) {
@@ -94,7 +95,7 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   ModemStatus.store(8);
   StartTaps();
   m_comms.CreatePorts();
-  m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
+  m_report.UnusablePorts = UnusablePorts(m_comms, m_opener);
   if (m_comms.PresentCount() == 0) {
     m_report.NoPortsOpened = true;
     return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
@@ -164,6 +165,13 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     // Beside a file that plays, the recording is a sink of its own: the
     // recorder holds one file at a time.
     const bool beside = options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle;
+    // The window's recorder holds one file: asked for both, it would start
+    // the recording and then stop it again on refusing the file to play.
+    if (!options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle) {
+      return Result::Failure("the window records or plays one file at a time: give a file to record or one to "
+                             "play, not both (the headless monitor does both)",
+                             2);
+    }
     if (beside && SameFile(options.RecordPath, options.PlayPath)) {
       return Result::Failure("a file cannot be recorded and played at the same time", 2);
     }

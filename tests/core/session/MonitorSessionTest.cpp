@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
 #include "support/QueueWait.h"
+#include "support/TempDir.h"
 
 namespace tapwise {
 namespace {
@@ -202,6 +204,33 @@ TEST_F(SessionOverPtys, AnEditedTriggerIsAnsweredAtOnce) {
   });
   ASSERT_TRUE(Wire(2).WriteAll({'P', 'I', 'N', 'G'}));
   EXPECT_EQ(Wire(2).ReadFor(4), (Pty::Bytes{'P', 'O', 'N', 'G'}));
+}
+
+// The window holds one file at a time: a file to play beside one to record
+// is refused before either is touched, instead of the recording starting
+// and stopping again when the file to play is turned away.
+TEST(SessionFiles, OneFileAtATimeRefusesAFileToPlayBesideOneToRecord) {
+  Pty pty;
+  ASSERT_TRUE(pty.Ok()) << pty.Error();
+  FakeOpener opener;
+  const std::string path = pty.SlavePath();
+  opener.AddFactory(1, [path] { return PosixSerialDevice::Open(path); });
+  TempDir folder;
+  TempDir::WriteFile(folder / "in.hex", "02 03\n");
+  MonitorOptions options;
+  options.RecordFormat = RecorderState::RecordPacketData;
+  options.RecordPath = folder / "out.DAT";
+  options.PlayFormat = RecorderState::PlayHex;
+  options.PlayPath = folder / "in.hex";
+  MonitorSession session(opener);
+  const Result started = session.Start(options);
+  ASSERT_FALSE(started);
+  EXPECT_EQ(started.Code(), 2);
+  EXPECT_EQ(started.Message(),
+            "the window records or plays one file at a time: give a file to record or one to play, not both "
+            "(the headless monitor does both)");
+  EXPECT_FALSE(std::filesystem::exists(folder / "out.DAT"));
+  EXPECT_EQ(session.GetRecorder().State(), RecorderState::Idle);
 }
 
 }  // namespace
