@@ -141,6 +141,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         result.Problems.push_back("-linktype: takes a link type from 0 to 65535 (147 is the first user type)");
         result.LinkType = 147;
       }
+    } else if (Is(arg, "-live:off") || Is(arg, "-live:on")) {
+      result.LiveFeed = Is(arg, "-live:on");
+    } else if (StartsWith(arg, "-live:")) {
+      result.Problems.push_back("-live: takes on or off");
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
     } else if (Is(arg, "-trigger")) {
@@ -212,7 +216,9 @@ std::string UsageText() {
          "Headless recording and playing (one file recorded while another plays):\n") +
          FileOptionsUsage(false) +
          "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
-         "                   user type; map it to a dissector in the analyser)\n" +
+         "                   user type; map it to a dissector in the analyser)\n"
+         "  -live:off        no live feed (by default every packet is served as pcapng\n"
+         "                   on $XDG_RUNTIME_DIR/tapwise/live-PID.sock, for this user only)\n" +
          FileOptionsUsage(true) +
          std::string(
          "  -select:N        the selected port: playback, -send: and the RTS/DTR toggle of\n"

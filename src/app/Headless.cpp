@@ -73,6 +73,9 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.Opener().Describe(port).c_str());
   }
   for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
+  if (!report.LiveFeedProblem.empty()) {
+    std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
+  }
   if (commandLine.RecordFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Recording %s\n", commandLine.RecordPath.c_str());
   }

@@ -50,6 +50,9 @@ class PcapngWriter {
   // Appends the port's interface description if it has none yet, then the
   // packet's block.
   void AppendPacket(const PacketRecord& record, std::string& out);
+  // Appends the port's interface description now if it has none yet: a
+  // stream that announces its ports before the first packet.
+  void DeclareInterface(uint8_t port, std::string& out) { (void)InterfaceFor(port, out); }
 
   uint16_t LinkType() const { return m_linkType; }
 

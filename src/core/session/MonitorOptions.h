@@ -39,6 +39,10 @@ struct MonitorOptions {
   // -linktype:N, the link type of a pcapng recording's interfaces
   // (default LINKTYPE_USER0).
   int LinkType = 147;
+  // The live feed on the user's private socket (-live:off turns it off).
+  bool LiveFeed = true;
+  // Its folder; empty: the user's own (LiveFeedFolder).
+  std::string LiveFolder;
   // -trigger (whole packets) or -triggerpart (part of a packet); off unless given.
   TriggerMode Triggers = TriggerMode::Off;
   // -send:N, in order: user packets sent on the selected port once the ports are open.

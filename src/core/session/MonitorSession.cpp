@@ -1,9 +1,12 @@
 #include "core/session/MonitorSession.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "core/recorder/LiveFeedFolder.h"
 #include "core/recorder/TxThread.h"
 #include "core/session/PortReport.h"
 #include "core/session/ProjectApply.h"
@@ -105,9 +108,32 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   m_recorder.SetLinkType(static_cast<uint16_t>(options.LinkType));
   m_recorder.SetPortDescriber([this](uint8_t port) { return m_opener.Describe(port); });
   if (Result recording = StartRecorder(options); !recording) return recording;
+  StartLiveFeed(options);
   for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
   m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
   return Result::Success();
+}
+
+void MonitorSession::StartLiveFeed(const MonitorOptions& options) {
+  if (!options.LiveFeed) return;
+  const std::string folder = options.LiveFolder.empty() ? LiveFeedFolder() : options.LiveFolder;
+  if (Result prepared = PrepareLiveFeedFolder(folder); !prepared) {
+    m_report.LiveFeedProblem = prepared.Message();
+    return;
+  }
+  LiveFeed::Settings settings;
+  settings.SocketPath = LiveFeedSocketPath(folder, ::getpid());
+  settings.LinkType = m_recorder.LinkType();
+  settings.Ports = [this] { return m_comms.PresentPorts(); };
+  settings.Describe = [this](uint8_t port) { return m_opener.Describe(port); };
+  auto live = std::make_unique<LiveFeed>(std::move(settings));
+  if (Result opened = live->Open(); !opened) {
+    m_report.LiveFeedProblem = opened.Message();
+    return;
+  }
+  m_report.LiveFeedPath = live->SocketPath();
+  m_live = std::move(live);
+  m_fanOut.AddSink(*m_live);
 }
 
 void MonitorSession::StartTaps() {
@@ -174,7 +200,12 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
 
 TickEvents MonitorSession::Tick() {
   TickEvents events;
+  // New clients first, so that they have this tick's packets.
+  if (m_live) m_live->Poll();
   m_fanOut.DrainQueue();
+  if (m_live) {
+    for (const std::string& message : m_live->TakeMessages()) m_messages.Post(message);
+  }
   events.RecordingFailed = m_recorder.TakeRecordingFailure();
   if (!events.RecordingFailed) events.RecordingFailed = m_sideRecording.TakeFailure();
   events.PlayFileError = m_recorder.TakePlayFileError();
@@ -194,6 +225,10 @@ TickEvents MonitorSession::Tick() {
 void MonitorSession::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
+  if (m_live) {
+    m_fanOut.RemoveSink(*m_live);
+    m_live.reset();
+  }
   m_recorder.Stop();
   m_sideRecording.Close();
   // The playback thread sends on the ports and reads their modem lines: it

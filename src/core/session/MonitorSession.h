@@ -36,6 +36,7 @@
 #include "core/display/DisplayDrain.h"
 #include "core/platform/PortMap.h"
 #include "core/recorder/PlaySettings.h"
+#include "core/recorder/LiveFeed.h"
 #include "core/recorder/Recorder.h"
 #include "core/recorder/Recording.h"
 #include "core/session/MonitorOptions.h"
@@ -80,6 +81,10 @@ struct StartReport {
   // Start failed because no port opened: its message is the whole report,
   // headed "No COM Ports are Available", not an error of the program's.
   bool NoPortsOpened = false;
+  // The live feed's socket, or why there is none (the monitor runs on
+  // without it); both empty when it was turned off.
+  std::string LiveFeedPath;
+  std::string LiveFeedProblem;
 };
 
 class MonitorSession {
@@ -126,6 +131,9 @@ class MonitorSession {
   // The recording the options started beside a file that plays (headless
   // only, see MonitorOptions::RecordBesidePlay); closed otherwise.
   const Recording& SideRecording() const { return m_sideRecording; }
+  // The live feed (a packet sink of its own), or null when it is off or
+  // could not be opened.
+  const LiveFeed* Live() const { return m_live.get(); }
   UserPackets& GetUserPackets() { return m_userPackets; }
   ProjectState& Project() { return m_project; }
   UserMessages& Messages() { return m_messages; }
@@ -183,6 +191,7 @@ class MonitorSession {
   void AddOwnSinks();
   // Before the ports open, once their settings are known.
   void StartTaps();
+  void StartLiveFeed(const MonitorOptions& options);
 
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
@@ -193,6 +202,7 @@ class MonitorSession {
   DisplayDrain m_drain;
   Recorder m_recorder;
   Recording m_sideRecording;
+  std::unique_ptr<LiveFeed> m_live;
   PacketFanOut m_fanOut;
   std::vector<SessionListener*> m_listeners;
   ProjectState m_project;
