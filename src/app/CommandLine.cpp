@@ -111,6 +111,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         result.Problems.push_back("-linktype: takes a link type from 0 to 65535 (147 is the first user type)");
         result.LinkType = 147;
       }
+    } else if (StartsWith(arg, "-rotate:")) {
+      if (Result parsed = ParseRotation(ValueOf(arg), result.Rotation); !parsed) {
+        result.Problems.push_back("-rotate: " + parsed.Message());
+      }
+    } else if (Is(arg, "-append")) {
+      result.Append = true;
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
     } else if (Is(arg, "-trigger")) {
@@ -131,6 +137,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (result.RecordFormat != RecorderState::Idle && result.PlayFormat != RecorderState::Idle) {
     result.Problems.push_back("a file cannot be recorded and played at the same time");
   }
+  if (result.Rotation.Rotates() && result.Append) {
+    // Rotated files are new by name: there is nothing to add to.
+    result.Problems.push_back("-append and -rotate: cannot be used together");
+  }
   return result;
 }
 
@@ -141,6 +151,7 @@ std::string UsageText() {
          "                [PROJECT.TW]\n"
          "                [-record:FILE | -recordraw:FILE |\n"
          "                 -recordpcapng:FILE [-linktype:N] |\n"
+         "                 [-rotate:SIZE[,COUNT] | -rotate:every=TIME[,COUNT] | -append]\n"
          "                 -play:FILE | -playhex:FILE | -playraw:FILE [-playgap:N] [-repeat]]\n"
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
@@ -187,6 +198,18 @@ std::string UsageText() {
          "                   record every packet to FILE as pcapng, for packet analysers\n"
          "                   (-record: does so too when FILE ends .pcapng): one\n"
          "                   interface per port, the direction and time of each packet\n"
+         "  -rotate:SIZE[,COUNT]\n"
+         "                   record to a set of files NAME-YYYYMMDD-HHMMSS.EXT (named\n"
+         "                   after the time each began): a new one before a packet would\n"
+         "                   take the file past SIZE bytes (K, M, G for KiB, MiB, GiB),\n"
+         "                   e.g. -rotate:100M,10; beyond COUNT files the oldest goes\n"
+         "  -rotate:every=TIME[,COUNT]\n"
+         "                   the same by the clock: a new file at each multiple of TIME\n"
+         "                   (s, m, h, d), e.g. every=1h starts one on the hour; on a\n"
+         "                   full disk the oldest file of the set is removed and\n"
+         "                   recording goes on\n"
+         "  -append          add to an existing file instead of overwriting it (pcapng: a\n"
+         "                   new section)\n"
          "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
          "                   user type; map it to a dissector in the analyser)\n"
          "  -play:FILE       play a packet data file out of the selected port, packet by\n"

@@ -65,24 +65,30 @@ Result Recorder::StartRecordingFile(const std::string& path, RecorderState forma
   if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused();
   {
     std::lock_guard lock(m_fileMutex);
-    if (Result opened = m_file.OpenForRecording(path); !opened) return opened;
+    RotatingFile::Builder header;
     if (format == RecorderState::RecordPcapng) {
-      // The file is a pcapng file from its first byte: even a recording
+      // Each file is a pcapng file from its first byte: even a recording
       // that never sees a packet opens in an analyser.
       m_pcapng = PcapngWriter(m_linkType, m_describePort);
-      m_recordBuffer.clear();
-      m_pcapng.AppendSectionHeader(m_recordBuffer);
-      if (Result written = m_file.Write(m_recordBuffer.data(), m_recordBuffer.size()); !written) {
-        m_file.Close();
-        return written;
-      }
+      header = [this](std::string& out) { m_pcapng.AppendSectionHeader(out); };
     }
-    m_recordingPath = path;
+    if (Result opened = m_recording.Open(path, m_rotation, m_append, std::move(header)); !opened) return opened;
+    m_recordingPath = m_recording.CurrentPath();
     m_recordingFailure.reset();
     m_state.store(format);
   }
-  SetStatus("Recording " + BaseName(path), RecordingColour);
+  SetStatus("Recording " + BaseName(m_recordingPath), RecordingColour);
   return Result::Success();
+}
+
+void Recorder::SetRotation(const RotationSettings& rotation, bool append) {
+  m_rotation = rotation;
+  m_append = append;
+}
+
+void Recorder::SetWallClock(RotatingFile::WallClock clock) {
+  std::lock_guard lock(m_fileMutex);
+  m_recording.SetClock(std::move(clock));
 }
 
 Result Recorder::StartPlaying(const std::string& path, int filterIndex) {
@@ -124,6 +130,7 @@ void Recorder::Stop() {
 void Recorder::CloseLocked() {
   m_state.store(RecorderState::Idle);
   m_file.Close();
+  m_recording.Close();
   m_endOfFileStop.store(0);
 }
 
@@ -179,37 +186,52 @@ void Recorder::SetEndOfFileNotifier(std::function<void()> notifier) {
 void Recorder::RecordPacket(const PacketRecord& record) {
   const RecorderState state = State();
   if (!IsRecordingState(state)) return;
-  const uint8_t* bytes = record.Data;
-  size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+  RotatingFile::Builder build;
   if (state == RecorderState::RecordPacketData) {
-    m_recordBuffer.clear();
-    AppendPacketDataLines(record, m_recordBuffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
-    count = m_recordBuffer.size();
+    build = [&record](std::string& out) { AppendPacketDataLines(record, out); };
   } else if (state == RecorderState::RecordPcapng) {
-    m_recordBuffer.clear();
-    m_pcapng.AppendPacket(record, m_recordBuffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
-    count = m_recordBuffer.size();
+    build = [this, &record](std::string& out) { m_pcapng.AppendPacket(record, out); };
+  } else {
+    build = [&record](std::string& out) {
+      const size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+      out.append(reinterpret_cast<const char*>(record.Data), count);
+    };
   }
-  std::string reason;
-  {
-    std::lock_guard lock(m_fileMutex);
-    // Each packet is written whole or not at all, so every format stays
-    // readable up to the last packet that fitted.
-    const Result written = m_file.Write(bytes, count);
-    if (written) return;
-    reason = written.Message();
-    // A recording that cannot be written must not go on looking as if it
-    // were: it ends here, and the window says so once.
-    CloseLocked();
+  std::lock_guard lock(m_fileMutex);
+  // Each packet is written whole or not at all, so every format stays
+  // readable up to the last packet that fitted.
+  RecordingWritten(m_recording.WritePacket(build));
+}
+
+void Recorder::PollRecording() {
+  if (!IsRecordingState(State())) return;
+  std::lock_guard lock(m_fileMutex);
+  RecordingWritten(m_recording.Poll());
+}
+
+std::vector<std::string> Recorder::TakeRecordingNotices() {
+  std::lock_guard lock(m_fileMutex);
+  return m_recording.TakeNotices();
+}
+
+void Recorder::RecordingWritten(const Result& written) {
+  if (written) {
+    if (m_recording.CurrentPath() != m_recordingPath) {
+      m_recordingPath = m_recording.CurrentPath();
+      SetStatus("Recording " + BaseName(m_recordingPath), RecordingColour);
+    }
+    return;
   }
+  // A recording that cannot be written must not go on looking as if it
+  // were: it ends here, and the window says so once.
+  CloseLocked();
+  std::string reason = written.Message();
   RecordingFailure failure;
-  failure.Text = "Recording stopped: cannot write to " + m_recordingPath + ": " + reason;
-  failure.Markup = "\\1Error: Recording stopped\\nCannot write to " + MarkupSafe(m_recordingPath) + ": " +
-                   MarkupSafe(reason);
+  failure.Text = "Recording stopped: " + reason;
+  if (!reason.empty() && reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
+  failure.Markup = "\\1Error: Recording stopped\\n" + MarkupSafe(reason);
   m_recordingFailure = std::move(failure);
-  SetStatus("Recording stopped: " + reason, RecordingColour);
+  SetStatus("Recording stopped: " + written.Message(), RecordingColour);
 }
 
 void Recorder::PlayStep(const PacketSender& send) {

@@ -35,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/recorder/PlaySettings.h"
 #include "core/format/RecordingHook.h"
@@ -44,6 +45,8 @@
 #include "core/format/PlayPacket.h"
 #include "core/format/RecordFile.h"
 #include "core/recorder/RecorderState.h"
+#include "core/recorder/RotatingFile.h"
+#include "core/recorder/RotationSettings.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
@@ -140,12 +143,29 @@ class Recorder : public RecordingHook {
   uint16_t LinkType() const { return m_linkType; }
   void SetPortDescriber(PcapngWriter::PortDescriber describe) { m_describePort = std::move(describe); }
 
+  // How the next recording rotates, and whether it adds to the file named
+  // instead of truncating it (pcapng: a new section). Taken when a
+  // recording starts.
+  void SetRotation(const RotationSettings& rotation, bool append);
+  const RotationSettings& Rotation() const { return m_rotation; }
+  // The clock rotation goes by; tests give their own.
+  void SetWallClock(RotatingFile::WallClock clock);
+  // The file being written, or the last one written: with rotation, the
+  // stamped name of the newest file.
+  const std::string& RecordingPath() const { return m_recordingPath; }
+
   // The play settings in force; the window passes every change on.
   void SetPlaySettings(const PlaySettings& settings);
   PlaySettings GetPlaySettings() const;
 
   // --- Polled by the window's timer ---
+  // Starts the next file of a recording that rotates by time, and stops a
+  // recording whose file has gone (a failure to take, as for a write).
+  void PollRecording();
   std::optional<RecordingFailure> TakeRecordingFailure();
+  // What rotation did that the user should hear of but stopped nothing
+  // (files removed from a full disk), plain text, once each.
+  std::vector<std::string> TakeRecordingNotices();
   // True once per error; playing has then been stopped.
   bool TakePlayFileError();
   // True once per request of the playback thread to end the file that is
@@ -172,17 +192,21 @@ class Recorder : public RecordingHook {
 
  private:
   void SetStatus(std::string text, uint32_t colour);
+  // After a write or poll: a failure ends the recording, a new file shows.
+  void RecordingWritten(const Result& written);
   // Closes and returns to Idle; the lock is held.
   void CloseLocked();
 
   mutable std::mutex m_fileMutex;
-  RecordFile m_file;               // guarded by m_fileMutex
+  RecordFile m_file;               // guarded by m_fileMutex: the file playing
+  RotatingFile m_recording;        // guarded by m_fileMutex
   PacketDataReader m_packetData;   // guarded by m_fileMutex
   HexDataReader m_hexData;         // guarded by m_fileMutex
   PlayPacket m_playPacket;         // the playback thread's
-  std::string m_recordBuffer;      // the window thread's
   std::string m_recordingPath;     // the window thread's
   PcapngWriter m_pcapng;           // the window thread's
+  RotationSettings m_rotation;     // the window thread's
+  bool m_append = false;           // the window thread's
   uint16_t m_linkType = LinkTypeUser0;
   PcapngWriter::PortDescriber m_describePort;
 

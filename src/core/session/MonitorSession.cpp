@@ -110,6 +110,7 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   if (options.RecordFormat != RecorderState::Idle) {
+    m_recorder.SetRotation(options.Rotation, options.Append);
     if (Result started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat); !started) {
       return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Message());
     }
@@ -134,7 +135,9 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
 TickEvents MonitorSession::Tick() {
   TickEvents events;
   m_drain.DrainQueue();
+  m_recorder.PollRecording();
   events.RecordingFailed = m_recorder.TakeRecordingFailure();
+  events.RecordingNotices = m_recorder.TakeRecordingNotices();
   events.PlayFileError = m_recorder.TakePlayFileError();
   if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
     m_recorder.Stop();

@@ -45,6 +45,9 @@ class TTxThread;
 struct TickEvents {
   // A write to the recording failed; the recording has been closed.
   std::optional<RecordingFailure> RecordingFailed;
+  // What rotation did that stopped nothing (files removed from a full
+  // disk), plain text.
+  std::vector<std::string> RecordingNotices;
   // A packet data file was not in the layout; playing has been stopped.
   bool PlayFileError = false;
   // The file that was playing has ended and playing has been stopped.
