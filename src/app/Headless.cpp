@@ -40,6 +40,22 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
   return signal > 0;
 }
 
+// The output follows the display mode the session is in (a project sets it).
+class FollowDisplayMode final : public SessionListener {
+ public:
+  FollowDisplayMode(MonitorSession& session, HeadlessMonitor& monitor) : m_session(session), m_monitor(monitor) {
+    m_session.AddListener(*this);
+  }
+  ~FollowDisplayMode() override { m_session.RemoveListener(*this); }
+  void SessionChanged(SessionChange change) override {
+    if (change == SessionChange::DisplayMode) m_monitor.SetHexDisplay(m_session.HexDisplay());
+  }
+
+ private:
+  MonitorSession& m_session;
+  HeadlessMonitor& m_monitor;
+};
+
 // What the window would show in its message box, as plain text.
 void PrintMessages(const std::vector<std::string>& messages) {
   for (const std::string& text : messages) std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
@@ -58,7 +74,7 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
   for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
   if (commandLine.RecordFormat != RecorderState::Idle) {
     // With rotation the file is the first stamped name, not the one given.
-    std::fprintf(stderr, "Recording %s\n", session.GetRecorder().RecordingPath().c_str());
+    std::fprintf(stderr, "Recording %s\n", session.RecordingPath().c_str());
   }
   if (commandLine.PlayFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
@@ -94,10 +110,14 @@ int RunHeadless(const CommandLine& commandLine) {
   const sigset_t stopSignals = BlockStopSignals();
 
   MonitorSession session;
-  HeadlessMonitor monitor(session.Drain(), STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  HeadlessMonitor monitor(STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  session.AddSink(monitor);
+  const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;
   // Nobody is there to release Pause for each packet.
   options.ContinuousPlay = true;
+  // A played test can be captured in the same run.
+  options.RecordBesidePlay = true;
   const Result started = session.Start(options);
   PrintMessages(session.Messages().TakeAll());
   if (!started) {
@@ -133,6 +153,7 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
+  session.RemoveSink(monitor);
   PrintMessages(session.Messages().TakeAll());
   return status;
 }

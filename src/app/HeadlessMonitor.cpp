@@ -11,12 +11,11 @@
 
 namespace tapwise {
 
-HeadlessMonitor::HeadlessMonitor(DisplayDrain& drain, int outFd, bool terminal)
-    : m_drain(drain), m_outFd(outFd), m_terminal(terminal) {
-  m_drain.SetListener(this);
+HeadlessMonitor::HeadlessMonitor(int outFd, bool terminal) : m_outFd(outFd), m_terminal(terminal) {
+  m_lines.SetListener(this);
 }
 
-HeadlessMonitor::~HeadlessMonitor() { m_drain.SetListener(nullptr); }
+void HeadlessMonitor::Take(const PacketView& packet) { m_lines.Take(packet); }
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;
@@ -41,7 +40,7 @@ Result HeadlessMonitor::Flush() {
 }
 
 Result HeadlessMonitor::Finish() {
-  m_drain.FinishOpenLine();
+  m_lines.FinishOpenLine();
   WritePending();
   return Outcome();
 }
@@ -51,11 +50,8 @@ Result HeadlessMonitor::Outcome() const {
 }
 
 void HeadlessMonitor::SetHexDisplay(bool hex) {
-  if (hex == m_drain.HexDisplay()) return;
-  m_drain.FinishOpenLine();
-  WritePending();
-  m_drain.SetHexDisplay(hex);
-  m_drain.Clear();
+  // The unfinished ASCII line is reported as the mode changes; out with it.
+  if (m_lines.SwitchMode(hex)) WritePending();
 }
 
 void HeadlessMonitor::PacketShown() {

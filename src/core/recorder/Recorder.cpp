@@ -21,35 +21,19 @@ bool HasExtension(const std::string& path) {
   return path.find('.', NameStart(path) + 1) != std::string::npos;
 }
 
-// Markup has no way to show a backslash; a path shows its folders with '/'.
-std::string MarkupSafe(std::string text) {
-  for (char& c : text) {
-    if (c == '\\') c = '/';
-  }
-  return text;
-}
-
 Result Refused() { return Result::Failure("a file is already being recorded or played"); }
 
 }  // namespace
 
 std::string Recorder::RecordingFileName(const std::string& chosen, int filterIndex) {
-  if (filterIndex == PacketDataFilter) return ReplaceFileExt(chosen, "DAT");
-  if (filterIndex == PcapngFilter) return ReplaceFileExt(chosen, "pcapng");
+  const RecordFormat& format = DialogRecordFormat(true, filterIndex);
+  if (format.Extension) return ReplaceFileExt(chosen, format.Extension);
   return HasExtension(chosen) ? chosen : chosen + ".txt";
 }
 
-RecorderState Recorder::RecordingStateFor(int filterIndex) {
-  if (filterIndex == PacketDataFilter) return RecorderState::RecordPacketData;
-  if (filterIndex == PcapngFilter) return RecorderState::RecordPcapng;
-  return RecorderState::RecordRaw;
-}
+RecorderState Recorder::RecordingStateFor(int filterIndex) { return DialogRecordFormat(true, filterIndex).State; }
 
-RecorderState Recorder::PlayingStateFor(int filterIndex) {
-  if (filterIndex == PacketDataFilter) return RecorderState::PlayPacketData;
-  if (filterIndex == HexDataFilter) return RecorderState::PlayHex;
-  return RecorderState::PlayRaw;
-}
+RecorderState Recorder::PlayingStateFor(int filterIndex) { return DialogRecordFormat(false, filterIndex).State; }
 
 std::string Recorder::BaseName(const std::string& path) { return path.substr(NameStart(path)); }
 
@@ -65,30 +49,11 @@ Result Recorder::StartRecordingFile(const std::string& path, RecorderState forma
   if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused();
   {
     std::lock_guard lock(m_fileMutex);
-    RotatingFile::Builder header;
-    if (format == RecorderState::RecordPcapng) {
-      // Each file is a pcapng file from its first byte: even a recording
-      // that never sees a packet opens in an analyser.
-      m_pcapng = PcapngWriter(m_linkType, m_describePort);
-      header = [this](std::string& out) { m_pcapng.AppendSectionHeader(out); };
-    }
-    if (Result opened = m_recording.Open(path, m_rotation, m_append, std::move(header)); !opened) return opened;
-    m_recordingPath = m_recording.CurrentPath();
-    m_recordingFailure.reset();
+    if (Result started = m_recording.Start(path, format, m_linkType, m_describePort); !started) return started;
     m_state.store(format);
   }
-  SetStatus("Recording " + BaseName(m_recordingPath), RecordingColour);
+  SetStatus("Recording " + BaseName(m_recording.Path()), RecordingColour);
   return Result::Success();
-}
-
-void Recorder::SetRotation(const RotationSettings& rotation, bool append) {
-  m_rotation = rotation;
-  m_append = append;
-}
-
-void Recorder::SetWallClock(RotatingFile::WallClock clock) {
-  std::lock_guard lock(m_fileMutex);
-  m_recording.SetClock(std::move(clock));
 }
 
 Result Recorder::StartPlaying(const std::string& path, int filterIndex) {
@@ -162,7 +127,7 @@ PlaySettings Recorder::GetPlaySettings() const {
   return settings;
 }
 
-std::optional<RecordingFailure> Recorder::TakeRecordingFailure() { return std::exchange(m_recordingFailure, {}); }
+std::optional<RecordingFailure> Recorder::TakeRecordingFailure() { return m_recording.TakeFailure(); }
 
 bool Recorder::TakePlayFileError() {
   if (m_playFileError.load() == 0) return false;
@@ -183,55 +148,39 @@ void Recorder::SetEndOfFileNotifier(std::function<void()> notifier) {
   m_endOfFileNotifier = std::move(notifier);
 }
 
-void Recorder::RecordPacket(const PacketRecord& record) {
-  const RecorderState state = State();
-  if (!IsRecordingState(state)) return;
-  RotatingFile::Builder build;
-  if (state == RecorderState::RecordPacketData) {
-    build = [&record](std::string& out) { AppendPacketDataLines(record, out); };
-  } else if (state == RecorderState::RecordPcapng) {
-    build = [this, &record](std::string& out) { m_pcapng.AppendPacket(record, out); };
-  } else {
-    build = [&record](std::string& out) {
-      const size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
-      out.append(reinterpret_cast<const char*>(record.Data), count);
-    };
-  }
-  std::lock_guard lock(m_fileMutex);
-  // Each packet is written whole or not at all, so every format stays
-  // readable up to the last packet that fitted.
-  RecordingWritten(m_recording.WritePacket(build));
+void Recorder::Take(const PacketView& packet) {
+  if (!Paused()) Record(packet);
+}
+
+void Recorder::RecordPacket(const PacketRecord& record) { Record(PacketView(record, 0, m_lines)); }
+
+void Recorder::Record(const PacketView& packet) {
+  if (!IsRecordingState(State())) return;
+  const std::string before = m_recording.Path();
+  m_recording.Take(packet);
+  Followed(before);
 }
 
 void Recorder::PollRecording() {
   if (!IsRecordingState(State())) return;
-  std::lock_guard lock(m_fileMutex);
-  RecordingWritten(m_recording.Poll());
+  const std::string before = m_recording.Path();
+  m_recording.Poll();
+  Followed(before);
 }
 
-std::vector<std::string> Recorder::TakeRecordingNotices() {
-  std::lock_guard lock(m_fileMutex);
-  return m_recording.TakeNotices();
-}
-
-void Recorder::RecordingWritten(const Result& written) {
-  if (written) {
-    if (m_recording.CurrentPath() != m_recordingPath) {
-      m_recordingPath = m_recording.CurrentPath();
-      SetStatus("Recording " + BaseName(m_recordingPath), RecordingColour);
-    }
+void Recorder::Followed(const std::string& before) {
+  if (m_recording.Open()) {
+    // Rotation moved on to a new file: the status names it.
+    if (m_recording.Path() != before) SetStatus("Recording " + BaseName(m_recording.Path()), RecordingColour);
     return;
   }
-  // A recording that cannot be written must not go on looking as if it
-  // were: it ends here, and the window says so once.
-  CloseLocked();
-  std::string reason = written.Message();
-  RecordingFailure failure;
-  failure.Text = "Recording stopped: " + reason;
-  if (!reason.empty() && reason[0] >= 'a' && reason[0] <= 'z') reason[0] = static_cast<char>(reason[0] - 'a' + 'A');
-  failure.Markup = "\\1Error: Recording stopped\\n" + MarkupSafe(reason);
-  m_recordingFailure = std::move(failure);
-  SetStatus("Recording stopped: " + written.Message(), RecordingColour);
+  // The write failed and the recording has closed itself; the recorder
+  // follows it back to Idle and the window says so once.
+  {
+    std::lock_guard lock(m_fileMutex);
+    CloseLocked();
+  }
+  SetStatus("Recording stopped: " + m_recording.FailureReason(), RecordingColour);
 }
 
 void Recorder::PlayStep(const PacketSender& send) {

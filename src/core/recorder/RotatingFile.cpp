@@ -56,7 +56,7 @@ struct SetFile {
 // The stamp and sequence of a name made by StampedName for these parts.
 bool ReadSetName(const NameParts& parts, const std::string& name, SetFile& file) {
   const std::string& stem = parts.Stem;
-  if (name.size() <= stem.size() + 16 + parts.Ext.size()) return false;
+  if (name.size() < stem.size() + 16 + parts.Ext.size()) return false;
   if (name.compare(0, stem.size(), stem) != 0 || name[stem.size()] != '-') return false;
   if (name.compare(name.size() - parts.Ext.size(), parts.Ext.size(), parts.Ext) != 0) return false;
   const size_t at = stem.size() + 1;
