@@ -15,13 +15,10 @@
 // Runs offscreen unless QT_QPA_PLATFORM or a display says otherwise.
 
 #include "core/capture/TWComms.h"
-#include "core/session/MonitorSession.h"
-#include "gui/controls/WindowDialogs.h"
-#include "core/config/INIUnit.h"
-#include "gui/mainwindow/TWMain.h"
 #include "core/util/Clock.h"
 #include "support/PtyGroup.h"
 #include "tests/support/TestRecords.h"
+#include "tests/support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -87,12 +84,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < options.Ports; ++i)
     monitorOptions.PortOptions.push_back("-port:" + std::to_string(97 + i) + "=" + wires[i].SlavePath());
 
-  MonitorSession session;
+  WindowRig rig;
+  MonitorSession& session = rig.Session();
   TWComms& comms = session.Comms();
-  SettingsStore settings;
-  settings.Create();
-  ScreenDialogs dialogs;
-  TTWForm form(session, settings, monitorOptions, dialogs);
+  TTWForm& form = rig.Make(monitorOptions);
   std::vector<int64_t> ticks;
   size_t largestQueue = 0;
   std::atomic<bool> measuring{false};
@@ -148,7 +143,7 @@ int main(int argc, char** argv) {
               options.Rate, options.Seconds,
               options.Direct ? "records appended to the queue" : "written to the ports");
   std::printf("  packets written        %llu\n", static_cast<unsigned long long>(packetsSent.load()));
-  std::printf("  display packets shown  %u (counter, mod 65536)\n", form.Drain().PacketCounter());
+  std::printf("  display packets shown  %u (counter, mod 65536)\n", session.Drain().PacketCounter());
   std::printf("  timer ticks measured   %zu (%.1f per second)\n", ticks.size(),
               static_cast<double>(ticks.size()) / options.Seconds);
   std::printf("  tick work median       %.2f ms\n", static_cast<double>(Percentile(ticks, 0.5)) / 1000.0);

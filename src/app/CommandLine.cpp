@@ -124,7 +124,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.Help = true;
     } else if (Is(arg, "-version")) {
       result.Version = true;
-    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:")) {
+    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:") ||
+               StartsWith(arg, "-force:")) {
       result.PortOptions.push_back(arg);
     } else if (TakeFileOption(arg, result)) {
     } else if (StartsWith(arg, "-select:")) {
@@ -173,9 +174,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return std::string(
              "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
-         "                [PROJECT.TW]\n"
+         "                [-force:N]... [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
-         "                [PROJECT.TW]\n") +
+         "                [-force:N]... [PROJECT.TW]\n") +
          FileOptionsSynopsis(false, "[-linktype:N]") +
          "                [-rotate:SIZE[,COUNT] | -rotate:every=TIME[,COUNT] | -append]\n" +
          FileOptionsSynopsis(true, "[-playgap:N] [-repeat]") +
@@ -209,6 +210,9 @@ std::string UsageText() {
          "                   opens instead; every byte is passed on at once, each way is\n"
          "                   shown as received on its own port, and the rate and stop bits\n"
          "                   the application sets go to the device\n"
+         "  -force:N         open COM N even when another program has its device open\n"
+         "                   without a lock (such a port is left alone, as busy, unless\n"
+         "                   forced; a port another program has locked never opens)\n"
          "  -nosplash        open the window without showing the About box first\n"
          "  -list-ports      print the COM-number map and what each port is doing, then exit\n"
          "  -demo            traffic without hardware: COM97 and COM98 become a virtual\n"

@@ -22,7 +22,8 @@ namespace {
 
 constexpr auto TickInterval = std::chrono::milliseconds(50);
 
-// Applies the -port:/-pair: options; the first bad one ends it.
+// Applies the -port:/-pair:/-tap:/-force: options; the first bad one ends
+// it. The taps' links are not made: listing changes nothing on disk.
 Result BuildPortMap(const CommandLine& commandLine, PortMap& map) {
   for (const std::string& option : commandLine.PortOptions) {
     if (Result applied = map.ApplyOption(option); !applied) return applied;
@@ -165,6 +166,7 @@ int RunListPorts(const CommandLine& commandLine) {
     return mapped.Code();
   }
   int listed = 0;
+  map.BeginProbe();
   for (uint8_t com : AllComNumbers()) {
     if (!map.IsMapped(com)) continue;
     const OpenStatus probe = map.Probe(com);
@@ -175,6 +177,7 @@ int RunListPorts(const CommandLine& commandLine) {
                 stable.empty() ? "" : "  ", stable.c_str());
     ++listed;
   }
+  map.EndProbe();
   if (listed == 0) std::printf("No serial ports found.\n");
   return 0;
 }

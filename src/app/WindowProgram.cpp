@@ -6,10 +6,12 @@
 #include "core/session/MonitorSession.h"
 #include "core/util/ProcessSetup.h"
 #include "gui/about/AboutForm.h"
+#include "gui/appearance/Appearance.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -69,7 +71,8 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
   {
     MonitorSession session;
     ScreenDialogs dialogs;
-    TTWForm form(session, settings, commandLine, dialogs);
+    Appearance appearance;
+    TTWForm form(session, settings, commandLine, dialogs, appearance);
     bool stopRequested = false;
     if (!loaded) form.ReportProblem("Settings could not be read: " + loaded.Message());
     std::unique_ptr<QSocketNotifier> stopNotifier;
@@ -91,7 +94,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     }
     // The splash holds the start-up until it is closed, as a modal box does;
     // a stop meanwhile ends the program before the window opens.
-    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.AboutForm()->ShowSplash();
+    if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.Tools().About().ShowSplash();
     if (!stopRequested) {
       form.show();
       NoteUnknownOptions(form, commandLine.UnknownOptions);

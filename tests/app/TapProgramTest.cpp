@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"
@@ -65,6 +68,74 @@ TEST(TapProgram, ListsBothHalvesAndNeverReplacesAFileWithItsLink) {
             std::string::npos)
       << refused.Stderr();
   EXPECT_EQ(TempDir::ReadFile(file), "keep me");
+}
+
+// Where the link at path points; "" when it is no link.
+std::string LinkTarget(const std::string& path) {
+  char target[256] = {};
+  return readlink(path.c_str(), target, sizeof target - 1) > 0 ? std::string(target) : std::string();
+}
+
+TEST(TapProgram, LinksItDoesNotOwnAreLeftAsTheyAre) {
+  Pty device;
+  ASSERT_TRUE(device.Ok());
+  TempDir folder;
+  const std::string meter = folder / "ttyMETER";  // the user's own name for the device
+  ASSERT_EQ(symlink(device.SlavePath().c_str(), meter.c_str()), 0);
+  const std::string notes = folder / "notes";
+  ASSERT_EQ(symlink("notes.txt", notes.c_str()), 0);
+  const std::string dead = folder / "dead";  // the link of a run that was killed
+  ASSERT_EQ(symlink("/dev/pts/999999", dead.c_str()), 0);
+  const std::string fresh = folder / "fresh";
+
+  // A monitor that runs, with its link.
+  const std::string live = folder / "live";
+  ChildProcess running({TAPWISE_PROGRAM, "-headless", "-port:1=pty", "-tap:2,3=pty,link=" + live});
+  ASSERT_TRUE(running.ReadStderrUntil(Contains(", linked from " + live + "\n"))) << running.Stderr();
+  const std::string livePty = LinkTarget(live);
+  ASSERT_EQ(livePty.rfind("/dev/pts/", 0), 0u) << livePty;
+
+  struct Case {
+    const char* What;
+    std::vector<std::string> Args;
+    int Status;
+    std::string Says;
+  };
+  const Case cases[] = {
+      {"the device's own link", {"-headless", "-port:1=pty", "-tap:2,3=" + meter + ",link=" + meter}, 2,
+       "the link " + meter + " is the device " + meter + " itself"},
+      {"a link that leads to the device", {"-headless", "-port:1=pty", "-tap:2,3=" + device.SlavePath() + ",link=" + meter}, 2,
+       "the link " + meter + " is the device " + device.SlavePath() + " itself"},
+      {"a running monitor's link", {"-headless", "-port:1=pty", "-tap:4,5=pty,link=" + live}, 2,
+       live + " leads to " + livePty + ", which is in use by pid " + std::to_string(running.Pid()) + " (tapwise)"},
+      {"one link for two taps", {"-headless", "-port:1=pty", "-tap:4,5=pty,link=" + fresh, "-tap:6,7=pty,link=" + fresh}, 2,
+       fresh + " is already the link of COM5"},
+      {"a link to a file", {"-headless", "-port:1=pty", "-tap:4,5=pty,link=" + notes}, 2,
+       notes + " is a symbolic link to notes.txt, not to a pseudo-terminal; it is left as it is"},
+      {"a refused option after the tap", {"-headless", "-port:1=pty", "-tap:4,5=pty,link=" + dead, "-port:5=pty"}, 2,
+       "COM5 is already mapped by an earlier option"},
+      {"a refused device in the tap", {"-headless", "-port:1=pty", "-tap:4,5=ttyUSB0,link=" + dead}, 2,
+       "the path must be absolute"},
+      {"listing the ports", {"-list-ports", "-port:1=pty", "-tap:4,5=pty,link=" + dead}, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::vector<std::string> argv{TAPWISE_PROGRAM};
+    argv.insert(argv.end(), c.Args.begin(), c.Args.end());
+    ChildProcess tapwise(argv);
+    EXPECT_EQ(tapwise.Wait(), c.Status) << tapwise.Stderr();
+    EXPECT_NE(tapwise.Stderr().find(c.Says), std::string::npos) << tapwise.Stderr();
+    // Nothing on disk has changed.
+    EXPECT_EQ(LinkTarget(meter), device.SlavePath());
+    EXPECT_EQ(LinkTarget(notes), "notes.txt");
+    EXPECT_EQ(LinkTarget(dead), "/dev/pts/999999");
+    EXPECT_EQ(LinkTarget(live), livePty);
+    EXPECT_FALSE(IsLink(fresh));
+  }
+
+  running.Signal(SIGTERM);
+  EXPECT_EQ(running.Wait(), 0) << running.Stderr();
+  EXPECT_FALSE(IsLink(live));
 }
 
 }  // namespace

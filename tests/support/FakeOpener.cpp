@@ -38,6 +38,19 @@ bool FakeOpener::IsExplicit(uint8_t n) const {
   return m_explicit.count(n) != 0;
 }
 
+void FakeOpener::SetPath(uint8_t n, const std::string& path) {
+  std::lock_guard lock(m_mutex);
+  m_paths[n] = path;
+}
+
+std::string FakeOpener::Describe(uint8_t n) const { return DevicePath(n); }
+
+std::string FakeOpener::DevicePath(uint8_t n) const {
+  std::lock_guard lock(m_mutex);
+  auto it = m_paths.find(n);
+  return it == m_paths.end() ? std::string() : it->second;
+}
+
 OpenResult FakeOpener::Open(uint8_t comNumber) {
   Factory factory;
   {

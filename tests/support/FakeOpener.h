@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string>
 
 #include "core/platform/SerialDevice.h"
 #include "support/FakeSerialDevice.h"
@@ -27,6 +28,11 @@ class FakeOpener : public DeviceOpener {
   // COM n counts as mapped by the user, who is told when it does not open.
   void SetExplicit(uint8_t n);
   bool IsExplicit(uint8_t n) const override;
+  // COM n describes itself as path, and path is what another program would
+  // open to hold it.
+  void SetPath(uint8_t n, const std::string& path);
+  std::string Describe(uint8_t n) const override;
+  std::string DevicePath(uint8_t n) const override;
 
   OpenResult Open(uint8_t comNumber) override;
 
@@ -36,6 +42,7 @@ class FakeOpener : public DeviceOpener {
   std::map<uint8_t, OpenStatus> m_forced;
   std::map<uint8_t, int> m_calls;
   std::set<uint8_t> m_explicit;
+  std::map<uint8_t, std::string> m_paths;
 };
 
 }  // namespace tapwise

@@ -7,10 +7,9 @@
 
 #include "core/capture/TWComms.h"
 #include "core/session/MonitorSession.h"
-#include "gui/controls/WindowDialogs.h"
-#include "core/config/INIUnit.h"
 #include "core/platform/PseudoTerminal.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
 #include "gui/about/AboutForm.h"
 #include "gui/options/Colours.h"
 #include "gui/options/Properties.h"
@@ -28,6 +27,7 @@
 #include "gui/controls/DrawGridZebra.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/userpackets/UserPacketsForm.h"
+#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QDir>
@@ -241,12 +241,10 @@ bool MessageBoxes(const QString& out) {
 // A main window of its own, on a session and empty settings of its own, as
 // the pictures below each need one.
 struct FreshWindow {
-  MonitorSession session;
-  SettingsStore settings;
-  ScreenDialogs dialogs;
-  TTWForm form;
-  explicit FreshWindow(const MonitorOptions& options)
-      : form(session, (settings.Create(), settings), options, dialogs) {}
+  WindowRig rig;
+  MonitorSession& session;
+  TTWForm& form;
+  explicit FreshWindow(const MonitorOptions& options) : session(rig.Session()), form(rig.Make(options)) {}
 };
 
 // The main window over a tap of a virtual device: an application on COM2
@@ -298,9 +296,9 @@ bool Windows(const QString& out) {
   FreshWindow fresh(options);
   TWComms& comms = fresh.session.Comms();
   TTWForm& form = fresh.form;
-  TColoursForm* colours = form.ColoursForm();
-  TPropertiesForm* properties = form.PropertiesForm();
-  TAboutForm* about = form.AboutForm();
+  TColoursForm* colours = &form.Tools().Colours();
+  TPropertiesForm* properties = &form.Tools().Properties();
+  TAboutForm* about = &form.Tools().About();
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";
@@ -383,7 +381,7 @@ bool UserPacketsWindow(const QString& out) {
   table.SetPacketText(4, "02 \"Hello\" 0D 0A ");
   table.SetTriggerText(4, "\"PING\"");
   table.SetPacketText(13, "$0 $1 $C");
-  TUserPacketsForm* form = main.UserPacketsForm();
+  TUserPacketsForm* form = &main.Tools().UserPackets();
   form->UserPacketsGrid->SetSort(1);
   form->show();
   form->UserPacketsGrid->SetCurrentCell(1, 4);

@@ -48,6 +48,8 @@ void TWComms::CreatePorts() {
   if (watchable && !m_watcher) {
     m_watcher = std::make_unique<TPortWatcher>([this](uint8_t n) { return VisitWatchedPort(n); });
   }
+  // Which devices other programs have open is looked up once for the probe.
+  m_opener.BeginProbe();
   for (uint8_t com : AllComNumbers()) {
     PortState& port = m_ports[com];
     if (port.Thread) continue;
@@ -61,6 +63,7 @@ void TWComms::CreatePorts() {
       m_watcher->Watch(com, m_opener.WatchPath(com));
     }
   }
+  m_opener.EndProbe();
   if (m_watcher) m_watcher->Start();
 }
 
@@ -99,11 +102,17 @@ TPortWatcher::Outcome TWComms::VisitWatchedPort(uint8_t n) {
     case OpenStatus::NotPermitted:  // udev sets the group a moment later
     case OpenStatus::Failed:
       return Outcome::RetryLater;
-    case OpenStatus::Absent:
+    case OpenStatus::NoDescriptors:  // another port may close meanwhile
+      SayRefusal(n, opened.Status);
+      return Outcome::RetryLater;
     case OpenStatus::NotATty:
+      SayRefusal(n, opened.Status);
+      return Outcome::WaitForChange;
+    case OpenStatus::Absent:
       return Outcome::WaitForChange;
   }
   if (!opened.Device) return Outcome::RetryLater;
+  port.RefusalSaid = false;
   if (present) {
     port.Slot.OfferDevice(std::move(opened.Device));
     port.Thread->Wake();
@@ -130,9 +139,16 @@ void TWComms::PortReturned(uint8_t n) {
   PostEvent(n, PortChange::Back);
 }
 
-void TWComms::PostEvent(uint8_t n, PortChange change) {
+void TWComms::SayRefusal(uint8_t n, OpenStatus status) {
+  PortState& port = m_ports[n];
+  if (port.RefusalSaid) return;
+  port.RefusalSaid = true;
+  PostEvent(n, PortChange::Refused, status);
+}
+
+void TWComms::PostEvent(uint8_t n, PortChange change, OpenStatus status) {
   std::lock_guard lock(m_eventMutex);
-  m_events.push_back({n, change});
+  m_events.push_back({n, change, status});
 }
 
 std::vector<PortEvent> TWComms::TakePortEvents() {

@@ -125,6 +125,9 @@ class TWComms : private ReceiveContext {
     // long the next return is held back after short lives.
     Clock::time_point ReturnedAt;
     int HoldBackMs = 0;
+    // The watcher's own: a refusal of the path has been said, and is not
+    // said again until the port has opened.
+    bool RefusalSaid = false;
   };
 
   static bool ValidPort(uint8_t n) { return n >= 1 && n <= MaxComPorts; }
@@ -137,7 +140,9 @@ class TWComms : private ReceiveContext {
   void StartPort(uint8_t n, std::unique_ptr<SerialDevice> device);
   // The watcher found the path of port n: open it and hand it over.
   TPortWatcher::Outcome VisitWatchedPort(uint8_t n);
-  void PostEvent(uint8_t n, PortChange change);
+  void PostEvent(uint8_t n, PortChange change, OpenStatus status = OpenStatus::Opened);
+  // Says once that the watched path of port n cannot be opened.
+  void SayRefusal(uint8_t n, OpenStatus status);
 
   DeviceOpener& m_opener;
   CaptureQueue m_queue;

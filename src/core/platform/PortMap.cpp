@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <optional>
 
 #include "core/platform/NetworkSerialDevice.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr std::string_view PortPrefix = "-port:";
 constexpr std::string_view PairPrefix = "-pair:";
 constexpr std::string_view TapPrefix = "-tap:";
+constexpr std::string_view ForcePrefix = "-force:";
 constexpr std::string_view LinkPrefix = ",link=";
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -55,6 +57,11 @@ Result CannotApply(std::string_view option, std::string_view why) {
   return Result::Failure("Cannot apply \"" + std::string(option) + "\": " + std::string(why), BadOptionCode);
 }
 
+// The same path once "." and ".." and doubled slashes are gone.
+bool SamePath(const std::string& a, const std::string& b) {
+  return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+}
+
 Result AlreadyMapped(std::string_view option, int com) {
   return Problem(option, ComName(com) + " is already mapped by an earlier option");
 }
@@ -86,7 +93,16 @@ Result PortMap::ApplyOption(std::string_view option) {
   if (StartsWithNoCase(option, PortPrefix)) return ApplyPort(option, option.substr(PortPrefix.size()));
   if (StartsWithNoCase(option, PairPrefix)) return ApplyPair(option, option.substr(PairPrefix.size()));
   if (StartsWithNoCase(option, TapPrefix)) return ApplyTap(option, option.substr(TapPrefix.size()));
+  if (StartsWithNoCase(option, ForcePrefix)) return ApplyForce(option, option.substr(ForcePrefix.size()));
   return Problem(option, "expected -port:N=PATH, -port:N=pty or -pair:A,B");
+}
+
+Result PortMap::ApplyForce(std::string_view option, std::string_view rest) {
+  std::optional<int> com = ParseNumber(rest);
+  if (!com) return Problem(option, "expected -force:N");
+  if (!InRange(*com)) return Problem(option, "COM numbers run from 1 to 128");
+  m_forced[static_cast<size_t>(*com)] = true;
+  return Result::Success();
 }
 
 Result PortMap::ApplyPort(std::string_view option, std::string_view rest) {
@@ -172,6 +188,20 @@ Result PortMap::ApplyTap(std::string_view option, std::string_view rest) {
   if (!InRange(*device) || !InRange(*app)) return Problem(option, "COM numbers run from 1 to 128");
   if (*device == *app) return Problem(option, "a tap needs two different COM numbers");
   if (m_slots[static_cast<size_t>(*app)].Explicit) return AlreadyMapped(option, *app);
+  if (!link.empty()) {
+    const std::string linkPath(link);
+    for (uint8_t com : AllComNumbers()) {
+      const TapSide& other = m_tapSides[com];
+      if (!other.LinkPath.empty() && SamePath(other.LinkPath, linkPath)) {
+        return Problem(option, linkPath + " is already the link of " + ComName(com));
+      }
+    }
+    // Only a path can be the device's own name; pty and network devices have none.
+    const std::string devicePath = target.front() == '/' ? std::string(target) : std::string();
+    if (std::string refused = PtyLink::Refusal(linkPath, devicePath); !refused.empty()) {
+      return CannotApply(option, refused);
+    }
+  }
 
   // The application's side first: the device's slot stays as it was when
   // that fails, and the other way round the device slot is put back.
@@ -179,18 +209,32 @@ Result PortMap::ApplyTap(std::string_view option, std::string_view rest) {
   std::string error;
   appSlot.Terminal = PseudoTerminal::Create(&error);
   if (!appSlot.Terminal) return CannotApply(option, error);
-  std::unique_ptr<PtyLink> made;
-  if (!link.empty()) {
-    made = PtyLink::Create(std::string(link), appSlot.Terminal->SlavePath(), &error);
-    if (!made) return CannotApply(option, error);
-  }
   if (Result mapped = MapTarget(option, *device, target); !mapped) return mapped;
   appSlot.SlotKind = Kind::TapApp;
   appSlot.Explicit = true;
   appSlot.Partner = static_cast<uint8_t>(*device);
   m_slots[static_cast<size_t>(*app)] = std::move(appSlot);
   m_tapSides[static_cast<size_t>(*device)].TappedFor = static_cast<uint8_t>(*app);
-  m_tapSides[static_cast<size_t>(*app)].Link = std::move(made);
+  TapSide& side = m_tapSides[static_cast<size_t>(*app)];
+  side.Option = std::string(option);
+  side.LinkPath = std::string(link);
+  return Result::Success();
+}
+
+Result PortMap::MakeLinks() {
+  std::vector<uint8_t> made;
+  for (uint8_t com : AllComNumbers()) {
+    TapSide& side = m_tapSides[com];
+    if (side.LinkPath.empty() || side.Link) continue;
+    std::string error;
+    side.Link = PtyLink::Create(side.LinkPath, m_slots[com].Terminal->SlavePath(),
+                                DevicePath(m_slots[com].Partner), &error);
+    if (!side.Link) {
+      for (uint8_t undo : made) m_tapSides[undo].Link.reset();
+      return CannotApply(side.Option, error);
+    }
+    made.push_back(com);
+  }
   return Result::Success();
 }
 
@@ -210,20 +254,44 @@ OpenResult PortMap::Open(uint8_t com) {
   if (!slot) return {nullptr, OpenStatus::Absent};
   switch (slot->SlotKind) {
     case Kind::Path:
-      return PosixSerialDevice::Open(slot->Path, m_sys);
+      return OpenLine(com, slot->Path);
     case Kind::PtyMaster:
     case Kind::PairMaster:
     case Kind::TapApp:
       return PosixSerialDevice::OpenPtyMaster(slot->Terminal->MasterFd(), m_sys);
     case Kind::PairSlave:
       // The far end of the cable is an ordinary tty: it gets the full open.
-      return PosixSerialDevice::Open(slot->Terminal->SlavePath(), m_sys);
+      return OpenLine(com, slot->Terminal->SlavePath());
     case Kind::Network:
       return NetworkSerialDevice::Open(slot->Address, ComName(com), m_messages);
     case Kind::None:
       break;
   }
   return {nullptr, OpenStatus::Absent};
+}
+
+OpenResult PortMap::OpenLine(uint8_t com, const std::string& path) {
+  if (m_forced[com]) return PosixSerialDevice::Open(path, m_sys);
+  return PosixSerialDevice::Open(path, m_sys, [this](dev_t device) { return OpenedByOther(device); });
+}
+
+bool PortMap::OpenedByOther(dev_t device) {
+  std::lock_guard lock(m_openersMutex);
+  if (!m_probing) return OpenerIndex::Scan().Has(device);
+  if (!m_probeOpeners) m_probeOpeners = OpenerIndex::Scan();
+  return m_probeOpeners->Has(device);
+}
+
+void PortMap::BeginProbe() {
+  std::lock_guard lock(m_openersMutex);
+  m_probing = true;
+  m_probeOpeners.reset();
+}
+
+void PortMap::EndProbe() {
+  std::lock_guard lock(m_openersMutex);
+  m_probing = false;
+  m_probeOpeners.reset();
 }
 
 OpenStatus PortMap::Probe(uint8_t com) {
@@ -243,7 +311,7 @@ std::string PortMap::Describe(uint8_t com) const {
   if (slot->SlotKind != Kind::TapApp) return DescribeOwn(*slot);
   std::string text = slot->Terminal->SlavePath() + " (tap of " + ComName(slot->Partner) + " " +
                      DescribeOwn(m_slots[slot->Partner]) + ")";
-  if (tap.Link) text += ", linked from " + tap.Link->Path();
+  if (!tap.LinkPath.empty()) text += ", linked from " + tap.LinkPath;
   return text;
 }
 

@@ -17,22 +17,34 @@
 //                  to open the device, optionally reached through a symbolic
 //                  link at LINK. The port manager's tap links pass the bytes
 //                  between the two (see Taps).
+//   -force:N       COMN opens even when another program has its device open
+//                  without a lock (one with a lock is never taken over)
 // The pseudo-terminals live as long as the map, so either end can be closed
 // and opened again while the program runs.
 //
 // Options are applied before the ports are opened; after that the map does
 // not change, and Open, WatchPath and StableName may be called from any
-// thread.
+// thread. Applying options changes nothing on disk: the links of the taps
+// are made by MakeLinks once every option has been accepted, and a map that
+// only lists the ports never makes them.
+//
+// A port whose device another program has open is busy, even when that
+// program took no lock (a plain open loses its bytes to whoever else reads
+// the line). Our own process never counts, so the map's own pairs and taps
+// open.
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/platform/ComNumbers.h"
 #include "core/platform/NetworkAddress.h"
+#include "core/platform/PortHolder.h"
 #include "core/platform/PseudoTerminal.h"
 #include "core/platform/PtyLink.h"
 #include "core/platform/SerialDevice.h"
@@ -64,6 +76,10 @@ class PortMap : public DeviceOpener {
   };
   std::vector<TapEnds> Taps() const;
 
+  // Makes the link of every tap that asked for one. On a failure the links
+  // made so far are removed again, and the message names the option, code 2.
+  [[nodiscard]] Result MakeLinks();
+
   // Absent for a number outside 1..128 and for a slot without a device.
   OpenResult Open(uint8_t com) override;
 
@@ -72,6 +88,11 @@ class PortMap : public DeviceOpener {
   // is absent when the connection cannot be made.
   static constexpr int ProbeTimeoutMs = 1500;
   OpenStatus Probe(uint8_t com);
+
+  // Between these, the other programs' open devices are looked up once for
+  // all the ports opened, rather than once per port.
+  void BeginProbe() override;
+  void EndProbe() override;
 
   // Where network ports tell the user that they cannot connect, lost their
   // connection or are back. Set before the ports open; may stay null.
@@ -110,7 +131,9 @@ class PortMap : public DeviceOpener {
   // slot, the application's (TapApp, with Partner the device) holds the link.
   struct TapSide {
     uint8_t TappedFor = 0;
-    std::unique_ptr<PtyLink> Link;
+    std::string Option;    // the -tap: option, for MakeLinks's messages
+    std::string LinkPath;  // as given; "" for none
+    std::unique_ptr<PtyLink> Link;  // made by MakeLinks
   };
 
   const Slot* Find(uint8_t com) const;
@@ -121,11 +144,19 @@ class PortMap : public DeviceOpener {
   Result ApplyTap(std::string_view option, std::string_view rest);
   // Maps com as -port:com=target would; the messages name option.
   Result MapTarget(std::string_view option, int com, std::string_view target);
+  Result ApplyForce(std::string_view option, std::string_view rest);
+  // Opens a tty path, busy when another program has it open (unless forced).
+  OpenResult OpenLine(uint8_t com, const std::string& path);
+  bool OpenedByOther(dev_t device);
 
   SysCalls& m_sys;
   UserMessages* m_messages = nullptr;
   std::array<Slot, MaxCom + 1> m_slots;  // index 0 unused
   std::array<TapSide, MaxCom + 1> m_tapSides;
+  std::array<bool, MaxCom + 1> m_forced{};
+  std::mutex m_openersMutex;
+  bool m_probing = false;                   // guarded by m_openersMutex
+  std::optional<OpenerIndex> m_probeOpeners;  // guarded by m_openersMutex
 };
 
 }  // namespace tapwise

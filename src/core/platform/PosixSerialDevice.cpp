@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +40,9 @@ OpenStatus StatusForOpenError(int error) {
       return OpenStatus::Absent;
     case EISDIR:
       return OpenStatus::NotATty;
+    case EMFILE:
+    case ENFILE:
+      return OpenStatus::NoDescriptors;
     default:
       return OpenStatus::Failed;
   }
@@ -114,6 +118,13 @@ bool HeldElsewhere(SysCalls& sys, int fd, const std::string& path) {
   return LockedByLiveProcess(sys, path);
 }
 
+// A program that opened the port plainly, with no lock at all, loses its
+// bytes to whoever else reads the line: it counts as holding the port.
+bool OpenedByOther(SysCalls& sys, int fd, const PosixSerialDevice::OpenedElsewhere& openedElsewhere) {
+  struct stat info {};
+  return sys.Fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) && openedElsewhere(info.st_rdev);
+}
+
 // The kernel registers /dev/ttyS0..31 whether or not a UART is behind them;
 // one without (type PORT_UNKNOWN) is no port.
 bool IsUnknownUart(SysCalls& sys, int fd, const std::string& path) {
@@ -124,7 +135,7 @@ bool IsUnknownUart(SysCalls& sys, int fd, const std::string& path) {
 
 }  // namespace
 
-OpenResult PosixSerialDevice::Open(const std::string& path, SysCalls& sys) {
+OpenResult PosixSerialDevice::Open(const std::string& path, SysCalls& sys, const OpenedElsewhere& openedElsewhere) {
   int fd;
   do {
     fd = sys.Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -141,7 +152,7 @@ OpenResult PosixSerialDevice::Open(const std::string& path, SysCalls& sys) {
   // The busy checks come before the control lines are lowered: lowering DTR
   // on a line another program holds would hang up its session. The checks
   // are a few system calls, so the pulse that open() raises is hardly longer.
-  if (HeldElsewhere(sys, fd, path)) {
+  if (HeldElsewhere(sys, fd, path) || (openedElsewhere && OpenedByOther(sys, fd, openedElsewhere))) {
     sys.Close(fd);
     return {nullptr, OpenStatus::Busy};
   }

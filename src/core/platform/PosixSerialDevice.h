@@ -4,13 +4,17 @@
 // pseudo-terminal that the program holds (a virtual port).
 //
 // Opening by path refuses a port that another program holds (flock, the
-// exclusive flag, a UUCP lock file) without changing anything on it, then
+// exclusive flag, a UUCP lock file, or, when the caller asks, a plain open
+// without any lock) without changing anything on it, then
 // takes it: exclusive flag, raw mode, no handshake, PARMRK so that line
 // errors show in the stream. A master side has no line of its own: its
 // format and control lines are left alone, because its termios are the other
 // program's slave settings.
 
+#include <sys/types.h>
+
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,7 +32,13 @@ class PosixSerialDevice : public SerialDevice {
   // pseudo-terminal whose reader has stopped would otherwise block forever).
   static constexpr int WriteStallLimitMs = 2000;
 
-  static OpenResult Open(const std::string& path, SysCalls& sys = RealSysCalls());
+  // Asked with the device number once the path has proved to be a tty, and
+  // before anything on it changes: whether another program has the device
+  // open. Empty: only locks and the exclusive flag count.
+  using OpenedElsewhere = std::function<bool(dev_t device)>;
+
+  static OpenResult Open(const std::string& path, SysCalls& sys = RealSysCalls(),
+                         const OpenedElsewhere& openedElsewhere = {});
 
   // A device on a duplicate of masterFd, the master side of a pseudo-terminal;
   // the caller keeps its own descriptor. Fails only when dup fails.

@@ -4,8 +4,14 @@
 // that stays the same from run to run, whatever /dev/pts number the kernel
 // hands out. The link is made by Create and removed by the destructor.
 //
-// A link left over from an earlier run (the program was killed) is replaced;
-// anything else at the path (a file, a device, a folder) is never touched.
+// Only a link that can be nobody's but a dead run's is replaced: one that
+// leads to a /dev/pts node which no longer exists (the program was killed).
+// A link to a pseudo-terminal that is alive belongs to a running program (a
+// second monitor, a terminal that got the number since), a link to anything
+// else is the user's own, and anything at the path that is no link (a file,
+// a device, a folder) is never touched either. A link that is, or leads to,
+// the device being tapped is refused: re-pointing it would make the tap
+// open itself, and removing it would take the user's name for the device.
 
 #include <memory>
 #include <string>
@@ -16,9 +22,15 @@ namespace tapwise {
 
 class PtyLink {
  public:
-  // The link at linkPath to target; a failure carries the reason, in plain
-  // words, without naming the option that asked for it.
-  static std::unique_ptr<PtyLink> Create(const std::string& linkPath, const std::string& target, std::string* error);
+  // Why a link at linkPath may not be made for a tap of devicePath (which
+  // may be "" when the device has no path), in plain words without naming
+  // the option; "" when it may. Nothing on disk changes.
+  static std::string Refusal(const std::string& linkPath, const std::string& devicePath);
+
+  // The link at linkPath to target, after the same checks; a failure
+  // carries the reason as Refusal words it.
+  static std::unique_ptr<PtyLink> Create(const std::string& linkPath, const std::string& target,
+                                         const std::string& devicePath, std::string* error);
 
   ~PtyLink();
   PtyLink(const PtyLink&) = delete;

@@ -9,6 +9,7 @@ const char* OpenStatusText(OpenStatus status) {
     case OpenStatus::Busy: return "busy";
     case OpenStatus::NotPermitted: return "not permitted";
     case OpenStatus::NotATty: return "not a tty";
+    case OpenStatus::NoDescriptors: return "too many open files";
     case OpenStatus::Failed: return "failed";
   }
   return "failed";

@@ -79,6 +79,7 @@ enum class OpenStatus : uint8_t {
   Busy,          // another program holds it
   NotPermitted,  // the device exists but we may not open it
   NotATty,       // the path is a file, a folder or a device that is no terminal
+  NoDescriptors, // this process (or the system) has no file descriptor left
   Failed,        // anything else
 };
 
@@ -110,6 +111,10 @@ class DeviceOpener {
   // A name of the device that survives unplugging (its /dev/serial/by-id
   // link), when it has one other than Describe's; "" otherwise.
   virtual std::string StableName(uint8_t) const { return {}; }
+  // Around the opens of a probe of every port: what is costly to find out
+  // (which devices other programs have open) may be found out once for all.
+  virtual void BeginProbe() {}
+  virtual void EndProbe() {}
 };
 
 }  // namespace tapwise

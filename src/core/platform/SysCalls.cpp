@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ int SysCalls::Tcgetattr(int fd, termios* settings) { return ::tcgetattr(fd, sett
 int SysCalls::Tcsetattr(int fd, int when, const termios* settings) { return ::tcsetattr(fd, when, settings); }
 
 int SysCalls::Kill(pid_t pid, int signal) { return ::kill(pid, signal); }
+
+int SysCalls::Fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
 
 SysCalls& RealSysCalls() {
   static SysCalls real;

@@ -18,6 +18,7 @@
 
 struct termios;
 struct pollfd;
+struct stat;
 
 namespace tapwise {
 
@@ -40,6 +41,7 @@ class SysCalls {
   virtual int Tcsetattr(int fd, int when, const termios* settings);
   // kill(pid, 0): whether a process exists (EPERM means it does).
   virtual int Kill(pid_t pid, int signal);
+  virtual int Fstat(int fd, struct stat* info);
 };
 
 // The calls as the kernel answers them.

@@ -14,7 +14,7 @@ namespace tapwise {
 
 struct MonitorOptions {
   bool NoHandshake = false;              // -NOHS
-  std::vector<std::string> PortOptions;  // -port:… and -pair:…, in order
+  std::vector<std::string> PortOptions;  // -port:, -pair:, -tap:, -force:, in order
   std::vector<std::string> ProjectFiles;
 
   // -record:FILE and -recordraw:FILE record to FILE as named (-record: as

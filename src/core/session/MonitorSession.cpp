@@ -64,7 +64,8 @@ Result MonitorSession::ApplyPortOptions(const MonitorOptions& options) {
   for (const std::string& option : options.PortOptions) {
     if (Result applied = m_ownMap->ApplyOption(option); !applied) return applied;
   }
-  return Result::Success();
+  // Only once every option is sound: a refused one leaves the disk as it was.
+  return m_ownMap->MakeLinks();
 }
 
 Result MonitorSession::Start(const MonitorOptions& options) {
@@ -91,7 +92,7 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   ModemStatus.store(8);
   StartTaps();
   m_comms.CreatePorts();
-  m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
+  m_report.UnusablePorts = UnusablePorts(m_comms, m_opener);
   if (m_comms.PresentCount() == 0) {
     m_report.NoPortsOpened = true;
     return Result::Failure(NoPortsReport(m_comms, m_opener), 1);

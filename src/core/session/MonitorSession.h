@@ -75,7 +75,8 @@ struct TickEvents {
 struct StartReport {
   std::vector<std::string> ProjectsRead;     // each project file read, as named
   std::vector<std::string> ProjectsMissing;  // each project file looked for and not found
-  // Each port mapped by an option that could not be used, with the reason.
+  // Each port mapped by an option that could not be used, and each probed
+  // port that exists but was refused (busy, not permitted), with the reason.
   std::vector<std::string> UnusablePorts;
   // The application's side of each tap, "COMB /dev/pts/N (tap of COMA …)".
   std::vector<std::string> Taps;

@@ -4,6 +4,9 @@
 #include "core/platform/PortHolder.h"
 #include "core/platform/SerialDevice.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 namespace tapwise {
 
 namespace {
@@ -25,6 +28,25 @@ std::string ForMarkupLines(const std::string& text) {
   return out;
 }
 
+// What would let this user open the device at path: the group that may
+// read and write it ("dialout" for serial ports on Debian); "" when joining
+// a group would not help or the node cannot be looked at.
+std::string PermissionRemedy(const std::string& path) {
+  struct stat node {};
+  if (path.empty() || stat(path.c_str(), &node) != 0) return "";
+  if ((node.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return "";
+  const group* owner = getgrgid(node.st_gid);
+  if (!owner || !owner->gr_name) return "";
+  return std::string(" (join the group ") + owner->gr_name + ")";
+}
+
+std::string UnusablePortLine(uint8_t port, OpenStatus status, const DeviceOpener& map) {
+  std::string line = PortLine(port, map) + ": " + OpenStatusText(status);
+  if (status == OpenStatus::Busy) line += PortHolderText(map.DevicePath(port));
+  if (status == OpenStatus::NotPermitted) line += PermissionRemedy(map.DevicePath(port));
+  return line;
+}
+
 }  // namespace
 
 std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
@@ -40,10 +62,21 @@ std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceO
   std::vector<std::string> lines;
   for (uint8_t port : AllComNumbers()) {
     if (!map.IsExplicit(port) || comms.IsPortPresent(port)) continue;
+    lines.push_back(UnusablePortLine(port, comms.ProbeStatus(port), map));
+  }
+  return lines;
+}
+
+std::vector<std::string> UnusablePorts(const TWComms& comms, const DeviceOpener& map) {
+  std::vector<std::string> lines;
+  for (uint8_t port : AllComNumbers()) {
+    if (comms.IsPortPresent(port)) continue;
     const OpenStatus status = comms.ProbeStatus(port);
-    std::string line = PortLine(port, map) + ": " + OpenStatusText(status);
-    if (status == OpenStatus::Busy) line += PortHolderText(map.DevicePath(port));
-    lines.push_back(std::move(line));
+    // A probed number without a device, or with a file that is no port, is
+    // no port of the user's; one that exists and was refused is. (Without a
+    // descriptor left, whether a probed device exists is not known.)
+    const bool existing = status == OpenStatus::Busy || status == OpenStatus::NotPermitted;
+    if (map.IsExplicit(port) || existing) lines.push_back(UnusablePortLine(port, status, map));
   }
   return lines;
 }
@@ -62,6 +95,7 @@ std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map) {
 }
 
 std::string PortEventLine(const PortEvent& event, const DeviceOpener& map) {
+  if (event.Change == PortChange::Refused) return PortLine(event.Port, map) + ": " + OpenStatusText(event.Status);
   const char* what = "gone";
   if (event.Change == PortChange::Back) what = "back";
   if (event.Change == PortChange::New) what = "new";

@@ -24,6 +24,12 @@ std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map);
 // "COM1 /dev/pts/3: busy, held by minicom, pid 4242".
 std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map);
 
+// What start-up tells about the ports that did not open, once some did:
+// the lines of UnusableMappedPorts, and one for each probed port that
+// exists but could not be used ("COM1 /dev/ttyS0: not permitted (join the
+// group dialout)", "COM33 /dev/ttyUSB0: busy, held by python3, pid 4242").
+std::vector<std::string> UnusablePorts(const TWComms& comms, const DeviceOpener& map);
+
 // The whole report for a probe that opened nothing, in message markup.
 std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map);
 

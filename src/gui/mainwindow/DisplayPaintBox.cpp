@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -165,6 +166,38 @@ void DisplayPaintBox::LinesChanged() {
 void DisplayPaintBox::ScrollBy(int pixels) {
   QScrollBar* bar = m_scrollBox->verticalScrollBar();
   bar->setValue(bar->value() + pixels);
+}
+
+void DisplayPaintBox::ScrollForKey(MainKeyCommand::Kind action) {
+  const int page = m_scrollBox->viewport()->height();
+  switch (action) {
+    case MainKeyCommand::PageDown:
+      ScrollBy(page);
+      break;
+    case MainKeyCommand::PageUp:
+      ScrollBy(-page);
+      break;
+    case MainKeyCommand::LineDown:
+      ScrollBy(LineHeight());
+      break;
+    case MainKeyCommand::LineUp:
+      ScrollBy(-LineHeight());
+      break;
+    default:
+      break;
+  }
+}
+
+bool DisplayPaintBox::ScrollForWindowWheel(QWidget* widget, QWheelEvent* event) {
+  if (event == m_lastWheel && event->timestamp() == m_lastWheelTime) return false;
+  m_lastWheel = event;
+  m_lastWheelTime = event->timestamp();
+  m_wheelRemainder += event->angleDelta().y();
+  const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
+  m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
+  ScrollBy(-notches * LineHeight());
+  return widget == this || widget == m_scrollBox || widget == m_scrollBox->viewport() ||
+         m_scrollBox->isAncestorOf(widget);
 }
 
 void DisplayPaintBox::paintEvent(QPaintEvent* event) {

@@ -20,8 +20,10 @@
 #include "core/display/DisplayDrain.h"
 #include "core/display/PacketSelection.h"
 #include "gui/mainwindow/DisplayGeometry.h"
+#include "gui/mainwindow/MainKeys.h"
 
 class QScrollArea;
+class QWheelEvent;
 
 namespace tapwise {
 
@@ -58,6 +60,14 @@ class DisplayPaintBox : public QWidget {
   void LinesChanged();
   // Moves the view by pixels (positive: down).
   void ScrollBy(int pixels);
+  // The window's scroll keys: a page for Page Up and Down, a line for the
+  // arrows; any other action does nothing.
+  void ScrollForKey(MainKeyCommand::Kind action);
+  // A wheel event anywhere in the window scrolls one line per notch,
+  // however the notches come in parts; the event climbs the parents when
+  // ignored, so each is acted on once. True when it is used up: it was
+  // over the display, where that is all the wheel does.
+  bool ScrollForWindowWheel(QWidget* widget, QWheelEvent* event);
 
   const PacketSelection& Selection() const { return m_selection; }
   QMenu* ContextMenu() const { return m_pmMain; }
@@ -89,6 +99,9 @@ class DisplayPaintBox : public QWidget {
   QColor m_separatorColour;
   DisplayGeometry m_geometry;
   bool m_spacingFont = false;
+  const QWheelEvent* m_lastWheel = nullptr;
+  quint64 m_lastWheelTime = 0;
+  int m_wheelRemainder = 0;
 };
 
 }  // namespace tapwise

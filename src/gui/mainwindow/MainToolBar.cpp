@@ -42,6 +42,8 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bUserPackets = SpeedButton(this, "bUserPackets", 214, ToolIcon::UserPackets,
                              "User defined Packets  (Alt U)", false);
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
+  // A tool window's button stays disabled until the window is made.
+  for (QToolButton* button : {bProperties, bUserPackets, bHelp}) button->setEnabled(false);
 
   auto* recorder = new QButtonGroup(this);
   recorder->setExclusive(true);
@@ -49,6 +51,37 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   recorder->addButton(bRecord);
   recorder->addButton(bStop);
   bStop->setChecked(true);
+}
+
+bool MainToolBar::WorkButton(MainKeyCommand::Kind action) {
+  QToolButton* button = nullptr;
+  switch (action) {
+    case MainKeyCommand::Freeze:
+      bDisableAll->toggle();
+      return true;
+    case MainKeyCommand::Play:
+    case MainKeyCommand::Record:
+    case MainKeyCommand::Stop:
+      button = action == MainKeyCommand::Play ? bPlay : action == MainKeyCommand::Record ? bRecord : bStop;
+      if (!button->isEnabled()) return false;
+      button->setChecked(true);
+      return true;
+    case MainKeyCommand::Pause:
+      if (!bPause->isEnabled()) return false;
+      bPause->click();
+      return true;
+    case MainKeyCommand::UserPacketsWindow:
+      bUserPackets->click();
+      return true;
+    case MainKeyCommand::Options:
+      bProperties->click();
+      return true;
+    case MainKeyCommand::About:
+      bHelp->click();
+      return true;
+    default:
+      return true;
+  }
 }
 
 void MainToolBar::paintEvent(QPaintEvent*) {

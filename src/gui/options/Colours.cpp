@@ -1,10 +1,10 @@
 #include "gui/options/Colours.h"
 
 #include "core/config/ColourTable.h"
+#include "gui/appearance/Appearance.h"
 #include "gui/controls/SystemColours.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowFont.h"
-#include "gui/mainwindow/TWMain.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,10 +28,10 @@ QString RowCaption(int row) {
 
 }  // namespace
 
-TColoursForm::TColoursForm(TTWForm& main, WindowDialogs& dialogs, QWidget* parent)
+TColoursForm::TColoursForm(Appearance& appearance, WindowDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      m_main(main),
+      m_appearance(appearance),
       m_dialogs(dialogs) {
   setObjectName("ColoursForm");
   setWindowTitle("Colours");
@@ -79,10 +79,14 @@ TColoursForm::TColoursForm(TTWForm& main, WindowDialogs& dialogs, QWidget* paren
   resize(captionWidth + SwatchWidth + DrawGrid->verticalScrollBar()->sizeHint().width() + 2 * DrawGrid->frameWidth() + 2,
          277);
   ShowColours();
+  connect(&m_appearance, &Appearance::ColoursChanged, this, [this] {
+    ShowColours();
+    DrawGrid->viewport()->update();
+  });
 }
 
 void TColoursForm::ShowColours() {
-  const ColourTable& colours = m_main.Colours();
+  const ColourTable& colours = m_appearance.Colours();
   for (int row = 0; row < RowCount; ++row) {
     DrawGrid->item(row, 1)->setBackground(ResolveColour(colours[static_cast<size_t>(row) + 1]));
   }
@@ -92,20 +96,15 @@ void TColoursForm::DrawGridClick() {
   // The row counts, whichever of its cells was clicked.
   const int row = DrawGrid->currentRow();
   if (row < 0 || row >= RowCount) return;
-  ColourTable& colours = m_main.Colours();
   const size_t entry = static_cast<size_t>(row) + 1;
-  const std::optional<QColor> chosen = m_dialogs.AskForColour(this, ResolveColour(colours[entry]));
-  if (chosen) colours[entry] = PlainColourValue(*chosen);
-  // Either way, so that what is on the screen is what the table holds.
+  const std::optional<QColor> chosen = m_dialogs.AskForColour(this, ResolveColour(m_appearance.Colours()[entry]));
+  if (chosen) {
+    m_appearance.SetColour(entry, PlainColourValue(*chosen));
+    return;
+  }
+  // So that what is on the screen is what the table holds.
   ShowColours();
   DrawGrid->viewport()->update();
-  m_main.ColoursChanged();
-}
-
-void TColoursForm::showEvent(QShowEvent* event) {
-  // The settings are read after this window is made.
-  ShowColours();
-  QWidget::showEvent(event);
 }
 
 bool TColoursForm::eventFilter(QObject* watched, QEvent* event) {

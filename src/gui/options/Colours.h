@@ -2,11 +2,11 @@
 // The Colours window: one row for each of COM1..COM16, "Transmissions" and
 // "Errors", a caption and a swatch of the colour. A double click on a row,
 // Space or Enter opens the colour dialog preset to that row's colour; the
-// colour chosen goes into the main window's colour table, and whether one
-// was chosen or not the grid and the display are repainted at once. Row r
-// stands for table entry r + 1: entry 0 (lines without a port) is not
-// edited here. The table is the main window's, kept in the settings when it
-// closes. Main thread only; Esc hides the window.
+// colour chosen goes into the appearance's colour table, which repaints
+// every window that draws with it, this grid included; a cancelled dialog
+// still repaints the grid. Row r stands for table entry r + 1: entry 0
+// (lines without a port) is not edited here. Main thread only; Esc hides
+// the window.
 
 #include <QWidget>
 
@@ -14,7 +14,7 @@ class QTableWidget;
 
 namespace tapwise {
 
-class TTWForm;
+class Appearance;
 class WindowDialogs;
 
 class TColoursForm : public QWidget {
@@ -23,21 +23,20 @@ class TColoursForm : public QWidget {
   static constexpr int RowCount = 18;
 
   // Both outlive the window.
-  TColoursForm(TTWForm& main, WindowDialogs& dialogs, QWidget* parent = nullptr);
+  TColoursForm(Appearance& appearance, WindowDialogs& dialogs, QWidget* parent = nullptr);
 
   QTableWidget* DrawGrid;
 
   // Changes the colour of the grid's current row through the colour dialog.
   void DrawGridClick();
-  // The swatches follow the colour table.
+  // The swatches follow the colour table (at every change of it).
   void ShowColours();
 
  protected:
-  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  TTWForm& m_main;
+  Appearance& m_appearance;
   WindowDialogs& m_dialogs;
 };
 

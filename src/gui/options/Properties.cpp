@@ -1,6 +1,7 @@
 #include "gui/options/Properties.h"
 
 #include "core/session/MonitorSession.h"
+#include "gui/appearance/Appearance.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
@@ -8,7 +9,6 @@
 #include "gui/controls/PanelTransparent.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowFont.h"
-#include "gui/mainwindow/TWMain.h"
 #include "gui/options/Colours.h"
 
 #include <QCheckBox>
@@ -101,12 +101,12 @@ QPushButton* GlyphButton(QWidget* parent, const char* caption, const QPixmap& gl
 
 }  // namespace
 
-TPropertiesForm::TPropertiesForm(MonitorSession& session, TTWForm& main, TColoursForm& colours,
+TPropertiesForm::TPropertiesForm(MonitorSession& session, Appearance& appearance, TColoursForm& colours,
                                  WindowDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       m_session(session),
-      m_main(main),
+      m_appearance(appearance),
       m_colours(colours),
       m_dialogs(dialogs) {
   setObjectName("PropertiesForm");
@@ -253,14 +253,13 @@ void TPropertiesForm::RecorderParamClick() {
 }
 
 void TPropertiesForm::bFontClick() {
-  const UserSettings& settings = m_main.Settings();
-  QFont initial(AnsiToQString(settings.FontName));
-  if (settings.FontSize > 0) initial.setPointSize(static_cast<int>(settings.FontSize));
+  QFont initial(AnsiToQString(m_appearance.FontName()));
+  if (m_appearance.FontSize() > 0) initial.setPointSize(static_cast<int>(m_appearance.FontSize()));
   const std::optional<QFont> chosen = m_dialogs.AskForFont(this, initial);
   if (!chosen) return;
   // Only the name and the size: the display draws plain text in one colour.
-  const int size = chosen->pointSize() > 0 ? chosen->pointSize() : static_cast<int>(settings.FontSize);
-  m_main.SetDisplayFont(QStringToAnsi(chosen->family()), size);
+  const int size = chosen->pointSize() > 0 ? chosen->pointSize() : static_cast<int>(m_appearance.FontSize());
+  m_appearance.SetFont(QStringToAnsi(chosen->family()), size);
 }
 
 void TPropertiesForm::bColoursClick() {

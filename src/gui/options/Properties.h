@@ -4,14 +4,15 @@
 // gap between played packets, repeat, a raw file's packet terminator). Every
 // change takes effect at once; there is no OK or Cancel. Display mode,
 // packet gap and play options belong to the project and mark it changed;
-// the font belongs to the settings.
+// the font belongs to the appearance (and so to the settings).
 //
 // The receive threads read the packet gap at the end of each packet and the
 // playback thread reads the play settings on every pass, so a change
 // reaches a port that is receiving and a file that is playing. Load fills
 // the controls from the session (the main window calls it at the end of
 // start-up and after every project read); while it runs the change handlers
-// do nothing. Main thread only; Esc hides the window.
+// do nothing. The session's edit methods tell the main window what
+// changed. Main thread only; Esc hides the window.
 
 #include <QWidget>
 
@@ -23,19 +24,19 @@ class QRadioButton;
 
 namespace tapwise {
 
+class Appearance;
 class MonitorSession;
 class TColoursForm;
 class TEditUpDown;
 class TNiceLabel;
-class TTWForm;
 class WindowDialogs;
 
 class TPropertiesForm : public QWidget {
   Q_OBJECT
  public:
-  // All four outlive the window; the font goes to the main window's display
-  // and bColours shows the Colours window.
-  TPropertiesForm(MonitorSession& session, TTWForm& main, TColoursForm& colours, WindowDialogs& dialogs,
+  // All four outlive the window; the font goes to the appearance and
+  // bColours shows the Colours window.
+  TPropertiesForm(MonitorSession& session, Appearance& appearance, TColoursForm& colours, WindowDialogs& dialogs,
                   QWidget* parent = nullptr);
 
   void Load();
@@ -66,7 +67,7 @@ class TPropertiesForm : public QWidget {
   void bColoursClick();
 
   MonitorSession& m_session;
-  TTWForm& m_main;
+  Appearance& m_appearance;
   TColoursForm& m_colours;
   WindowDialogs& m_dialogs;
   bool m_loading = false;

@@ -3,17 +3,14 @@
 // pseudo-terminals, offscreen.
 
 #include "app/WindowProgram.h"
-#include "core/config/INIUnit.h"
-#include "core/session/MonitorSession.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
-#include "support/SilentDialogs.h"
 #include "support/TempDir.h"
+#include "support/window/WindowRig.h"
 
 #include <QTest>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,16 +20,10 @@ namespace {
 
 // A window over a virtual pair, started as the program starts it: shown,
 // with start-up queued from the show.
-struct Window {
-  MonitorSession session;
-  SettingsStore settings;
-  SilentDialogs dialogs;
-  std::unique_ptr<TTWForm> form;
-
+struct Window : WindowRig {
   explicit Window(MonitorOptions options) {
     options.PortOptions = {"-pair:1,2"};
-    settings.Create();
-    form = std::make_unique<TTWForm>(session, settings, options, dialogs);
+    Make(options);
   }
   QString Status() const { return form->StatusBar()->StatusText(); }
 };
@@ -77,7 +68,7 @@ class WindowNoteTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.form->PortControlTab()->count() == 2, 3000);
     QTest::qWait(50);
     const QString startState =
-        playing ? QString::fromStdString(window.session.GetRecorder().StatusText()) : QString();
+        playing ? QString::fromStdString(window.session->GetRecorder().StatusText()) : QString();
     if (playing) QVERIFY(startState.startsWith("Playing"));
     if (note.isEmpty()) {
       QCOMPARE(window.Status(), startState);

@@ -17,14 +17,31 @@ constexpr int32_t DesktopWidth = 1920;
 constexpr int32_t DesktopHeight = 1080;
 
 // The windows as designed, before any settings are applied.
+WindowLayout At(const WindowPlacement& placement) {
+  WindowLayout layout;
+  layout.Placement = placement;
+  return layout;
+}
+
+// In the order the main window adds them.
 WindowLayouts DesignedLayouts() {
   WindowLayouts layouts;
-  layouts.Main.Placement = {10, 20, 593, 400};
-  layouts.UserPackets.Placement = {30, 40, 500, 300};
-  layouts.Properties.Placement = {50, 60, 320, 240};
-  layouts.Colours.Placement = {70, 80, 250, 410};
+  layouts.Add(MainWindowName, At({10, 20, 593, 400}));
+  WindowLayout userPackets = At({30, 40, 500, 300});
+  userPackets.GridPrefix = UserPacketsGridPrefix;
+  userPackets.ColumnWidths = {62, 255, 141};
+  layouts.Add(UserPacketsWindowName, userPackets);
+  WindowLayout properties = At({50, 60, 320, 240});
+  properties.Sizeable = false;
+  layouts.Add(PropertiesWindowName, properties);
+  layouts.Add(ColoursWindowName, At({70, 80, 250, 410}));
   return layouts;
 }
+
+WindowLayout& Main(WindowLayouts& layouts) { return *layouts.Find(MainWindowName); }
+WindowLayout& UserPackets(WindowLayouts& layouts) { return *layouts.Find(UserPacketsWindowName); }
+WindowLayout& Properties(WindowLayouts& layouts) { return *layouts.Find(PropertiesWindowName); }
+WindowLayout& Colours(WindowLayouts& layouts) { return *layouts.Find(ColoursWindowName); }
 
 // What the main window does with the store from being shown to closing.
 void RunSession(SettingsStore& store, UserSettings& settings, WindowLayouts& layouts,
@@ -114,10 +131,10 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
       s.ConfigName = "/home/me/rig tests/bench 2.TW";
       s.RecordName = "/tmp/capture 1.DAT";
       s.RecordType = 2;
-      l.Main.Placement = {-1200, 5, 700, 500};
-      l.UserPackets.Placement = {300, 200, 640, 480};
-      l.UserPacketsGrid = {70, 300, 150};
-      l.Colours.Placement = {900, 100, 260, 420};
+      Main(l).Placement = {-1200, 5, 700, 500};
+      UserPackets(l).Placement = {300, 200, 640, 480};
+      UserPackets(l).ColumnWidths = {70, 300, 150};
+      Colours(l).Placement = {900, 100, 260, 420};
     });
     changed = settings;
     moved = layouts;
@@ -129,11 +146,11 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
   EXPECT_EQ(ReadUserSettings(store), changed);
   WindowLayouts layouts = DesignedLayouts();
   RestoreWindowLayouts(store, layouts, DesktopWidth, DesktopHeight);
-  EXPECT_EQ(layouts.Main.Placement, moved.Main.Placement);
-  EXPECT_EQ(layouts.UserPackets.Placement, moved.UserPackets.Placement);
-  EXPECT_EQ(layouts.UserPacketsGrid, moved.UserPacketsGrid);
-  EXPECT_EQ(layouts.Properties.Placement, moved.Properties.Placement);
-  EXPECT_EQ(layouts.Colours.Placement, moved.Colours.Placement);
+  EXPECT_EQ(Main(layouts).Placement, Main(moved).Placement);
+  EXPECT_EQ(UserPackets(layouts).Placement, UserPackets(moved).Placement);
+  EXPECT_EQ(UserPackets(layouts).ColumnWidths, UserPackets(moved).ColumnWidths);
+  EXPECT_EQ(Properties(layouts).Placement, Properties(moved).Placement);
+  EXPECT_EQ(Colours(layouts).Placement, Colours(moved).Placement);
   EXPECT_EQ(store.Lines().size(), lineCount);
 }
 
@@ -200,8 +217,8 @@ TEST(MainWindowSettingsTest, AFixedWindowsSizeIsWrittenButNeverReadBack) {
   store.WriteInteger("WinColoursFormWidth", 333);
   WindowLayouts layouts = DesignedLayouts();
   RestoreWindowLayouts(store, layouts, DesktopWidth, DesktopHeight);
-  EXPECT_EQ(layouts.Properties.Placement, (WindowPlacement{400, 300, 320, 240}));
-  EXPECT_EQ(layouts.Colours.Placement.Width, 333);
+  EXPECT_EQ(Properties(layouts).Placement, (WindowPlacement{400, 300, 320, 240}));
+  EXPECT_EQ(Colours(layouts).Placement.Width, 333);
 
   SaveToolWindowLayouts(store, layouts);
   EXPECT_EQ(store.ReadInteger("WinPropertiesFormWidth", 0), 320);
@@ -228,8 +245,8 @@ TEST(MainWindowSettingsTest, AMinimisedOrMaximisedWindowKeepsItsEarlierPlacement
       store.WriteText(line.substr(0, line.find('\t')), line.substr(line.find('\t') + 1));
     }
     WindowLayouts layouts = DesignedLayouts();
-    layouts.Main.Placement = {0, 0, 1920, 1050};
-    layouts.Main.State = c.State;
+    Main(layouts).Placement = {0, 0, 1920, 1050};
+    Main(layouts).State = c.State;
     SaveMainWindowLayout(store, layouts);
     EXPECT_EQ(store.Lines(), c.Expected);
   }
@@ -238,7 +255,7 @@ TEST(MainWindowSettingsTest, AMinimisedOrMaximisedWindowKeepsItsEarlierPlacement
   SettingsStore fresh;
   fresh.Create();
   WindowLayouts layouts = DesignedLayouts();
-  layouts.Colours.State = WindowShowState::Maximised;
+  Colours(layouts).State = WindowShowState::Maximised;
   SaveToolWindowLayouts(fresh, layouts);
   for (const std::string& line : fresh.Lines()) EXPECT_EQ(line.find("WinColoursForm"), std::string::npos) << line;
 }

@@ -7,6 +7,7 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -235,6 +236,24 @@ TEST_F(InjectedSysCallsTest, BusyPortIsOnlyLookedAt) {
   close(holder);
 }
 
+TEST_F(InjectedSysCallsTest, APortAnotherProgramHasOpenWithoutALockIsOnlyLookedAt) {
+  dev_t asked = 0;
+  const auto openedElsewhere = [&asked](dev_t device) {
+    asked = device;
+    return true;
+  };
+  EXPECT_EQ(PosixSerialDevice::Open(m_pty.SlavePath(), m_sys, openedElsewhere).Status, OpenStatus::Busy);
+  struct stat node {};
+  ASSERT_EQ(stat(m_pty.SlavePath().c_str(), &node), 0);
+  EXPECT_EQ(asked, node.st_rdev);
+  for (unsigned long request : {TIOCMBIC, TIOCMBIS, TIOCEXCL, TIOCNXCL, TCSETS, TCSETSW, TCSETSF, TCFLSH}) {
+    EXPECT_FALSE(m_sys.Asked(request)) << std::hex << request;
+  }
+  // Nobody else: the port is ours.
+  EXPECT_EQ(PosixSerialDevice::Open(m_pty.SlavePath(), m_sys, [](dev_t) { return false; }).Status,
+            OpenStatus::Opened);
+}
+
 TEST_F(InjectedSysCallsTest, SerialPortWithoutAUartIsAbsent) {
   m_sys.Redirects["/dev/ttyS7"] = m_pty.SlavePath();
   m_sys.UartType = PORT_UNKNOWN;
@@ -251,7 +270,8 @@ TEST_F(InjectedSysCallsTest, OpenErrorsBecomeStatuses) {
   };
   for (Case c : {Case{EACCES, OpenStatus::NotPermitted}, Case{EPERM, OpenStatus::NotPermitted},
                  Case{EBUSY, OpenStatus::Busy}, Case{ENOENT, OpenStatus::Absent}, Case{ENXIO, OpenStatus::Absent},
-                 Case{ENODEV, OpenStatus::Absent}, Case{EIO, OpenStatus::Failed}}) {
+                 Case{ENODEV, OpenStatus::Absent}, Case{EMFILE, OpenStatus::NoDescriptors},
+                 Case{ENFILE, OpenStatus::NoDescriptors}, Case{EIO, OpenStatus::Failed}}) {
     SCOPED_TRACE(c.Errno);
     m_sys.OpenErrno = c.Errno;
     EXPECT_EQ(PosixSerialDevice::Open("/dev/ttyUSB0", m_sys).Status, c.Expected);

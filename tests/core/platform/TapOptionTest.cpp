@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <string>
+
 #include "core/platform/PortMap.h"
 #include "support/Pty.h"
 #include "support/ResultAssertions.h"
@@ -12,6 +15,13 @@
 
 namespace tapwise {
 namespace {
+
+std::string OwnCommandName() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
 
 bool IsLink(const std::string& path) {
   struct stat info {};
@@ -75,7 +85,7 @@ TEST(TapOptionTest, BothHalvesDescribeTheTapAndTheApplicationSideOpens) {
   EXPECT_EQ(map.DevicePath(4), "");
 }
 
-TEST(TapOptionTest, TheLinkLastsAsLongAsTheMapAndNeverReplacesAFile) {
+TEST(TapOptionTest, TheLinkIsMadeOnlyWhenAskedAndLastsAsLongAsTheMap) {
   Pty device;
   TempDir folder;
   const std::string link = folder / "meter";
@@ -83,6 +93,9 @@ TEST(TapOptionTest, TheLinkLastsAsLongAsTheMapAndNeverReplacesAFile) {
   {
     PortMap map;
     ASSERT_TRUE(Succeeded(map.ApplyOption("-tap:1,2=" + device.SlavePath() + ",link=" + link)));
+    // Applying an option touches nothing on disk.
+    EXPECT_FALSE(IsLink(link));
+    ASSERT_TRUE(Succeeded(map.MakeLinks()));
     appPath = map.Taps().at(0).AppPath;
     char target[256] = {};
     ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
@@ -91,25 +104,93 @@ TEST(TapOptionTest, TheLinkLastsAsLongAsTheMapAndNeverReplacesAFile) {
   }
   EXPECT_FALSE(IsLink(link));
 
-  // A link left by a run that was killed is replaced.
-  ASSERT_EQ(symlink("/dev/null", link.c_str()), 0);
+  // A link left by a run that was killed leads to a pseudo-terminal that has
+  // gone with it: it is replaced.
+  ASSERT_EQ(symlink("/dev/pts/999999", link.c_str()), 0);
   {
     PortMap map;
     ASSERT_TRUE(Succeeded(map.ApplyOption("-tap:1,2=" + device.SlavePath() + ",link=" + link)));
-    EXPECT_TRUE(IsLink(link));
+    ASSERT_TRUE(Succeeded(map.MakeLinks()));
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(target, map.Taps().at(0).AppPath);
   }
   EXPECT_FALSE(IsLink(link));
+}
 
-  TempDir::WriteFile(link, "precious");
+TEST(TapOptionTest, WhatIsAtTheLinkPathAndIsNotADeadRunsLinkIsLeftAlone) {
+  Pty device;
+  ASSERT_TRUE(device.Ok());
+  TempDir folder;
+  const std::string file = folder / "meter";
+  TempDir::WriteFile(file, "precious");
+  const std::string toNotes = folder / "notes-link";
+  ASSERT_EQ(symlink("notes.txt", toNotes.c_str()), 0);
+  const std::string toDevice = folder / "ttyMETER";
+  ASSERT_EQ(symlink(device.SlavePath().c_str(), toDevice.c_str()), 0);
+  // A link a running monitor made: it leads to a pseudo-terminal that monitor holds.
+  PortMap running;
+  const std::string live = folder / "live";
+  ASSERT_TRUE(Succeeded(running.ApplyOption("-tap:1,2=pty,link=" + live)));
+  ASSERT_TRUE(Succeeded(running.MakeLinks()));
+  const std::string livePty = running.Taps().at(0).AppPath;
+
+  struct Case {
+    std::string Device;
+    std::string Link;
+    std::string Why;
+  };
+  const Case cases[] = {
+      {device.SlavePath(), file, file + " exists and is not a symbolic link; it is left as it is"},
+      {device.SlavePath(), toNotes, toNotes + " is a symbolic link to notes.txt, not to a pseudo-terminal; it is left as it is"},
+      {toDevice, toDevice, "the link " + toDevice + " is the device " + toDevice + " itself; give the link a name of its own"},
+      {toDevice, folder.Path() + "/./ttyMETER",
+       "the link " + folder.Path() + "/./ttyMETER is the device " + toDevice + " itself; give the link a name of its own"},
+      {device.SlavePath(), toDevice,
+       "the link " + toDevice + " is the device " + device.SlavePath() + " itself; give the link a name of its own"},
+      {device.SlavePath(), live,
+       live + " leads to " + livePty + ", which is in use by pid " + std::to_string(getpid()) + " (" +
+           OwnCommandName() + "); it is left as it is"},
+  };
+  for (const Case& c : cases) {
+    const std::string option = "-tap:3,4=" + c.Device + ",link=" + c.Link;
+    SCOPED_TRACE(option);
+    PortMap map;
+    const Result refused = map.ApplyOption(option);
+    EXPECT_TRUE(FailedWith(refused, "Cannot apply \"" + option + "\": " + c.Why));
+    EXPECT_EQ(refused.Code(), 2);
+    EXPECT_TRUE(map.Taps().empty());
+    EXPECT_EQ(map.Describe(3), "/dev/ttyS2");
+  }
+  EXPECT_EQ(TempDir::ReadFile(file), "precious");
+  char target[256] = {};
+  ASSERT_GT(readlink(toNotes.c_str(), target, sizeof target - 1), 0);
+  EXPECT_STREQ(target, "notes.txt");
+  char deviceTarget[256] = {};
+  ASSERT_GT(readlink(toDevice.c_str(), deviceTarget, sizeof deviceTarget - 1), 0);
+  EXPECT_EQ(deviceTarget, device.SlavePath());
+  char liveTarget[256] = {};
+  ASSERT_GT(readlink(live.c_str(), liveTarget, sizeof liveTarget - 1), 0);
+  EXPECT_EQ(liveTarget, livePty);
+}
+
+TEST(TapOptionTest, TwoTapsCannotShareALinkAndAFailedMakeLeavesNoneBehind) {
+  TempDir folder;
+  const std::string link = folder / "meter";
   PortMap map;
-  const std::string option = "-tap:1,2=" + device.SlavePath() + ",link=" + link;
-  const Result refused = map.ApplyOption(option);
-  EXPECT_TRUE(FailedWith(refused, "Cannot apply \"" + option + "\": " + link +
-                                      " exists and is not a symbolic link; it is left as it is"));
-  EXPECT_EQ(refused.Code(), 2);
-  EXPECT_EQ(TempDir::ReadFile(link), "precious");
-  EXPECT_TRUE(map.Taps().empty());
-  EXPECT_EQ(map.Describe(1), "/dev/ttyS0");
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-tap:1,2=pty,link=" + link)));
+  const std::string again = "-tap:3,4=pty,link=" + folder.Path() + "//meter";
+  EXPECT_TRUE(FailedWith(map.ApplyOption(again), "Bad option \"" + again + "\": " + folder.Path() +
+                                                     "//meter is already the link of COM2"));
+
+  // Something appears at a link's path between the options and the links:
+  // the links made before it go again.
+  const std::string second = folder / "second";
+  ASSERT_TRUE(Succeeded(map.ApplyOption("-tap:5,6=pty,link=" + second)));
+  TempDir::WriteFile(second, "mine");
+  EXPECT_FALSE(Succeeded(map.MakeLinks()));
+  EXPECT_FALSE(IsLink(link));
+  EXPECT_EQ(TempDir::ReadFile(second), "mine");
 }
 
 }  // namespace

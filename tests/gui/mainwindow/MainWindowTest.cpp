@@ -14,11 +14,10 @@
 #include "gui/mainwindow/TWMain.h"
 #include "core/platform/PosixSerialDevice.h"
 #include "core/platform/Termios2.h"
-#include "support/FakeOpener.h"
-#include "support/PcapngBlocks.h"
-#include "support/Pty.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/TabControlSmart.h"
+#include "support/PcapngBlocks.h"
+#include "support/PtyPorts.h"
+#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,85 +29,11 @@
 
 #include <unistd.h>
 
-#include <memory>
-#include <optional>
 #include <vector>
 
 using namespace tapwise;
 
 namespace {
-
-// A window over ports that are pseudo-terminals the test holds the other end of.
-// Message boxes and file dialogs answer without showing: every box gets its
-// second button (No, where there is one), every dialog is cancelled, unless
-// a test says otherwise.
-struct AnsweringDialogs : WindowDialogs {
-  std::vector<std::string> shown;
-  int32_t answer = 1;
-  std::optional<FileDialogResult> fileAnswer;
-  std::vector<FileDialogRequest> asked;
-
-  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
-    shown.emplace_back(text);
-    return answer;
-  }
-  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest& request) override {
-    asked.push_back(request);
-    return fileAnswer;
-  }
-};
-
-struct Rig {
-  AnsweringDialogs dialogs;
-  std::vector<std::string>& shown = dialogs.shown;
-  int32_t& answer = dialogs.answer;
-  std::optional<FileDialogResult>& fileAnswer = dialogs.fileAnswer;
-  std::vector<FileDialogRequest>& asked = dialogs.asked;
-
-  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the session
-  FakeOpener opener;
-  std::unique_ptr<MonitorSession> session;
-  TWComms* comms = nullptr;
-  SettingsStore settings;
-  std::unique_ptr<TTWForm> form;
-
-  Pty& AddPort(uint8_t n) {
-    ptys.push_back(std::make_unique<Pty>());
-    Pty& pty = *ptys.back();
-    const std::string path = pty.SlavePath();
-    opener.AddFactory(n, [path] { return PosixSerialDevice::Open(path); });
-    return pty;
-  }
-
-  bool Start(MonitorOptions options = {}) {
-    session = std::make_unique<MonitorSession>(opener);
-    comms = &session->Comms();
-    settings.Create();
-    form = std::make_unique<TTWForm>(*session, settings, std::move(options), dialogs);
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get())) return false;
-    form->activateWindow();
-    return form->FormShow();
-  }
-
-  ~Rig() {
-    if (form) form->close();
-    form.reset();
-    session.reset();
-  }
-
-  // Sends the key where the user's keyboard would: to the focused control.
-  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
-    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-  }
-  void Char(char c) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
-    QTest::keyClick(target, c);
-  }
-
-  const DisplayBuffer& Lines() const { return form->Drain().Buffer(); }
-};
 
 // Writes data to a project file in the temporary folder; its path, or "" when it cannot be written.
 std::string WriteTempProject(const char* stem, const ProjectData& data) {
@@ -124,27 +49,29 @@ class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void TwoPortsGiveTwoTabsInAscendingOrder() {
-    Rig rig;
-    rig.AddPort(7);
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(7);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
     TTabControlSmart* tabs = rig.form->PortControlTab();
     QCOMPARE(tabs->count(), 2);
     QCOMPARE(tabs->tabText(0), QString("COM3"));
     QCOMPARE(tabs->tabText(1), QString("COM7"));
-    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{3});
     tabs->SetTabIndex(1);
-    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{7});
   }
 
   void DraggedTabKeepsItsPortAndSettings() {
-    Rig rig;
-    rig.AddPort(3);
-    rig.AddPort(7);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
+    ports.AddPort(7);
     QVERIFY(rig.Start());
-    PortSettings fast = rig.comms->GetPortSettings(7);
+    PortSettings fast = rig.Comms().GetPortSettings(7);
     fast.BaudRate = 57600;
-    rig.comms->SetPortSettings(7, fast);
+    rig.Comms().SetPortSettings(7, fast);
     TTabControlSmart* tabs = rig.form->PortControlTab();
     const QPoint from = tabs->tabRect(1).center();
     const QPoint to = tabs->tabRect(0).center();
@@ -155,20 +82,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(rig.form->TabPort(0), uint8_t{7});
     QCOMPARE(rig.form->TabPort(1), uint8_t{3});
     QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{7});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{7});
     QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("57k6 baud"));
     tabs->SetTabIndex(1);
-    QCOMPARE(rig.form->SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{3});
     QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("9600 baud"));
   }
 
   void TypedKeyGoesOutAndShowsAsOneByteTransmission() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     rig.Char('a');
     QCOMPARE(wire.ReadFor(1), Pty::Bytes{'a'});
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     const DisplayLine& line = rig.Lines().Line(0);
     QCOMPARE(line.Origin, uint8_t{OriginTransmitted});
     QCOMPARE(line.Port, uint8_t{3});
@@ -184,11 +112,12 @@ class MainWindowTest : public QObject {
   }
 
   void BytesOnTheWireShowAsReceivedPacketInThePortColour() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     QVERIFY(wire.WriteAll({'P', 'I', 'N', 'G', '\r', '\n'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     const DisplayLine& line = rig.Lines().Line(0);
     QCOMPARE(line.Origin, uint8_t{OriginReceived});
     QCOMPARE(line.Port, uint8_t{3});
@@ -206,51 +135,55 @@ class MainWindowTest : public QObject {
   }
 
   void BaudListReachesTheDevice() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     QComboBox* baud = rig.form->PortSetup()->BaudComboBox;
     QCOMPARE(baud->currentText(), QString("9600 baud"));
     baud->setCurrentIndex(baud->findText("115k2 baud"));
-    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 115200u);
+    QCOMPARE(rig.Comms().GetPortSettings(3).BaudRate, 115200u);
     const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
     QVERIFY(rates.has_value());
     QCOMPARE(rates->Output, 115200u);
   }
 
   void ChangingTabsLoadsWithoutWriting() {
-    Rig rig;
-    rig.AddPort(3);
-    rig.AddPort(7);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
+    ports.AddPort(7);
     QVERIFY(rig.Start());
-    PortSettings odd = rig.comms->GetPortSettings(7);
+    PortSettings odd = rig.Comms().GetPortSettings(7);
     odd.BaudRate = 12345;  // not in the list
     odd.Parity = ParityEven;
-    rig.comms->SetPortSettings(7, odd);
+    rig.Comms().SetPortSettings(7, odd);
     rig.form->PortSetup()->BaudComboBox->setCurrentIndex(2);  // COM3: 600 baud
     rig.form->PortControlTab()->SetTabIndex(1);
-    QCOMPARE(rig.comms->GetPortSettings(7), odd);
+    QCOMPARE(rig.Comms().GetPortSettings(7), odd);
     // The list keeps showing the rate it showed before.
     QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentText(), QString("600 baud"));
     QCOMPARE(rig.form->PortSetup()->ParityComboBox->currentText(), QString("Even Parity"));
-    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 600u);
+    QCOMPARE(rig.Comms().GetPortSettings(3).BaudRate, 600u);
   }
 
   void DisablingAPortReleasesIt() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     QToolButton* disable = rig.form->PortSetup()->bDisable;
     QTest::mouseClick(disable, Qt::LeftButton);
     QVERIFY(disable->isChecked());
-    QVERIFY(!rig.comms->IsPortEnabled(3));
+    QVERIFY(!rig.Comms().IsPortEnabled(3));
     OpenResult other;
     QTRY_VERIFY_WITH_TIMEOUT((other = PosixSerialDevice::Open(wire.SlavePath())).Status == OpenStatus::Opened, 3000);
   }
 
   void FunctionKeysSendUserPacketsByModifier() {
-    Rig rig;
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
     std::vector<std::pair<int, uint8_t>> sent;
     rig.form->SetUserPacketSender([&sent](int packet, uint8_t port) { sent.emplace_back(packet, port); });
@@ -264,17 +197,18 @@ class MainWindowTest : public QObject {
   }
 
   void AltKeysWorkTheToolbar() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     rig.Key(Qt::Key_F, Qt::AltModifier);
     QVERIFY(rig.form->ToolBar()->bDisableAll->isChecked());
-    QVERIFY(rig.form->Drain().Frozen());
+    QVERIFY(rig.session->Drain().Frozen());
     rig.Key(Qt::Key_F, Qt::AltModifier);
-    QVERIFY(!rig.form->Drain().Frozen());
+    QVERIFY(!rig.session->Drain().Frozen());
 
     QVERIFY(wire.WriteAll({'x'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     rig.Key(Qt::Key_C, Qt::AltModifier);
     QCOMPARE(rig.Lines().LineCount(), 0);
     // Alt letters never reach the port; Play is not there to press yet.
@@ -287,8 +221,9 @@ class MainWindowTest : public QObject {
   }
 
   void ArrowsScrollTheDisplayWhateverHasTheFocus() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     Pty::Bytes many(16 * 60, 'z');
     QVERIFY(wire.WriteAll(many));
@@ -309,13 +244,14 @@ class MainWindowTest : public QObject {
   }
 
   void ClickSelectsEveryLineOfThePacket() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     Pty::Bytes forty(40);
     for (size_t i = 0; i < forty.size(); ++i) forty[i] = static_cast<uint8_t>(i);
     QVERIFY(wire.WriteAll(forty));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 3, 3000);
+    QVERIFY(rig.WaitForLines(3));
     DisplayPaintBox* display = rig.form->Display();
     QTest::mouseClick(display, Qt::LeftButton, {}, QPoint(30, display->LineHeight() + 2));
     const std::string& text = display->Selection().SelectedPacketText();
@@ -324,21 +260,23 @@ class MainWindowTest : public QObject {
   }
 
   void NoPortsIsReported() {
-    Rig rig;
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
     QVERIFY(!rig.Start());
-    QCOMPARE(rig.shown.size(), size_t{1});
-    QVERIFY(rig.shown[0].find("No COM Ports are Available") == 0);
+    QCOMPARE(rig.dialogs.shown.size(), size_t{1});
+    QVERIFY(rig.dialogs.shown[0].find("No COM Ports are Available") == 0);
   }
 
   void RecordingThroughTheButtons() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     MainToolBar* bar = rig.form->ToolBar();
     // A cancelled dialog leaves the program idle with Stop down.
     QTest::mouseClick(bar->bRecord, Qt::LeftButton);
-    QCOMPARE(rig.asked.size(), size_t{1});
-    QCOMPARE(QString::fromStdString(rig.asked[0].Title), QString("Record: Select File"));
+    QCOMPARE(rig.dialogs.asked.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.dialogs.asked[0].Title), QString("Record: Select File"));
     QVERIFY(bar->bStop->isChecked());
     QVERIFY(bar->bPlay->isEnabled() && bar->bRecord->isEnabled());
 
@@ -346,23 +284,23 @@ class MainWindowTest : public QObject {
     QDir().mkpath(dir);
     // A file that cannot be created: the error box, whatever the reason,
     // and the program stays idle.
-    rig.fileAnswer = FileDialogResult{(dir + "/no-such-folder/capture").toStdString(), 1};
+    rig.dialogs.fileAnswer = FileDialogResult{(dir + "/no-such-folder/capture").toStdString(), 1};
     QTest::mouseClick(bar->bRecord, Qt::LeftButton);
-    QCOMPARE(rig.shown.size(), size_t{1});
-    QCOMPARE(QString::fromStdString(rig.shown[0]), QString("\\1Error: File could not be opened"));
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QCOMPARE(rig.dialogs.shown.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(rig.dialogs.shown[0]), QString("\\1Error: File could not be opened"));
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
     QVERIFY(bar->bStop->isChecked());
 
-    rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+    rig.dialogs.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
     QTest::mouseClick(bar->bRecord, Qt::LeftButton);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::RecordPacketData);
     QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.DAT"));
     QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
     QVERIFY(!bar->bPlay->isEnabled());
     QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     QTest::mouseClick(bar->bStop, Qt::LeftButton);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
     QFile file(dir + "/capture.DAT");
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
@@ -372,23 +310,24 @@ class MainWindowTest : public QObject {
   }
 
   void RecordingPcapngThroughTheThirdFileType() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     MonitorOptions commandLine;
     commandLine.LinkType = 148;
     QVERIFY(rig.Start(commandLine));
     const QString dir = QDir::tempPath() + "/tapwise-pcapng-" + QString::number(getpid());
     QDir().mkpath(dir);
-    rig.fileAnswer = FileDialogResult{(dir + "/capture.DAT").toStdString(), 3};
+    rig.dialogs.fileAnswer = FileDialogResult{(dir + "/capture.DAT").toStdString(), 3};
     QTest::mouseClick(rig.form->ToolBar()->bRecord, Qt::LeftButton);
-    QCOMPARE(rig.asked.size(), size_t{1});
-    QVERIFY(rig.asked[0].Filter.find("|pcapng Files (*.pcapng)|*.pcapng") != std::string::npos);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPcapng);
+    QCOMPARE(rig.dialogs.asked.size(), size_t{1});
+    QVERIFY(rig.dialogs.asked[0].Filter.find("|pcapng Files (*.pcapng)|*.pcapng") != std::string::npos);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::RecordPcapng);
     QCOMPARE(rig.form->StatusBar()->StatusText(), QString("Recording capture.pcapng"));
     QCOMPARE(rig.form->StatusBar()->StatusColour(), QColor(128, 0, 0));
     QVERIFY(!rig.form->ToolBar()->bPlay->isEnabled());
     QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     QTest::mouseClick(rig.form->ToolBar()->bStop, Qt::LeftButton);
     QCOMPARE(rig.form->StatusBar()->StatusText(), QString(""));
     QFile file(dir + "/capture.pcapng");
@@ -404,8 +343,9 @@ class MainWindowTest : public QObject {
   }
 
   void PlayingOneShotSendsOnePacketPerReleaseOfPause() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
     const QString path = QDir::tempPath() + "/tapwise-play-" + QString::number(getpid()) + ".txt";
     {
@@ -414,9 +354,9 @@ class MainWindowTest : public QObject {
       file.write("01 02\r\nnot hex\r\n03\r\n");
     }
     MainToolBar* bar = rig.form->ToolBar();
-    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    rig.dialogs.fileAnswer = FileDialogResult{path.toStdString(), 2};
     QTest::mouseClick(bar->bPlay, Qt::LeftButton);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::PlayHex);
     QVERIFY(bar->bPause->isChecked());
     QVERIFY(!bar->bRecord->isEnabled());
     QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
@@ -427,7 +367,7 @@ class MainWindowTest : public QObject {
     rig.Key(Qt::Key_A, Qt::AltModifier);  // Alt+A releases it as a click does
     QCOMPARE(wire.ReadFor(1), Pty::Bytes{3});
     // The file has ended: playing stops by itself.
-    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session->GetRecorder().State(), RecorderState::Idle, 3000);
     QVERIFY(bar->bStop->isChecked());
     QFile::remove(path);
   }
@@ -435,20 +375,21 @@ class MainWindowTest : public QObject {
   // The Play button plays a file that does not open as an empty one: no
   // box, and once Pause is released playing ends by itself.
   void PlayingAFileThatDoesNotOpenPlaysItEmpty() {
-    Rig rig;
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
     MainToolBar* bar = rig.form->ToolBar();
     const QString path = QDir::tempPath() + "/tapwise-no-such-file-" + QString::number(getpid()) + ".txt";
-    rig.fileAnswer = FileDialogResult{path.toStdString(), 2};
+    rig.dialogs.fileAnswer = FileDialogResult{path.toStdString(), 2};
     QTest::mouseClick(bar->bPlay, Qt::LeftButton);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::PlayHex);
     QVERIFY(bar->bPause->isChecked());
-    QVERIFY(rig.shown.empty());
+    QVERIFY(rig.dialogs.shown.empty());
     QTest::mouseClick(bar->bPause, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session->GetRecorder().State(), RecorderState::Idle, 3000);
     QVERIFY(bar->bStop->isChecked());
-    QVERIFY(rig.shown.empty());
+    QVERIFY(rig.dialogs.shown.empty());
   }
 
   // A file named at start (as -demo names its recording) plays from the
@@ -460,8 +401,9 @@ class MainWindowTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       file.write("01 02\r\nnot hex\r\n03\r\n");
     }
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     MonitorOptions options;
     options.PlayFormat = RecorderState::PlayHex;
     options.PlayPath = path.toStdString();
@@ -472,7 +414,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(rig.form->StatusBar()->StatusText().left(7), QString("Playing"));
     QVERIFY(!rig.form->ToolBar()->bRecord->isEnabled());
     QCOMPARE(wire.ReadFor(3), (Pty::Bytes{1, 2, 3}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session->GetRecorder().State(), RecorderState::Idle, 3000);
     QVERIFY(rig.form->ToolBar()->bStop->isChecked());
     QFile::remove(path);
   }
@@ -481,8 +423,9 @@ class MainWindowTest : public QObject {
   // which apply the buttons to the recorder, leave it recording.
   void AltKeysLeaveTheStartUpRecordingRecording() {
     const QString path = QDir::tempPath() + "/tapwise-start-record-" + QString::number(getpid()) + ".DAT";
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     MonitorOptions options;
     options.RecordFormat = RecorderState::RecordPacketData;
     options.RecordPath = path.toStdString();
@@ -492,14 +435,14 @@ class MainWindowTest : public QObject {
     QVERIFY(!bar->bStop->isChecked());
     for (Qt::Key key : {Qt::Key_Alt, Qt::Key_P, Qt::Key_R, Qt::Key_C, Qt::Key_Q}) {
       rig.Key(key, Qt::AltModifier);
-      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+      QCOMPARE(rig.session->GetRecorder().State(), RecorderState::RecordPacketData);
     }
     QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     rig.Key(Qt::Key_S, Qt::AltModifier);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
     QVERIFY(bar->bStop->isChecked());
-    QVERIFY(rig.asked.empty());
+    QVERIFY(rig.dialogs.asked.empty());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("52 45 43"));
@@ -529,8 +472,9 @@ class MainWindowTest : public QObject {
          "\\b\\1Project not read\\b\\n" + folder + "/bad.DAT is not a project file (a project file's name ends in .TW)"},
     };
     for (const Case& c : cases) {
-      Rig rig;
-      rig.AddPort(3);
+      PtyPorts ports;
+    WindowRig rig(&ports.opener);
+      ports.AddPort(3);
       MonitorOptions options;
       options.ProjectFiles = {c.named};
       QVERIFY(rig.Start(options));
@@ -539,43 +483,45 @@ class MainWindowTest : public QObject {
                QString::fromStdString(c.status));
       const std::vector<std::string> boxes = c.box.empty() ? std::vector<std::string>{}
                                                            : std::vector<std::string>{c.box};
-      QCOMPARE(rig.shown, boxes);
+      QCOMPARE(rig.dialogs.shown, boxes);
     }
     QDir(dir).removeRecursively();
   }
 
   void AnInvalidPacketDataFileIsReported() {
-    Rig rig;
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
-    PlaySettings continuous = rig.form->GetPlaySettings();
+    PlaySettings continuous = rig.session->GetPlaySettings();
     continuous.OneShot = 0;
-    rig.form->SetPlaySettings(continuous);
+    rig.session->SetPlaySettings(continuous);
     const QString path = QDir::tempPath() + "/tapwise-bad-" + QString::number(getpid()) + ".DAT";
     {
       QFile file(path);
       QVERIFY(file.open(QIODevice::WriteOnly));
       file.write("this is not a packet data file\r\n");
     }
-    rig.fileAnswer = FileDialogResult{path.toStdString(), 1};
+    rig.dialogs.fileAnswer = FileDialogResult{path.toStdString(), 1};
     QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.form->GetRecorder().State(), RecorderState::Idle, 3000);
-    QTRY_VERIFY(std::find(rig.shown.begin(), rig.shown.end(), "\\1Error: Invalid Packet Data file") !=
-                rig.shown.end());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.session->GetRecorder().State(), RecorderState::Idle, 3000);
+    QTRY_VERIFY(std::find(rig.dialogs.shown.begin(), rig.dialogs.shown.end(), "\\1Error: Invalid Packet Data file") !=
+                rig.dialogs.shown.end());
     QFile::remove(path);
   }
 
   void FunctionKeySendsTheUserPacket() {
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     QVERIFY(rig.Start());
-    rig.form->GetUserPackets().Table().SetPacketText(13, "01 \"AB\" $9");
-    rig.form->GetUserPackets().Table().SetPacketText(2, "01 GG");
+    rig.session->GetUserPackets().Table().SetPacketText(13, "01 \"AB\" $9");
+    rig.session->GetUserPackets().Table().SetPacketText(2, "01 GG");
     rig.Key(Qt::Key_F1, Qt::ControlModifier);
     QCOMPARE(wire.ReadFor(4), (Pty::Bytes{0x01, 'A', 'B', 0x84}));
     rig.Key(Qt::Key_F2);
-    QTRY_VERIFY(!rig.shown.empty());
-    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\bError in User Packet"));
+    QTRY_VERIFY(!rig.dialogs.shown.empty());
+    QCOMPARE(QString::fromStdString(rig.dialogs.shown.back()), QString("\\bError in User Packet"));
     QVERIFY(wire.ReadFor(1, std::chrono::milliseconds(200)).empty());
   }
 
@@ -585,8 +531,9 @@ class MainWindowTest : public QObject {
     data.Rows[1].Packet = "41 42";
     const std::string path = WriteTempProject("project", data);
     QVERIFY(!path.empty());
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     MonitorOptions commandLine;
     commandLine.ProjectFiles = {path};
     QVERIFY(rig.Start(commandLine));
@@ -600,9 +547,9 @@ class MainWindowTest : public QObject {
 
     // A change makes closing ask; No leaves the file as it was.
     rig.form->PortSetup()->ParityComboBox->setCurrentIndex(1);
-    QVERIFY(rig.form->Project().ConfigChanged());
+    QVERIFY(rig.session->Project().ConfigChanged());
     rig.form->close();
-    QCOMPARE(QString::fromStdString(rig.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
+    QCOMPARE(QString::fromStdString(rig.dialogs.shown.back()), QString("\\b\\1Configuration has changed\\nSave Changes?"));
     ProjectData reread;
     ProjectState reader;
     QVERIFY(reader.ReadProject(path, reread).Read());
@@ -621,40 +568,42 @@ class MainWindowTest : public QObject {
       file.write("01 02\r\n");
     }
     for (bool byKey : {true, false}) {
-      Rig rig;
-      Pty& wire = rig.AddPort(3);
+      PtyPorts ports;
+    WindowRig rig(&ports.opener);
+      Pty& wire = ports.AddPort(3);
       QVERIFY(rig.Start());
       MainToolBar* bar = rig.form->ToolBar();
-      rig.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
+      rig.dialogs.fileAnswer = FileDialogResult{(dir + "/capture").toStdString(), 1};
       QTest::mouseClick(bar->bRecord, Qt::LeftButton);
-      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::RecordPacketData);
+      QCOMPARE(rig.session->GetRecorder().State(), RecorderState::RecordPacketData);
       QVERIFY(wire.WriteAll({'R', 'E', 'C'}));
-      QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+      QVERIFY(rig.WaitForLines(1));
       if (byKey) {
         rig.Key(Qt::Key_X, Qt::AltModifier);
       } else {
         rig.form->close();
       }
       QVERIFY(!rig.form->isVisible());
-      QCOMPARE(rig.asked.size(), size_t{1});
-      QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+      QCOMPARE(rig.dialogs.asked.size(), size_t{1});
+      QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
       QVERIFY(bar->bStop->isChecked());
       // A late click of a recorder button does nothing either.
       QTest::mouseClick(bar->bRecord, Qt::LeftButton);
-      QCOMPARE(rig.asked.size(), size_t{1});
+      QCOMPARE(rig.dialogs.asked.size(), size_t{1});
       QFile file(dir + "/capture.DAT");
       QVERIFY(file.open(QIODevice::ReadOnly));
       QCOMPARE(file.readAll().size(), 82);
     }
-    Rig rig;
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
-    rig.fileAnswer = FileDialogResult{(dir + "/play.txt").toStdString(), 2};
+    rig.dialogs.fileAnswer = FileDialogResult{(dir + "/play.txt").toStdString(), 2};
     QTest::mouseClick(rig.form->ToolBar()->bPlay, Qt::LeftButton);
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::PlayHex);
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::PlayHex);
     rig.Key(Qt::Key_X, Qt::AltModifier);
-    QCOMPARE(rig.asked.size(), size_t{1});
-    QCOMPARE(rig.form->GetRecorder().State(), RecorderState::Idle);
+    QCOMPARE(rig.dialogs.asked.size(), size_t{1});
+    QCOMPARE(rig.session->GetRecorder().State(), RecorderState::Idle);
     QDir(dir).removeRecursively();
   }
 
@@ -665,14 +614,15 @@ class MainWindowTest : public QObject {
     data.Ports[3].BaudRate = 12345;
     const std::string path = WriteTempProject("rate", data);
     QVERIFY(!path.empty());
-    Rig rig;
-    Pty& wire = rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    Pty& wire = ports.AddPort(3);
     MonitorOptions commandLine;
     commandLine.ProjectFiles = {path};
     QVERIFY(rig.Start(commandLine));
     QCOMPARE(rig.form->PortSetup()->BaudComboBox->currentIndex(), -1);
     rig.form->PortSetup()->ParityComboBox->setCurrentIndex(2);
-    QCOMPARE(rig.comms->GetPortSettings(3).BaudRate, 12345u);
+    QCOMPARE(rig.Comms().GetPortSettings(3).BaudRate, 12345u);
     const auto rates = ReadLineRates(RealSysCalls(), wire.MasterFd());
     QVERIFY(rates.has_value());
     QCOMPARE(rates->Output, 12345u);
@@ -681,18 +631,20 @@ class MainWindowTest : public QObject {
 
   // Ports the user mapped that did not open are named in the status bar.
   void UnusableNamedPortsAreReported() {
-    Rig rig;
-    rig.AddPort(3);
-    rig.opener.ForceStatus(5, OpenStatus::Busy);
-    rig.opener.SetExplicit(5);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
+    ports.opener.ForceStatus(5, OpenStatus::Busy);
+    ports.opener.SetExplicit(5);
     QVERIFY(rig.Start());
     QVERIFY(rig.form->StatusBar()->StatusText().startsWith("COM5"));
     QVERIFY(rig.form->StatusBar()->StatusText().contains("busy"));
   }
 
   void ClosingWritesTheSettings() {
-    Rig rig;
-    rig.AddPort(3);
+    PtyPorts ports;
+    WindowRig rig(&ports.opener);
+    ports.AddPort(3);
     QVERIFY(rig.Start());
     rig.form->close();
     for (const char* key : {"WinTWFormLeft", "WinTWFormWidth", "FontName", "FontSize", "Colour18",

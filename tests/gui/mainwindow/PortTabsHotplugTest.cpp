@@ -2,15 +2,11 @@
 // session's own port map: virtual ports that are always there, and a
 // pseudo-terminal behind a link that stands for a USB adapter.
 
-#include "core/capture/TWComms.h"
-#include "core/config/INIUnit.h"
-#include "core/session/MonitorSession.h"
 #include "gui/controls/TabControlSmart.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/PtyAdapter.h"
-#include "support/SilentDialogs.h"
 #include "support/TempDir.h"
+#include "support/window/WindowRig.h"
 
 #include <QTest>
 
@@ -32,20 +28,15 @@ class PortTabsHotplugTest : public QObject {
   void AdapterPluggedInLaterGetsItsTabInPlaceAndShowsWhenGone() {
     TempDir dir;
     PtyAdapter adapter(dir / "adapter");
-    SilentDialogs dialogs;
-    SettingsStore settings;
-    settings.Create();
-    MonitorSession session;
+    WindowRig rig;
     MonitorOptions options;
     options.PortOptions = {"-port:1=pty", "-port:3=pty", "-port:2=" + adapter.Link()};
-    TTWForm form(session, settings, options, dialogs);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY(form.FormShow());
+    QVERIFY(rig.Start(options));
+    TTWForm& form = *rig.form;
     TTabControlSmart& tabs = *form.PortControlTab();
     QCOMPARE(Captions(tabs), QStringList({"COM1", "COM3"}));
     tabs.SetTabIndex(1);
-    QCOMPARE(form.SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{3});
 
     QVERIFY(adapter.Plug());
     QTRY_COMPARE_WITH_TIMEOUT(Captions(tabs), QStringList({"COM1", "COM2", "COM3"}), 5000);
@@ -53,15 +44,14 @@ class PortTabsHotplugTest : public QObject {
     QCOMPARE(tabs.tabToolTip(1), QString::fromStdString(adapter.Link()));
     // The user's tab stays the selected one.
     QCOMPARE(tabs.currentIndex(), 2);
-    QCOMPARE(form.SelectedPort.load(), uint8_t{3});
+    QCOMPARE(rig.session->SelectedPort.load(), uint8_t{3});
 
     adapter.Unplug();
     QTRY_COMPARE_WITH_TIMEOUT(tabs.tabToolTip(1), QString("COM2: device gone"), 5000);
     QCOMPARE(tabs.count(), 3);
     QVERIFY(adapter.Plug());
     QTRY_COMPARE_WITH_TIMEOUT(tabs.tabToolTip(1), QString::fromStdString(adapter.Link()), 5000);
-    QVERIFY(dialogs.shown.empty());
-    form.close();
+    QVERIFY(rig.dialogs.shown.empty());
   }
 };
 

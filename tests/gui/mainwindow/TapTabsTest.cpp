@@ -2,14 +2,11 @@
 // the status bar and the tab hint, and the tabs show the rate the
 // application set once the device has followed it.
 
-#include "core/session/MonitorSession.h"
-#include "core/config/INIUnit.h"
 #include "gui/controls/TabControlSmart.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
-#include "support/SilentDialogs.h"
+#include "support/window/WindowRig.h"
 
 #include <QComboBox>
 #include <QTest>
@@ -20,10 +17,6 @@
 
 using namespace tapwise;
 
-namespace {
-
-}  // namespace
-
 class TapTabsTest : public QObject {
   Q_OBJECT
 
@@ -31,13 +24,11 @@ class TapTabsTest : public QObject {
   void TheTabsShowTheTapAndFollowTheApplication() {
     MonitorOptions options;
     options.PortOptions = {"-tap:101,102=pty"};
-    MonitorSession session;
-    SettingsStore settings;
-    settings.Create();
-    SilentDialogs dialogs;
-    TTWForm form(session, settings, options, dialogs);
+    WindowRig rig;
+    TTWForm& form = rig.Make(options);
     form.show();
     QVERIFY(form.FormShow());
+    MonitorSession& session = *rig.session;
     QCOMPARE(session.Report().Taps.size(), size_t(1));
     const std::string line = session.Report().Taps.front();
     QCOMPARE(form.StatusBar()->StatusText(), QString::fromStdString(line));
@@ -64,7 +55,7 @@ class TapTabsTest : public QObject {
       QTRY_COMPARE(form.PortSetup()->BaudComboBox->currentText(), QString("57k6 baud"));
     }
     close(app);
-    QVERIFY(dialogs.shown.empty());
+    QVERIFY(rig.dialogs.shown.empty());
   }
 };
 

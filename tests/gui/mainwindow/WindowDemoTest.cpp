@@ -6,21 +6,18 @@
 #include "app/CommandLine.h"
 #include "app/DemoOption.h"
 #include "core/capture/TWComms.h"
-#include "core/config/INIUnit.h"
-#include "core/session/MonitorSession.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/Pty.h"
-#include "support/SilentDialogs.h"
+#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QKeySequence>
 #include <QTest>
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,46 +26,29 @@ using namespace tapwise;
 namespace {
 
 // The demo's window with COM1 mapped to a pseudo-terminal the test holds.
-struct DemoWindow {
+struct Com1 {
   Pty com1;
-  SilentDialogs dialogs;
-  SettingsStore settings;
-  MonitorSession session;
-  std::unique_ptr<TTWForm> form;
+};
 
+// A base before the rig, so that COM1's far end outlives the session.
+struct DemoWindow : Com1, WindowRig {
   bool Start() {
     if (!com1.Ok()) return false;
     const std::string folder = DemoFolder();
     if (folder.empty()) return false;
-    const CommandLine commandLine =
-        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder, false));
-    settings.Create();
-    form = std::make_unique<TTWForm>(session, settings, commandLine, dialogs);
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get())) return false;
-    form->activateWindow();
-    return form->FormShow();
-  }
-
-  ~DemoWindow() {
-    if (form) form->close();
+    return WindowRig::Start(
+        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder, false)));
   }
 
   // Whether the display holds a packet of the port in that direction.
-  bool Shows(uint8_t port, uint8_t origin) const {
-    const DisplayBuffer& lines = form->Drain().Buffer();
+  bool Shows(uint8_t port, uint8_t origin) {
+    const DisplayBuffer& lines = Lines();
     for (int index = 0; index < lines.LineCount(); ++index) {
       if (lines.Line(index).Port == port && lines.Line(index).Origin == origin) return true;
     }
     return false;
   }
 
-  // A key as the user's keyboard gives it: to the focused control of the
-  // window that is active.
-  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
-    QTest::keyClick(target, key, modifiers);
-  }
 };
 
 }  // namespace
@@ -79,7 +59,7 @@ class WindowDemoTest : public QObject {
   void TheDemoPlaysOutOfCom97AndNothingGoesToCom1() {
     DemoWindow demo;
     QVERIFY(demo.Start());
-    QCOMPARE(demo.form->SelectedPort.load(), uint8_t{97});
+    QCOMPARE(demo.session->SelectedPort.load(), uint8_t{97});
     TTabControlSmart* tabs = demo.form->PortControlTab();
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("COM97"));
     QVERIFY(demo.form->TabPort(0) == 1);
@@ -96,7 +76,7 @@ class WindowDemoTest : public QObject {
     DemoWindow demo;
     QVERIFY(demo.Start());
     MainToolBar* bar = demo.form->ToolBar();
-    QVERIFY(IsPlayingState(demo.form->GetRecorder().State()));
+    QVERIFY(IsPlayingState(demo.session->GetRecorder().State()));
     QVERIFY(bar->bPlay->isChecked());
     QVERIFY(!bar->bStop->isChecked());
     QVERIFY(demo.form->StatusBar()->StatusText().startsWith("Playing"));
@@ -104,7 +84,7 @@ class WindowDemoTest : public QObject {
                                        Qt::Key_R,   Qt::Key_U, Qt::Key_O, Qt::Key_H};
     for (Qt::Key key : keys) {
       demo.Key(key, Qt::AltModifier);
-      QVERIFY2(IsPlayingState(demo.form->GetRecorder().State()), qPrintable(QKeySequence(key).toString()));
+      QVERIFY2(IsPlayingState(demo.session->GetRecorder().State()), qPrintable(QKeySequence(key).toString()));
       QVERIFY(bar->bPlay->isChecked());
       // A tool window the key opened takes the keyboard; the next key is
       // typed into the main window again.
@@ -114,7 +94,7 @@ class WindowDemoTest : public QObject {
       demo.form->activateWindow();
       QTRY_VERIFY(demo.form->isActiveWindow());
     }
-    QVERIFY(!demo.form->Drain().Frozen());
+    QVERIFY(!demo.session->Drain().Frozen());
     // Alt+C emptied the display; the polls go on filling it.
     QTRY_VERIFY_WITH_TIMEOUT(demo.Shows(97, OriginTransmitted), 5000);
     QVERIFY(demo.dialogs.shown.empty());
@@ -122,7 +102,7 @@ class WindowDemoTest : public QObject {
 
     // Stop does stop it, and the buttons say so.
     demo.Key(Qt::Key_S, Qt::AltModifier);
-    QCOMPARE(demo.form->GetRecorder().State(), RecorderState::Idle);
+    QCOMPARE(demo.session->GetRecorder().State(), RecorderState::Idle);
     QVERIFY(bar->bStop->isChecked());
   }
 };

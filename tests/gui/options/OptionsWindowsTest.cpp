@@ -6,20 +6,19 @@
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
 #include "core/config/ProjectState.h"
-#include "core/platform/PosixSerialDevice.h"
 #include "core/session/MonitorSession.h"
 #include "gui/about/AboutForm.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/controls/SystemColours.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
 #include "gui/options/Colours.h"
 #include "gui/options/Properties.h"
-#include "support/FakeOpener.h"
-#include "support/Pty.h"
+#include "support/PtyPorts.h"
 #include "support/TempDir.h"
+#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,8 +29,6 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include <memory>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -39,67 +36,23 @@ using namespace tapwise;
 
 namespace {
 
-// Dialogs that answer without showing, and remember what they were asked.
-struct AnsweringDialogs : WindowDialogs {
-  std::optional<FileDialogResult> fileAnswer;
-  std::optional<QColor> colourAnswer;
-  std::optional<QFont> fontAnswer;
-  std::vector<QColor> coloursAsked;
-  std::vector<QFont> fontsAsked;
-
-  int32_t MsgBox(TMessageKind, std::string_view, std::string_view) override { return 1; }
-  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return fileAnswer; }
-  std::optional<QColor> AskForColour(QWidget*, const QColor& initial) override {
-    coloursAsked.push_back(initial);
-    return colourAnswer;
-  }
-  std::optional<QFont> AskForFont(QWidget*, const QFont& initial) override {
-    fontsAsked.push_back(initial);
-    return fontAnswer;
-  }
-};
-
-// The main window, which makes its tool windows.
-struct Rig {
-  AnsweringDialogs dialogs;
-  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the session
-  FakeOpener opener;
-  std::unique_ptr<MonitorSession> session;
-  SettingsStore settings;
-  std::unique_ptr<TTWForm> form;
+// The main window, which makes its tool windows, over pseudo-terminal ports.
+struct Rig : PtyPorts, WindowRig {
   TColoursForm* colours = nullptr;
   TPropertiesForm* properties = nullptr;
   TAboutForm* about = nullptr;
 
-  Rig() { settings.Create(); }
-
-  Pty& AddPort(uint8_t n) {
-    ptys.push_back(std::make_unique<Pty>());
-    const std::string path = ptys.back()->SlavePath();
-    opener.AddFactory(n, [path] { return PosixSerialDevice::Open(path); });
-    return *ptys.back();
-  }
+  Rig() : WindowRig(&opener) {}
 
   bool Start(MonitorOptions options = {}) {
-    session = std::make_unique<MonitorSession>(opener);
-    form = std::make_unique<TTWForm>(*session, settings, std::move(options), dialogs);
-    colours = form->ColoursForm();
-    properties = form->PropertiesForm();
-    about = form->AboutForm();
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get())) return false;
-    return form->FormShow();
+    const bool started = WindowRig::Start(std::move(options));
+    colours = &form->Tools().Colours();
+    properties = &form->Tools().Properties();
+    about = &form->Tools().About();
+    return started;
   }
 
-  ~Rig() {
-    if (form) form->close();
-    form.reset();
-    session.reset();
-  }
-
-  TWComms& Comms() { return session->Comms(); }
-  const DisplayBuffer& Lines() { return form->Drain().Buffer(); }
-  bool ConfigChanged() { return form->Project().ConfigChanged(); }
+  bool ConfigChanged() { return session->Project().ConfigChanged(); }
 
   // As the user types into the field: the old text replaced.
   static void Type(TEditUpDown* edit, const char* text) {
@@ -189,17 +142,17 @@ class OptionsWindowsTest : public QObject {
     Pty& wire = rig.AddPort(3);
     QVERIFY(rig.Start());
     QVERIFY(wire.WriteAll({'h', 'i'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     QTest::mouseClick(rig.properties->rbDisplayASCII, Qt::LeftButton);
-    QVERIFY(!rig.form->Drain().HexDisplay());
+    QVERIFY(!rig.session->Drain().HexDisplay());
     QCOMPARE(rig.Lines().LineCount(), 0);
     QCOMPARE(rig.form->Display()->height(), 0);
     QVERIFY(rig.ConfigChanged());
     QVERIFY(!rig.properties->eTimeOut->isEnabled());
 
     QVERIFY(wire.WriteAll({'h', 'o'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
-    rig.form->Project().SetConfigChanged(false);
+    QVERIFY(rig.WaitForLines(1));
+    rig.session->Project().SetConfigChanged(false);
     QTest::mouseClick(rig.properties->rbDisplayASCII, Qt::LeftButton);  // already checked
     QCOMPARE(rig.Lines().LineCount(), 1);
     QVERIFY(!rig.ConfigChanged());
@@ -259,7 +212,7 @@ class OptionsWindowsTest : public QObject {
     Pty& wire = rig.AddPort(3);
     QVERIFY(rig.Start());
     QVERIFY(wire.WriteAll({'P', 'I', 'N', 'G'}));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.Lines().LineCount(), 1, 3000);
+    QVERIFY(rig.WaitForLines(1));
     DisplayPaintBox* display = rig.form->Display();
     const QColor maroon(128, 0, 0);
     QVERIFY(PixelsInFirstLine(display, maroon) > 20);
@@ -273,18 +226,18 @@ class OptionsWindowsTest : public QObject {
     rig.dialogs.colourAnswer = green;
     QTest::keyClick(grid, Qt::Key_Return);
     QCOMPARE(rig.dialogs.coloursAsked, std::vector<QColor>{maroon});
-    QCOMPARE(rig.form->Colours()[3], PlainColourValue(green));
+    QCOMPARE(rig.appearance.Colours()[3], PlainColourValue(green));
     QCOMPARE(grid->item(2, 1)->background().color(), green);
     QCOMPARE(PixelsInFirstLine(display, maroon), 0);
     QVERIFY(PixelsInFirstLine(display, green) > 20);
 
-    // Cancelled: nothing changes, but what is on the screen is drawn again
-    // from the table (changed here behind the windows' backs).
+    // A change made elsewhere reaches the grid and the display; a cancelled
+    // dialog then changes nothing, and the grid still shows the table.
     const QColor blue(0, 0, 255);
-    rig.form->Colours()[3] = PlainColourValue(blue);
+    rig.appearance.SetColour(3, PlainColourValue(blue));
     rig.dialogs.colourAnswer.reset();
     QTest::keyClick(grid, Qt::Key_Space);
-    QCOMPARE(rig.form->Colours()[3], PlainColourValue(blue));
+    QCOMPARE(rig.appearance.Colours()[3], PlainColourValue(blue));
     QCOMPARE(grid->item(2, 1)->background().color(), blue);
     QVERIFY(PixelsInFirstLine(display, blue) > 20);
 
@@ -293,7 +246,7 @@ class OptionsWindowsTest : public QObject {
     const QPoint errorsCaption = grid->visualRect(grid->model()->index(17, 0)).center();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, errorsCaption);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, errorsCaption);
-    QCOMPARE(rig.dialogs.coloursAsked.back(), ResolveColour(rig.form->Colours()[ColourTable::Errors]));
+    QCOMPARE(rig.dialogs.coloursAsked.back(), ResolveColour(rig.appearance.Colours()[ColourTable::Errors]));
     QTest::keyClick(grid, Qt::Key_Escape);
     QVERIFY(!rig.colours->isVisible());
   }
@@ -312,8 +265,8 @@ class OptionsWindowsTest : public QObject {
     QCOMPARE(asked.family(), QString("FixedSys"));
     QCOMPARE(asked.pointSize(), 9);
     QVERIFY(!asked.bold() && !asked.italic());
-    QCOMPARE(QString::fromStdString(rig.form->Settings().FontName), QString("DejaVu Sans Mono"));
-    QCOMPARE(rig.form->Settings().FontSize, 14);
+    QCOMPARE(QString::fromStdString(rig.appearance.FontName()), QString("DejaVu Sans Mono"));
+    QCOMPARE(rig.appearance.FontSize(), 14);
     const QFont shown = rig.form->Display()->font();
     QCOMPARE(shown.family(), QString("DejaVu Sans Mono"));
     QCOMPARE(shown.pointSize(), 14);

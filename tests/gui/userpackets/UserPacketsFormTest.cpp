@@ -4,19 +4,16 @@
 // the grid is what goes out on the wire, and what the clipboard holds is what
 // the display's menu sends.
 
-#include "core/config/INIUnit.h"
-#include "core/platform/PosixSerialDevice.h"
-#include "core/session/MonitorSession.h"
 #include "gui/controls/CheckBoxTransparent.h"
 #include "gui/controls/DrawGridZebra.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowsLib.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
 #include "gui/userpackets/UserPacketsForm.h"
 #include "gui/userpackets/UserPacketsModel.h"
-#include "support/FakeOpener.h"
-#include "support/Pty.h"
+#include "support/PtyPorts.h"
+#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,54 +32,31 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Every message box is recorded and answered with its second button (No).
-struct RecordingDialogs : WindowDialogs {
-  std::vector<std::string> shown;
-  int32_t MsgBox(TMessageKind, std::string_view text, std::string_view) override {
-    shown.emplace_back(text);
-    return 1;
-  }
-  std::optional<FileDialogResult> AskForFile(QWidget*, const FileDialogRequest&) override { return {}; }
-  size_t Count(std::string_view text) const { return static_cast<size_t>(std::count(shown.begin(), shown.end(), text)); }
-};
-
+// The window shown by Alt+U in a main window over COM3, a pseudo-terminal.
 struct Rig {
-  RecordingDialogs dialogs;
-  Pty wire;  // COM3's far end; outlives the session
-  FakeOpener opener;
-  std::unique_ptr<MonitorSession> session;
-  std::unique_ptr<TTWForm> main;
+  PtyPorts ports;
+  Pty& wire;  // COM3's far end; outlives the session
+  WindowRig window;
+  RigDialogs& dialogs = window.dialogs;
+  TTWForm* main = nullptr;
   TUserPacketsForm* form = nullptr;
   TDrawGridZebra* grid = nullptr;
-  SettingsStore ownSettings;
 
-  // The window shown by Alt+U in the main window, as the user opens it.
+  explicit Rig(SettingsStore* settings = nullptr) : wire(ports.AddPort(3)), window(&ports.opener, settings) {}
+
+  // As the user opens it.
   bool Start() {
-    ownSettings.Create();
-    return Start(ownSettings);
-  }
-  bool Start(SettingsStore& settings) {
-    const std::string path = wire.SlavePath();
-    opener.AddFactory(3, [path] { return PosixSerialDevice::Open(path); });
-    session = std::make_unique<MonitorSession>(opener);
-    main = std::make_unique<TTWForm>(*session, settings, MonitorOptions{}, dialogs);
-    main->show();
-    if (!QTest::qWaitForWindowExposed(main.get()) || !main->FormShow()) return false;
-    main->activateWindow();
-    QTest::keyClick(main.get(), Qt::Key_U, Qt::AltModifier);
-    form = main->UserPacketsForm();
+    if (!window.Start()) return false;
+    main = window.form.get();
+    QTest::keyClick(main, Qt::Key_U, Qt::AltModifier);
+    form = &main->Tools().UserPackets();
     grid = form->UserPacketsGrid;
     if (!QTest::qWaitForWindowExposed(form)) return false;
     form->activateWindow();
     return QTest::qWaitForWindowActive(form);
   }
-  ~Rig() {
-    if (main) main->close();
-    main.reset();
-    session.reset();
-  }
 
-  UserPacketTable& Table() { return session->GetUserPackets().Table(); }
+  UserPacketTable& Table() { return window.session->GetUserPackets().Table(); }
   std::string Cell(int col, int row) const { return form->Model()->CellText(col, row); }
   QPoint CellCentre(int col, int row) const { return grid->CellRect(col, row).center(); }
   // The middle of a row's key cell, in the fixed column.
@@ -137,7 +111,7 @@ class UserPacketsFormTest : public QObject {
     QCOMPARE(rig.Cell(0, 0) + rig.Cell(1, 0) + rig.Cell(2, 0), std::string("KeyUser PacketTrigger"));
     rig.EditCell(UserPacketsModel::PacketColumn, 1, "  41 42  ");
     QCOMPARE(rig.Table().PacketText(1), std::string("41 42"));
-    QVERIFY(rig.session->Project().ConfigChanged());
+    QVERIFY(rig.window.session->Project().ConfigChanged());
     rig.Table().SetPacketText(13, "13");
     rig.Table().SetPacketText(25, "25");
     rig.Table().SetPacketText(37, "37");
@@ -168,7 +142,7 @@ class UserPacketsFormTest : public QObject {
     rig.EditCell(UserPacketsModel::TriggerColumn, 3, "01 02");
     rig.EditCell(UserPacketsModel::PacketColumn, 3, "\"OK\"");
     QTest::mouseClick(rig.form->cbTrigger, Qt::LeftButton);
-    QCOMPARE(rig.session->GetUserPackets().GetTriggerMode(), TriggerMode::WholePacket);
+    QCOMPARE(rig.window.session->GetUserPackets().GetTriggerMode(), TriggerMode::WholePacket);
     QVERIFY(rig.wire.WriteAll({0x01, 0x02}));
     QCOMPARE(rig.wire.ReadFor(2), (Pty::Bytes{'O', 'K'}));
     QVERIFY(rig.wire.WriteAll({0x00, 0x01, 0x02}));
@@ -177,16 +151,16 @@ class UserPacketsFormTest : public QObject {
     // Ticking the other box unticks the first; unticking leaves both off.
     QTest::mouseClick(rig.form->cbTriggerPart, Qt::LeftButton);
     QVERIFY(!rig.form->cbTrigger->isChecked());
-    QCOMPARE(rig.session->GetUserPackets().GetTriggerMode(), TriggerMode::PartPacket);
+    QCOMPARE(rig.window.session->GetUserPackets().GetTriggerMode(), TriggerMode::PartPacket);
     QVERIFY(rig.wire.WriteAll({0x00, 0x01, 0x02}));
     QCOMPARE(rig.wire.ReadFor(2), (Pty::Bytes{'O', 'K'}));
     QTest::mouseClick(rig.form->cbTriggerPart, Qt::LeftButton);
     QVERIFY(!rig.form->cbTrigger->isChecked() && !rig.form->cbTriggerPart->isChecked());
-    QCOMPARE(rig.session->GetUserPackets().GetTriggerMode(), TriggerMode::Off);
+    QCOMPARE(rig.window.session->GetUserPackets().GetTriggerMode(), TriggerMode::Off);
 
     // The boxes show a mode set elsewhere (the -trigger options) when shown.
     rig.form->hide();
-    rig.session->GetUserPackets().SetTriggerMode(TriggerMode::PartPacket);
+    rig.window.session->GetUserPackets().SetTriggerMode(TriggerMode::PartPacket);
     rig.form->show();
     QVERIFY(rig.form->cbTriggerPart->isChecked());
   }
@@ -198,7 +172,7 @@ class UserPacketsFormTest : public QObject {
     rig.EditCell(UserPacketsModel::TriggerColumn, 4, "01 GG");
     rig.Settle();
     QCOMPARE(rig.dialogs.shown, std::vector<std::string>{"\\bError in Trigger Packet #4"});
-    const auto triggers = rig.session->GetUserPackets().Triggers();
+    const auto triggers = rig.window.session->GetUserPackets().Triggers();
     QCOMPARE(triggers->Length(4), uint8_t{0});
     QCOMPARE(triggers->Length(2), uint8_t{1});
     // Leaving a cell unchanged is no change: no rebuild, no message again.
@@ -230,9 +204,9 @@ class UserPacketsFormTest : public QObject {
     QCOMPARE(packets, (std::vector<std::string>{"02", "03", "01", "04"}));
     QCOMPARE(rig.Cell(2, 3), std::string("F1"));
     QCOMPARE(rig.Cell(0, 3), std::string("F3"));
-    QVERIFY(rig.session->Project().ConfigChanged());
+    QVERIFY(rig.window.session->Project().ConfigChanged());
     // The moved triggers are rebuilt with their rows.
-    QCOMPARE(rig.session->GetUserPackets().Triggers()->Bytes(3)[0], uint8_t{0xF1});
+    QCOMPARE(rig.window.session->GetUserPackets().Triggers()->Bytes(3)[0], uint8_t{0xF1});
     rig.grid->setFocus();
     rig.Key(Qt::Key_F3);
     QCOMPARE(rig.wire.ReadFor(1), Pty::Bytes{0x01});
@@ -271,8 +245,8 @@ class UserPacketsFormTest : public QObject {
       rig.Table().SetPacketText(5, c.cellBefore);
       rig.grid->SetCurrentCell(UserPacketsModel::PacketColumn, 5);
       SetClipboard(c.clipboardBefore);
-      rig.session->Project().SetConfigChanged(false);
-      const auto before = rig.session->GetUserPackets().Triggers();
+      rig.window.session->Project().SetConfigChanged(false);
+      const auto before = rig.window.session->GetUserPackets().Triggers();
       if (c.byKey) {
         const int keys[] = {Qt::Key_X, Qt::Key_C, Qt::Key_V};
         rig.Key(keys[c.command], Qt::ControlModifier);
@@ -284,8 +258,8 @@ class UserPacketsFormTest : public QObject {
       QCOMPARE(Clipboard(), QString(c.clipboardAfter));
       // Cut and both pastes always rebuild, even when nothing changed.
       const bool changes = c.command != Copy;
-      QCOMPARE(rig.session->Project().ConfigChanged(), changes);
-      QCOMPARE(rig.session->GetUserPackets().Triggers() != before, changes);
+      QCOMPARE(rig.window.session->Project().ConfigChanged(), changes);
+      QCOMPARE(rig.window.session->GetUserPackets().Triggers() != before, changes);
     }
     // A hex list pasted as "ASCII" compiles back to the bytes it listed.
     SetClipboard("48 65 6C 6C 6F 0D 0A");
@@ -365,7 +339,7 @@ class UserPacketsFormTest : public QObject {
     QVERIFY(!rig.grid->Editing());
     // What was typed is kept, as on leaving the cell.
     QCOMPARE(rig.Table().PacketText(2), std::string("12"));
-    QTest::keyClick(rig.main.get(), Qt::Key_U, Qt::AltModifier);
+    QTest::keyClick(rig.main, Qt::Key_U, Qt::AltModifier);
     QTRY_VERIFY(rig.form->isVisible());
     rig.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(rig.form));
@@ -395,8 +369,8 @@ class UserPacketsFormTest : public QObject {
     SettingsStore settings;
     settings.Create();
     {
-      Rig rig;
-      QVERIFY(rig.Start(settings));
+      Rig rig(&settings);
+      QVERIFY(rig.Start());
       QCOMPARE(rig.form->ColumnWidths(), (std::vector<int32_t>{62, 255, 141}));
       rig.form->SetColumnWidths({70, 200, 90});
       rig.form->move(60, 130);
@@ -407,8 +381,8 @@ class UserPacketsFormTest : public QObject {
                              "UserPacketsFormGrid2\t200", "UserPacketsFormGrid3\t90"}) {
       QVERIFY2(std::find(settings.Lines().begin(), settings.Lines().end(), line) != settings.Lines().end(), line);
     }
-    Rig again;
-    QVERIFY(again.Start(settings));
+    Rig again(&settings);
+    QVERIFY(again.Start());
     QCOMPARE(again.form->ColumnWidths(), (std::vector<int32_t>{70, 200, 90}));
     QCOMPARE(again.form->size(), QSize(500, 300));
     QCOMPARE(again.form->x(), 60);
@@ -435,7 +409,7 @@ class UserPacketsFormTest : public QObject {
         {false, "01 02", &DisplayPaintBox::mSendHex, {0x30, 0x31, 0x20, 0x30, 0x32}, false},
     };
     for (const auto& c : cases) {
-      rig.main->Drain().SetHexDisplay(c.hexMode);
+      rig.window.session->Drain().SetHexDisplay(c.hexMode);
       SetClipboard(c.clipboard);
       rig.dialogs.shown.clear();
       (display->*c.command)->trigger();
@@ -443,7 +417,7 @@ class UserPacketsFormTest : public QObject {
       QCOMPARE(rig.dialogs.Count("\\b\\1Invalid Hex Data in Clipboard"), size_t{c.invalid});
     }
     // A clipboard of 5000 characters goes as one packet of the first 4096.
-    rig.main->Drain().SetHexDisplay(false);
+    rig.window.session->Drain().SetHexDisplay(false);
     SetClipboard(QString(5000, 'z'));
     display->mSend->trigger();
     QCOMPARE(rig.wire.ReadFor(5000, 2000ms), Pty::Bytes(4096, 'z'));
@@ -459,7 +433,7 @@ class UserPacketsFormTest : public QObject {
     SetClipboard(junk);
     DisplayPaintBox* display = rig.main->Display();
     for (bool hex : {true, false}) {
-      rig.main->Drain().SetHexDisplay(hex);
+      rig.window.session->Drain().SetHexDisplay(hex);
       display->mSend->trigger();
       display->mSendHex->trigger();
       QCOMPARE(rig.wire.ReadFor(hex ? 4096 : 8192).size(), hex ? size_t{4096} : size_t{8192});
@@ -467,7 +441,7 @@ class UserPacketsFormTest : public QObject {
     }
     // The packets were one each, of 4096 bytes.
     rig.Settle();
-    QCOMPARE(rig.main->Drain().PacketCounter(), uint16_t{3});
+    QCOMPARE(rig.window.session->Drain().PacketCounter(), uint16_t{3});
     QCOMPARE(rig.dialogs.Count("\\b\\1Invalid Hex Data in Clipboard"), size_t{1});
     rig.grid->SetCurrentCell(UserPacketsModel::PacketColumn, 8);
     rig.form->mPasteAscii->trigger();
@@ -493,7 +467,7 @@ class UserPacketsFormTest : public QObject {
     Pty::Bytes packet;
     for (int i = 0; i < 40; ++i) packet.push_back(static_cast<uint8_t>(i * 7 + 3));
     QVERIFY(rig.wire.WriteAll(packet));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.main->Drain().Buffer().LineCount(), 3, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.window.session->Drain().Buffer().LineCount(), 3, 3000);
     QTest::mouseClick(display, Qt::LeftButton, {}, QPoint(20, display->LineHeight() + 2));
     display->mPlayThisPacket->trigger();
     QCOMPARE(rig.wire.ReadFor(40), packet);
