@@ -168,7 +168,8 @@ Result RotatingFile::StartFile(int64_t now, bool append, bool first) {
   m_buffer.clear();
   if (m_header) m_header(m_buffer);
   if (m_buffer.empty()) return Result::Success();
-  if (Result written = WriteBuffer(); !written) return Result::Failure(written.Message());
+  std::string reason;
+  if (Result written = WriteBuffer(&reason); !written) return first ? Result::Failure(reason) : written;
   return Result::Success();
 }
 
@@ -192,12 +193,13 @@ bool RotatingFile::Due(int64_t now, size_t packetBytes) const {
   return m_rotation.MaxBytes > 0 && m_packetsInFile > 0 && m_file.Written() + packetBytes > m_rotation.MaxBytes;
 }
 
-Result RotatingFile::WriteBuffer() {
+Result RotatingFile::WriteBuffer(std::string* reason) {
   for (;;) {
     const Result written = m_file.Write(m_buffer.data(), m_buffer.size());
     if (written) return written;
     const int error = m_file.LastWriteError();
     if ((error == ENOSPC || error == EDQUOT) && RemoveOldest("the disk is full")) continue;
+    if (reason != nullptr) *reason = written.Message();
     return Result::Failure("cannot write to " + m_current + ": " + written.Message());
   }
 }

@@ -81,8 +81,9 @@ class RotatingFile {
   // A failure to create the first file carries the system's reason alone;
   // any other names the file.
   [[nodiscard]] Result StartFile(int64_t now, bool append, bool first);
-  // Writes m_buffer whole, making room on a full disk.
-  [[nodiscard]] Result WriteBuffer();
+  // Writes m_buffer whole, making room on a full disk; a failure names the
+  // file, and `reason` gets the system's reason alone.
+  [[nodiscard]] Result WriteBuffer(std::string* reason = nullptr);
   bool RemoveOldest(const char* why);
   void FindEarlierFiles();
   bool Due(int64_t now, size_t packetBytes) const;
