@@ -145,6 +145,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.LiveFeed = Is(arg, "-live:on");
     } else if (StartsWith(arg, "-live:")) {
       result.Problems.push_back("-live: takes on or off");
+    } else if (StartsWith(arg, "-rotate:")) {
+      if (Result parsed = ParseRotation(ValueOf(arg), result.Rotation); !parsed) {
+        result.Problems.push_back("-rotate: " + parsed.Message());
+      }
+    } else if (Is(arg, "-append")) {
+      result.Append = true;
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
     } else if (Is(arg, "-trigger")) {
@@ -162,6 +168,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.UnknownOptions.push_back(typed);
     }
   }
+  if (result.Rotation.Rotates() && result.Append) {
+    // Rotated files are new by name: there is nothing to add to.
+    result.Problems.push_back("-append and -rotate: cannot be used together");
+  }
   return result;
 }
 
@@ -171,7 +181,9 @@ std::string UsageText() {
          "                [-force:N]... [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "                [-force:N]... [PROJECT.TW]\n") +
-         FileOptionsSynopsis(false, "[-linktype:N]") + FileOptionsSynopsis(true, "[-playgap:N] [-repeat]") +
+         FileOptionsSynopsis(false, "[-linktype:N]") +
+         "                [-rotate:SIZE[,COUNT] | -rotate:every=TIME[,COUNT] | -append]\n" +
+         FileOptionsSynopsis(true, "[-playgap:N] [-repeat]") +
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
@@ -215,6 +227,19 @@ std::string UsageText() {
          "\n"
          "Headless recording and playing (one file recorded while another plays):\n") +
          FileOptionsUsage(false) +
+         std::string(
+         "  -rotate:SIZE[,COUNT]\n"
+         "                   record to a set of files NAME-YYYYMMDD-HHMMSS.EXT (named\n"
+         "                   after the time each began): a new one before a packet would\n"
+         "                   take the file past SIZE bytes (K, M, G for KiB, MiB, GiB),\n"
+         "                   e.g. -rotate:100M,10; beyond COUNT files the oldest goes\n"
+         "  -rotate:every=TIME[,COUNT]\n"
+         "                   the same by the clock: a new file at each multiple of TIME\n"
+         "                   (s, m, h, d), e.g. every=1h starts one on the hour; on a\n"
+         "                   full disk the oldest file of the set is removed and\n"
+         "                   recording goes on\n"
+         "  -append          add to an existing file instead of overwriting it (pcapng: a\n"
+         "                   new section)\n") +
          "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
          "                   user type; map it to a dissector in the analyser)\n"
          "  -live:off        no live feed (by default every packet is served as pcapng\n"

@@ -77,7 +77,8 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
   }
   if (commandLine.RecordFormat != RecorderState::Idle) {
-    std::fprintf(stderr, "Recording %s\n", commandLine.RecordPath.c_str());
+    // With rotation the file is the first stamped name, not the one given.
+    std::fprintf(stderr, "Recording %s\n", session.RecordingPath().c_str());
   }
   if (commandLine.PlayFormat != RecorderState::Idle) {
     std::fprintf(stderr, "Playing %s out of %s\n", commandLine.PlayPath.c_str(),
@@ -90,6 +91,9 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
 void PrintTick(const TickEvents& events, const CommandLine& commandLine, const DeviceOpener& opener) {
   for (const PortEvent& change : events.PortChanges) {
     std::fprintf(stderr, "%s\n", PortEventLine(change, opener).c_str());
+  }
+  for (const std::string& notice : events.RecordingNotices) {
+    std::fprintf(stderr, "tapwise: %s; recording goes on\n", notice.c_str());
   }
   if (events.RecordingFailed) {
     std::fprintf(stderr, "tapwise: %s; monitoring goes on\n", events.RecordingFailed->Text.c_str());

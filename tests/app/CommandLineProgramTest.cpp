@@ -56,6 +56,9 @@ TEST(CommandLineProgram, EachUnknownOptionIsSaidOnceAndIgnored) {
       {{"--version", "-x"}, 0, "tapwise: unknown option -x, ignored\n"},
       {{"-headless", "-x", "-select:0"}, 2,
        "tapwise: unknown option -x, ignored\ntapwise: -select: takes a COM number from 1 to 128\n"},
+      {{"-headless", "-port:1=pty", "-recordraw:/nonexistent/r", "--rotate:every=1week"}, 2,
+       "tapwise: -rotate: takes SIZE[,COUNT] or every=TIME[,COUNT], e.g. 100M,10 or every=1h ('1week' is not a "
+       "time: a number of s, m, h or d, at most 366d)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front());

@@ -110,10 +110,28 @@ TEST(CommandLine, BadRecordAndPlayOptionsAreProblems) {
       {"-select:0"}, {"-select:129"}, {"-select:COM3"}, {"-playgap:101"}, {"-playgap:"}, {"-playgap:-1"},
       {"-record:"}, {"-play:a", "-playhex:b"}, {"-record:a", "-recordraw:b"},
       {"-linktype:65536"}, {"-linktype:x"}, {"-linktype:"}, {"-recordpcapng:"}, {"-recordpcapng:a", "-record:b"},
+      {"-rotate:"}, {"-rotate:10Q"}, {"-rotate:every=5y"}, {"-rotate:1M,0"}, {"-record:a", "-rotate:1M", "-append"},
   };
   for (const auto& args : cases) {
     EXPECT_EQ(ParseCommandLine(args).Problems.size(), 1u) << args[0] << " " << args.back();
   }
+}
+
+TEST(CommandLine, RotateAndAppendOptions) {
+  const CommandLine sized = ParseCommandLine({"-record:trace.DAT", "-ROTATE:100M,10"});
+  EXPECT_TRUE(sized.Problems.empty());
+  EXPECT_EQ(sized.Rotation, (RotationSettings{100ULL << 20, 0, 10}));
+  EXPECT_FALSE(sized.Append);
+  const CommandLine timed = ParseCommandLine({"--rotate:every=1h", "-recordpcapng:t"});
+  EXPECT_EQ(timed.Rotation, (RotationSettings{0, 3600, 0}));
+  EXPECT_TRUE(ParseCommandLine({"-recordraw:r", "-append"}).Append);
+  EXPECT_FALSE(ParseCommandLine({"-recordraw:r"}).Rotation.Rotates());
+  // The problem names the option, then says what it takes and what was wrong.
+  EXPECT_EQ(ParseCommandLine({"-rotate:100MB"}).Problems,
+            std::vector<std::string>{"-rotate: takes SIZE[,COUNT] or every=TIME[,COUNT], e.g. 100M,10 or every=1h "
+                                     "('100MB' is not a size: a number of bytes, K, M or G)"});
+  EXPECT_EQ(ParseCommandLine({"-record:a", "-append", "-rotate:1M"}).Problems,
+            std::vector<std::string>{"-append and -rotate: cannot be used together"});
 }
 
 // Unknown options are kept as typed, in order, so that each can be named;
@@ -131,8 +149,9 @@ TEST(CommandLine, UnknownOptionsAreKeptAsTypedAndNothingElseIs) {
       {{"-demo"}, {"-demo"}},
       {{"--", "---headless", "--frob=1", "-x", "a.TW"}, {"--", "---headless", "--frob=1", "-x"}},
       {{"-HEADLESS", "-nohs", "-port:1=pty", "-record:a", "-select:1", "-playgap:3", "-repeat", "-trigger",
-        "-send:2", "-linktype:148", "-nosplash", "project.TW"},
+        "-send:2", "-linktype:148", "-nosplash", "--rotate:every=1h,24", "project.TW"},
        {}},
+      {{"-record:a", "--append"}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.front());

@@ -57,12 +57,13 @@ Result RecordFile::OpenForPlaying(const std::string& path) {
   return reason.empty() ? Result::Success() : Result::Failure(std::move(reason));
 }
 
-Result RecordFile::OpenForRecording(const std::string& path) {
+Result RecordFile::OpenForRecording(const std::string& path, bool append) {
   Close();
   m_written = 0;
+  m_lastWriteError = 0;
   // Without O_NONBLOCK, opening a FIFO waits for a reader; with it, a FIFO
   // without one fails at once with ENXIO.
-  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0666);
   if (m_fd < 0) {
     const int error = errno;
     struct stat info {};
@@ -72,6 +73,12 @@ Result RecordFile::OpenForRecording(const std::string& path) {
   if (std::string reason = Unusable(m_fd); !reason.empty()) {
     Close();
     return Result::Failure(std::move(reason));
+  }
+  if (append) {
+    // Not O_APPEND: a failed write is cut back to m_written, which must be
+    // where the next write lands.
+    const off_t end = ::lseek(m_fd, 0, SEEK_END);
+    m_written = end > 0 ? static_cast<uint64_t>(end) : 0;
   }
   return Result::Success();
 }
@@ -215,6 +222,7 @@ Result RecordFile::Write(const void* bytes, size_t count) {
     ssize_t n = ::write(m_fd, at, count);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      m_lastWriteError = n < 0 ? errno : EIO;
       std::string reason = n < 0 ? std::strerror(errno) : "nothing was written";
       // A full disk or a size limit takes part of a write: cut that part
       // off, so that the file ends where a reader expects a packet to. A
@@ -228,6 +236,7 @@ Result RecordFile::Write(const void* bytes, size_t count) {
     count -= static_cast<size_t>(n);
   }
   m_written += total;
+  m_lastWriteError = 0;
   return Result::Success();
 }
 

@@ -59,9 +59,11 @@ class RecordFile {
   // when it does not open or is a folder or a FIFO; the file then reads as
   // empty.
   [[nodiscard]] Result OpenForPlaying(const std::string& path);
-  // Creates the file, or truncates an existing one, for writing. Fails with
-  // the reason when it cannot, and for a FIFO, with or without a reader.
-  [[nodiscard]] Result OpenForRecording(const std::string& path);
+  // Creates the file, or truncates an existing one, for writing; with
+  // `append`, an existing file keeps what it holds and writes go after it.
+  // Fails with the reason when it cannot, and for a FIFO, with or without a
+  // reader.
+  [[nodiscard]] Result OpenForRecording(const std::string& path, bool append = false);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
 
@@ -90,6 +92,12 @@ class RecordFile {
   // file is then cut back to where this write began (where it can be: a
   // regular file), so what it holds is the earlier writes, whole.
   [[nodiscard]] Result Write(const void* bytes, size_t count);
+  // The system's error number of the last write that failed (ENOSPC for a
+  // full disk), 0 after one that succeeded.
+  int LastWriteError() const { return m_lastWriteError; }
+  // The size of the recording: what it held when opened plus every whole
+  // write since.
+  uint64_t Written() const { return m_written; }
 
   uint8_t Progress() const { return m_progress.load(std::memory_order_relaxed); }
   uint64_t Consumed() const { return m_consumed; }
@@ -112,6 +120,7 @@ class RecordFile {
   bool m_inLongLine = false;
   // Bytes of the recording that went out in whole writes.
   uint64_t m_written = 0;
+  int m_lastWriteError = 0;
   // 64-bit so that consumed × 100 cannot overflow on large recordings.
   uint64_t m_consumed = 0;
   uint64_t m_fileSize = 0;

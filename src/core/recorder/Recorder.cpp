@@ -52,7 +52,7 @@ Result Recorder::StartRecordingFile(const std::string& path, RecorderState forma
     if (Result started = m_recording.Start(path, format, m_linkType, m_describePort); !started) return started;
     m_state.store(format);
   }
-  SetStatus("Recording " + BaseName(path), RecordingColour);
+  SetStatus("Recording " + BaseName(m_recording.Path()), RecordingColour);
   return Result::Success();
 }
 
@@ -156,8 +156,24 @@ void Recorder::RecordPacket(const PacketRecord& record) { Record(PacketView(reco
 
 void Recorder::Record(const PacketView& packet) {
   if (!IsRecordingState(State())) return;
+  const std::string before = m_recording.Path();
   m_recording.Take(packet);
-  if (m_recording.Open()) return;
+  Followed(before);
+}
+
+void Recorder::PollRecording() {
+  if (!IsRecordingState(State())) return;
+  const std::string before = m_recording.Path();
+  m_recording.Poll();
+  Followed(before);
+}
+
+void Recorder::Followed(const std::string& before) {
+  if (m_recording.Open()) {
+    // Rotation moved on to a new file: the status names it.
+    if (m_recording.Path() != before) SetStatus("Recording " + BaseName(m_recording.Path()), RecordingColour);
+    return;
+  }
   // The write failed and the recording has closed itself; the recorder
   // follows it back to Idle and the window says so once.
   {

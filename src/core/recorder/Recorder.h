@@ -131,6 +131,14 @@ class Recorder : public PacketSink {
   // text each port's interface is described with. Taken when a recording
   // starts.
   void SetLinkType(uint16_t linkType) { m_linkType = linkType; }
+  // How the next recording rotates, and whether it adds to the file named
+  // instead of truncating it (pcapng: a new section); the clock rotation
+  // goes by (tests give their own).
+  void SetRotation(const RotationSettings& rotation, bool append) { m_recording.SetRotation(rotation, append); }
+  void SetWallClock(RotatingFile::WallClock clock) { m_recording.SetWallClock(std::move(clock)); }
+  // The file being written, or the last one: with rotation, the stamped
+  // name of the newest file.
+  const std::string& RecordingPath() const { return m_recording.Path(); }
   uint16_t LinkType() const { return m_linkType; }
   void SetPortDescriber(PcapngWriter::PortDescriber describe) { m_describePort = std::move(describe); }
 
@@ -140,6 +148,11 @@ class Recorder : public PacketSink {
 
   // --- Polled by the window's timer ---
   std::optional<RecordingFailure> TakeRecordingFailure();
+  // Starts the next file of a recording that rotates by time, and stops a
+  // recording whose file has gone (a failure to take, as for a write).
+  void PollRecording();
+  // Files removed from a full disk to make room, plain text, once each.
+  std::vector<std::string> TakeRecordingNotices() { return m_recording.TakeNotices(); }
   // True once per error; playing has then been stopped.
   bool TakePlayFileError();
   // True once per request of the playback thread to end the file that is
@@ -172,6 +185,8 @@ class Recorder : public PacketSink {
  private:
   void SetStatus(std::string text, uint32_t colour);
   void Record(const PacketView& packet);
+  // After a write or a poll of the recording that was at `before`.
+  void Followed(const std::string& before);
   // Closes and returns to Idle; the lock is held.
   void CloseLocked();
 

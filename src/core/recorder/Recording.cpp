@@ -18,22 +18,23 @@ std::string MarkupSafe(std::string text) {
 
 }  // namespace
 
+void Recording::SetRotation(const RotationSettings& rotation, bool append) {
+  m_rotation = rotation;
+  m_append = append;
+}
+
 Result Recording::Start(const std::string& path, RecorderState format, uint16_t linkType,
                         PcapngWriter::PortDescriber describePort) {
   if (Open() || !IsRecordingState(format)) return Result::Failure("a file is already being recorded or played");
-  if (Result opened = m_file.OpenForRecording(path); !opened) return opened;
+  RotatingFile::Builder header;
   if (format == RecorderState::RecordPcapng) {
-    // The file is a pcapng file from its first byte: even a recording that
+    // Each file is a pcapng file from its first byte: even a recording that
     // never sees a packet opens in an analyser.
     m_pcapng = PcapngWriter(linkType, std::move(describePort));
-    m_buffer.clear();
-    m_pcapng.AppendSectionHeader(m_buffer);
-    if (Result written = m_file.Write(m_buffer.data(), m_buffer.size()); !written) {
-      m_file.Close();
-      return written;
-    }
+    header = [this](std::string& out) { m_pcapng.AppendSectionHeader(out); };
   }
-  m_path = path;
+  if (Result opened = m_file.Open(path, m_rotation, m_append, std::move(header)); !opened) return opened;
+  m_path = m_file.CurrentPath();
   m_failure.reset();
   m_failureReason.clear();
   m_format = format;
@@ -48,31 +49,42 @@ void Recording::Close() {
 void Recording::Take(const PacketView& packet) {
   if (!Open()) return;
   const PacketRecord& record = packet.Record();
-  const uint8_t* bytes = record.Data;
-  size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+  RotatingFile::Builder build;
   if (m_format == RecorderState::RecordPacketData) {
-    m_buffer.clear();
-    AppendPacketDataLines(packet.HexLines(), m_buffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_buffer.data());
-    count = m_buffer.size();
+    build = [&packet](std::string& out) { AppendPacketDataLines(packet.HexLines(), out); };
   } else if (m_format == RecorderState::RecordPcapng) {
-    m_buffer.clear();
-    m_pcapng.AppendPacket(record, m_buffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_buffer.data());
-    count = m_buffer.size();
+    build = [this, &record](std::string& out) { m_pcapng.AppendPacket(record, out); };
+  } else {
+    build = [&record](std::string& out) {
+      const size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+      out.append(reinterpret_cast<const char*>(record.Data), count);
+    };
   }
   // Each packet is written whole or not at all, so every format stays
   // readable up to the last packet that fitted.
-  const Result written = m_file.Write(bytes, count);
-  if (written) return;
+  Written(m_file.WritePacket(build));
+}
+
+void Recording::Poll() {
+  if (Open()) Written(m_file.Poll());
+}
+
+void Recording::Written(const Result& written) {
+  if (written) {
+    m_path = m_file.CurrentPath();
+    return;
+  }
   // A recording that cannot be written must not go on looking as if it
   // were: it ends here, and the front end says so once.
   Close();
   m_failureReason = written.Message();
+  std::string sentence = m_failureReason;
+  if (!sentence.empty() && sentence[0] >= 'a' && sentence[0] <= 'z') {
+    sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
+  }
   RecordingFailure failure;
-  failure.Text = "Recording stopped: cannot write to " + m_path + ": " + m_failureReason;
-  failure.Markup = "\\1Error: Recording stopped\\nCannot write to " + MarkupSafe(m_path) + ": " +
-                   MarkupSafe(m_failureReason);
+  failure.Text = "Recording stopped: " + m_failureReason;
+  failure.Markup = "\\1Error: Recording stopped\\n" + MarkupSafe(sentence);
   m_failure = std::move(failure);
 }
 

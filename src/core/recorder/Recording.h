@@ -11,11 +11,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/format/PacketSink.h"
 #include "core/format/PcapngWriter.h"
-#include "core/format/RecordFile.h"
 #include "core/recorder/RecorderState.h"
+#include "core/recorder/RotatingFile.h"
+#include "core/recorder/RotationSettings.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
@@ -31,28 +33,46 @@ class Recording : public PacketSink {
   Recording(const Recording&) = delete;
   Recording& operator=(const Recording&) = delete;
 
-  // Creates (or truncates) path and writes what the format starts with (a
-  // pcapng section header). Fails with the system's plain reason, or when
-  // `format` is not a recording state or a file is open already.
+  // How the next Start names and rotates its files, and whether it adds to
+  // an existing file (see RotatingFile); the clock is the system's unless a
+  // test gives its own.
+  void SetRotation(const RotationSettings& rotation, bool append);
+  void SetWallClock(RotatingFile::WallClock clock) { m_file.SetClock(std::move(clock)); }
+
+  // Creates (or truncates, or with append adds to) path, or its first
+  // stamped file, and writes what the format starts with (a pcapng section
+  // header). Fails with the system's plain reason, or when `format` is not a
+  // recording state or a file is open already.
   [[nodiscard]] Result Start(const std::string& path, RecorderState format, uint16_t linkType,
                              PcapngWriter::PortDescriber describePort);
   void Close();
   // Idle when closed, else the recording state it was started in.
   RecorderState Format() const { return m_format; }
   bool Open() const { return m_format != RecorderState::Idle; }
+  // The file being written, or the last one: with rotation a stamped name.
   const std::string& Path() const { return m_path; }
 
   // Writes the packet whole, or not at all. A write that fails closes the
   // recording and keeps the failure for TakeFailure.
   void Take(const PacketView& packet) override;
+  // Starts the next file when its time has come though no packet has, and
+  // stops a recording whose file has gone; a failure is kept as Take's is.
+  void Poll();
   std::optional<RecordingFailure> TakeFailure();
-  // The system's reason of the last failed write, until the next Start.
+  // What the last failed write or poll said (the file and the system's
+  // reason), until the next Start.
   const std::string& FailureReason() const { return m_failureReason; }
+  // Files removed from a full disk to make room: plain text, once each.
+  std::vector<std::string> TakeNotices() { return m_file.TakeNotices(); }
 
  private:
-  RecordFile m_file;
+  // After a write or a poll: a failure closes the recording.
+  void Written(const Result& written);
+
+  RotatingFile m_file;
+  RotationSettings m_rotation;
+  bool m_append = false;
   PcapngWriter m_pcapng;
-  std::string m_buffer;
   std::string m_path;
   RecorderState m_format = RecorderState::Idle;
   std::optional<RecordingFailure> m_failure;

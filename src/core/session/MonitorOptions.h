@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/recorder/RecorderState.h"
+#include "core/recorder/RotationSettings.h"
 #include "core/userpackets/TriggerMode.h"
 
 namespace tapwise {
@@ -23,6 +24,11 @@ struct MonitorOptions {
   // end with -repeat.
   RecorderState RecordFormat = RecorderState::Idle;
   std::string RecordPath;
+  // -rotate:…: the recording moves on to stamped files by size or time.
+  RotationSettings Rotation;
+  // -append: add to an existing packet data or raw file (pcapng: a new
+  // section) instead of truncating it.
+  bool Append = false;
   RecorderState PlayFormat = RecorderState::Idle;
   std::string PlayPath;
   int SelectPort = 0;

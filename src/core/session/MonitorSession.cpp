@@ -175,6 +175,8 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (beside && SameFile(options.RecordPath, options.PlayPath)) {
       return Result::Failure("a file cannot be recorded and played at the same time", 2);
     }
+    m_recorder.SetRotation(options.Rotation, options.Append);
+    m_sideRecording.SetRotation(options.Rotation, options.Append);
     const Result started =
         beside ? m_sideRecording.Start(options.RecordPath, options.RecordFormat, m_recorder.LinkType(),
                                        [this](uint8_t port) { return m_opener.Describe(port); })
@@ -206,8 +208,12 @@ TickEvents MonitorSession::Tick() {
   if (m_live) {
     for (const std::string& message : m_live->TakeMessages()) m_messages.Post(message);
   }
+  m_recorder.PollRecording();
+  m_sideRecording.Poll();
   events.RecordingFailed = m_recorder.TakeRecordingFailure();
   if (!events.RecordingFailed) events.RecordingFailed = m_sideRecording.TakeFailure();
+  events.RecordingNotices = m_recorder.TakeRecordingNotices();
+  for (std::string& notice : m_sideRecording.TakeNotices()) events.RecordingNotices.push_back(std::move(notice));
   events.PlayFileError = m_recorder.TakePlayFileError();
   if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
     m_recorder.Stop();

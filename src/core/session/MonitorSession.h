@@ -55,6 +55,9 @@ class TTxThread;
 struct TickEvents {
   // A write to a recording failed; that recording has been closed.
   std::optional<RecordingFailure> RecordingFailed;
+  // What rotation did that stopped nothing (files removed from a full
+  // disk), plain text.
+  std::vector<std::string> RecordingNotices;
   // A packet data file was not in the layout; playing has been stopped.
   bool PlayFileError = false;
   // The file that was playing has ended and playing has been stopped.
@@ -134,6 +137,11 @@ class MonitorSession {
   // The live feed (a packet sink of its own), or null when it is off or
   // could not be opened.
   const LiveFeed* Live() const { return m_live.get(); }
+  // The file the command line's recording writes now (with rotation a
+  // stamped name), whichever of the two holds it; "" when none does.
+  const std::string& RecordingPath() const {
+    return m_sideRecording.Open() ? m_sideRecording.Path() : m_recorder.RecordingPath();
+  }
   UserPackets& GetUserPackets() { return m_userPackets; }
   ProjectState& Project() { return m_project; }
   UserMessages& Messages() { return m_messages; }
