@@ -105,6 +105,9 @@ class MonitorSession {
   TWComms& Comms() { return m_comms; }
   const TWComms& Comms() const { return m_comms; }
   const DeviceOpener& Opener() const { return m_opener; }
+  // The device of port n as the user should see it, with the name they gave
+  // the port: "/dev/ttyUSB0 \"Meter\"" (start lines, the pcapng interface).
+  std::string PortDescription(uint8_t n) const;
   // The COM numbers of the present ports, in ascending order.
   std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
   DisplayDrain& Drain() { return m_drain; }
@@ -131,6 +134,11 @@ class MonitorSession {
  private:
   void ApplyDefaults();
   [[nodiscard]] Result ApplyPortOptions(const MonitorOptions& options);
+  // The command line's names and line settings, over the project's.
+  void ApplyNamesAndLines(const MonitorOptions& options);
+  // Once the ports are open: a rate or frame of a -line: option that a
+  // device refused fails the start.
+  [[nodiscard]] Result CheckLineOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
   [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
   // Before the ports open, once their settings are known.

@@ -39,7 +39,8 @@ std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
 std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map) {
   std::vector<std::string> lines;
   for (uint8_t port : AllComNumbers()) {
-    if (!map.IsExplicit(port) || comms.IsPortPresent(port)) continue;
+    // A port the user left out was not tried: nothing went wrong with it.
+    if (!map.IsExplicit(port) || comms.IsPortPresent(port) || comms.IsPortSkipped(port)) continue;
     const OpenStatus status = comms.ProbeStatus(port);
     std::string line = PortLine(port, map) + ": " + OpenStatusText(status);
     if (status == OpenStatus::Busy) line += PortHolderText(map.DevicePath(port));
