@@ -43,6 +43,7 @@ void DisplayDrain::AddHexLines(const PacketRecord& record) {
     line.Port = record.Port;
     line.Origin = record.Origin;
     line.Error = record.Error;
+    line.Time = record.Time;
     if (m_listener) m_listener->LineFinished(line);
   });
   PacketShown();
