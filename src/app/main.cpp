@@ -38,6 +38,9 @@ int main(int argc, char** argv) {
     std::printf("tapwise %s\n", TAPWISE_VERSION);
     return 0;
   }
+  // A malformed option ends the program before any port is touched.
+  for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
+  if (!commandLine.Problems.empty()) return 2;
   if (commandLine.ListPorts) return tapwise::RunListPorts(commandLine);
 #ifdef TAPWISE_WITH_WINDOW
   if (!commandLine.Headless) {
