@@ -191,12 +191,19 @@ void TakeColour(const std::string& arg, CommandLine& result) {
 
 }  // namespace
 
+std::string OneDash(const std::string& arg) {
+  return arg.size() > 2 && arg.compare(0, 2, "--") == 0 ? arg.substr(1) : arg;
+}
+
+std::string UnknownOptionText(const std::string& option) { return "unknown option " + option + ", ignored"; }
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine result;
-  for (const std::string& arg : args) {
-    if (arg.empty()) continue;
+  for (const std::string& typed : args) {
+    if (typed.empty()) continue;
+    const std::string arg = OneDash(typed);
     if (arg[0] != '-') {
-      result.ProjectFiles.push_back(arg);
+      result.ProjectFiles.push_back(typed);
     } else if (Is(arg, "-headless")) {
       result.Headless = true;
     } else if (Is(arg, "-NOHS")) {
@@ -205,9 +212,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.NoSplash = true;
     } else if (Is(arg, "-list-ports")) {
       result.ListPorts = true;
-    } else if (Is(arg, "--help") || Is(arg, "-help") || Is(arg, "-h") || Is(arg, "-?")) {
+    } else if (Is(arg, "-help") || Is(arg, "-h") || Is(arg, "-?")) {
       result.Help = true;
-    } else if (Is(arg, "--version") || Is(arg, "-version")) {
+    } else if (Is(arg, "-version")) {
       result.Version = true;
     } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:")) {
       TakePortOption(arg, result);
@@ -259,6 +266,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         result.SendRows.push_back(row);
       }
+    } else {
+      result.UnknownOptions.push_back(typed);
     }
   }
   if (result.RecordFormat != RecorderState::Idle && result.PlayFormat != RecorderState::Idle) {
@@ -365,9 +374,10 @@ std::string UsageText() {
          "-playgap: and -repeat override the project's.\n"
          "\n"
          "By default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96\n"
-         "/dev/ttyACM0-31. Options are matched without regard to case; unknown options\n"
-         "are ignored. SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes\n"
-         "the window).\n";
+         "/dev/ttyACM0-31. Options are matched without regard to case, and each may\n"
+         "begin with two dashes instead of one (--headless, --list-ports, --demo,\n"
+         "--record:FILE); an unknown option is ignored, with a warning. SIGINT,\n"
+         "SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes the window).\n";
 }
 
 }  // namespace tapwise

@@ -1,7 +1,8 @@
 #pragma once
-// The program's command line. Options begin with "-" and are matched without
-// regard to case; options the program does not know are ignored, and every
-// argument that does not begin with "-" names a project file.
+// The program's command line. Options begin with "-" (or "--": "--headless"
+// is "-headless") and are matched without regard to case; options the
+// program does not know are ignored, each said once, and every argument that
+// does not begin with "-" names a project file.
 
 #include <cstdint>
 #include <string>
@@ -26,7 +27,17 @@ struct CommandLine : MonitorOptions {
   bool Version = false;
   // What could not be understood in the options, one message each.
   std::vector<std::string> Problems;
+  // The options the program does not know, as typed: ignored, but a typing
+  // mistake must not go unnoticed.
+  std::vector<std::string> UnknownOptions;
 };
+
+// The argument with a leading "--" shortened to "-", so that the GNU
+// spelling of every option works; any other argument as it is.
+std::string OneDash(const std::string& arg);
+
+// "unknown option OPTION, ignored": the front ends say it for each one.
+std::string UnknownOptionText(const std::string& option);
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 

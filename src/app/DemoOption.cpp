@@ -1,5 +1,7 @@
 #include "app/DemoOption.h"
 
+#include "app/CommandLine.h"
+
 #include <strings.h>
 
 #include <filesystem>
@@ -40,13 +42,14 @@ bool StartsWithNoCase(const std::string& arg, const char* prefix) {
   return strncasecmp(arg.c_str(), prefix, std::char_traits<char>::length(prefix)) == 0;
 }
 
-bool IsDemoOption(const std::string& arg) { return strcasecmp(arg.c_str(), "-demo") == 0; }
+// Spelled as the command line spells options, "--demo" too.
+bool IsDemoOption(const std::string& arg) { return strcasecmp(OneDash(arg).c_str(), "-demo") == 0; }
 
 // A file of the user's own to play or record: the demo must not add its
 // recording, since only one file can be open.
 bool NamesRecordFile(const std::string& arg) {
   for (const char* prefix : {"-play:", "-playhex:", "-playraw:", "-record:", "-recordraw:"}) {
-    if (StartsWithNoCase(arg, prefix)) return true;
+    if (StartsWithNoCase(OneDash(arg), prefix)) return true;
   }
   return false;
 }

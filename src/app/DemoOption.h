@@ -34,7 +34,7 @@ std::string DemoFolder();
 // The folders DemoFolder looks in, for the message when it finds none.
 std::string DemoFolderCandidates();
 
-// Whether the arguments ask for the demo (-demo, in any letter case).
+// Whether the arguments ask for the demo (-demo or --demo, in any letter case).
 bool HasDemoOption(const std::vector<std::string>& args);
 
 // The arguments with -demo taken out and the options it stands for put in

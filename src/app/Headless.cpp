@@ -117,9 +117,6 @@ void PrintTick(const TickEvents& events, const CommandLine& commandLine, const D
 }  // namespace
 
 int RunHeadless(const CommandLine& commandLine) {
-  for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
-  if (!commandLine.Problems.empty()) return 2;
-
   // Stop signals are taken synchronously by the drain loop. They are blocked
   // before any receive thread exists, so every thread inherits the block and
   // none is interrupted by them.
@@ -135,8 +132,9 @@ int RunHeadless(const CommandLine& commandLine) {
   const Result started = session.Start(options);
   PrintMessages(session.Messages().TakeAll());
   if (!started) {
-    // The report of no ports speaks for itself; other failures name the program.
-    const char* prefix = session.Started() && session.Comms().PresentCount() == 0 ? "" : "tapwise: ";
+    // The report of no ports speaks for itself; other failures, a bad port
+    // option among them, name the program.
+    const char* prefix = session.Report().NoPortsOpened ? "" : "tapwise: ";
     std::fprintf(stderr, "%s%s\n", prefix, MarkupToPlainText(started.Message()).c_str());
     return started.Code();
   }

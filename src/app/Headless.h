@@ -5,7 +5,8 @@
 
 namespace tapwise {
 
-// Runs the monitor until SIGINT or SIGTERM; returns the exit status.
+// Runs the monitor until SIGINT or SIGTERM; returns the exit status. The
+// caller has refused a command line with Problems.
 int RunHeadless(const CommandLine& commandLine);
 
 // Prints the COM-number map with what each port is doing; returns the exit status.

@@ -6,7 +6,9 @@
 #include "core/session/MonitorSession.h"
 #include "core/util/ProcessSetup.h"
 #include "gui/about/AboutForm.h"
+#include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowDialogs.h"
+#include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 
 #include <QApplication>
@@ -28,6 +30,23 @@ bool WindowSystemAvailable() {
     if (value && *value) return true;
   }
   return false;
+}
+
+void NoteUnknownOptions(TTWForm& form, const std::vector<std::string>& options) {
+  if (options.empty()) return;
+  QString note = options.size() == 1 ? "Unknown option " : "Unknown options ";
+  for (size_t i = 0; i < options.size(); ++i) note += (i == 0 ? "" : " ") + PathToQString(options[i]);
+  note += ", ignored";
+  // Start-up runs queued from the form's first show; this comes after it,
+  // so that neither hides the other.
+  QMetaObject::invokeMethod(
+      &form,
+      [&form, note] {
+        StatusPanels* status = form.StatusBar();
+        const QString shown = status->StatusText();
+        status->SetStatus(shown.isEmpty() ? note : note + "; " + shown, QColor(128, 0, 0));
+      },
+      Qt::QueuedConnection);
 }
 
 int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
@@ -75,6 +94,7 @@ int RunWindow(const CommandLine& commandLine, int argc, char** argv) {
     if (SplashWanted(commandLine, QGuiApplication::platformName().toStdString())) form.AboutForm()->ShowSplash();
     if (!stopRequested) {
       form.show();
+      NoteUnknownOptions(form, commandLine.UnknownOptions);
       status = app.exec();
     }
     settingsProblemReported = form.SettingsProblemReported();

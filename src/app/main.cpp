@@ -30,6 +30,11 @@ int main(int argc, char** argv) {
     args = tapwise::ExpandDemoOption(args, demoFolder);
   }
   tapwise::CommandLine commandLine = tapwise::ParseCommandLine(args);
+  // Whatever runs next, a mistyped option is said at once (the window says
+  // it in its status bar as well).
+  for (const std::string& option : commandLine.UnknownOptions) {
+    std::fprintf(stderr, "tapwise: %s\n", tapwise::UnknownOptionText(option).c_str());
+  }
   if (commandLine.Help) {
     std::fputs(tapwise::UsageText().c_str(), stdout);
     return 0;
@@ -38,7 +43,8 @@ int main(int argc, char** argv) {
     std::printf("tapwise %s\n", TAPWISE_VERSION);
     return 0;
   }
-  // A malformed option ends the program before any port is touched.
+  // An option whose value is wrong is refused by every front end alike,
+  // before any port is touched.
   for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
   if (!commandLine.Problems.empty()) return 2;
   if (commandLine.ListPorts) return tapwise::RunListPorts(commandLine);

@@ -172,5 +172,62 @@ TEST(CommandLine, MalformedValuesNameTheirOption) {
   EXPECT_EQ(ParseCommandLine({"-name:3=" + std::string(65, 'x')}).Problems.size(), 1u);
 }
 
+// Unknown options are kept as typed, in order, so that each can be named;
+// a value option missing its colon is one of them, not its option.
+TEST(CommandLine, UnknownOptionsAreKeptAsTypedAndNothingElseIs) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> unknown;
+  };
+  const Case cases[] = {
+      {{"-headless", "-recrod:/tmp/x.DAT"}, {"-recrod:/tmp/x.DAT"}},
+      {{"-record", "-select", "-send", "-port", "-repeatx", "-"},
+       {"-record", "-select", "-send", "-port", "-repeatx", "-"}},
+      // The demo is taken out before parsing; left in, it is not known here.
+      {{"-demo"}, {"-demo"}},
+      {{"--", "---headless", "--frob=1", "-x", "a.TW"}, {"--", "---headless", "--frob=1", "-x"}},
+      {{"-HEADLESS", "-nohs", "-port:1=pty", "-record:a", "-select:1", "-playgap:3", "-repeat", "-trigger",
+        "-send:2", "-linktype:148", "-nosplash", "project.TW"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    CommandLine line = ParseCommandLine(c.args);
+    EXPECT_EQ(line.UnknownOptions, c.unknown);
+    EXPECT_TRUE(line.Problems.empty());
+  }
+  EXPECT_EQ(UnknownOptionText("-recrod:/tmp/x.DAT"), "unknown option -recrod:/tmp/x.DAT, ignored");
+}
+
+// Every option may be written with two dashes and means the same.
+TEST(CommandLine, TwoDashesSpellTheSameOptions) {
+  const CommandLine gnu = ParseCommandLine({"--headless", "--List-Ports", "--nosplash", "--NOHS", "--port:3=pty",
+                                            "--recordraw:r.bin", "--select:3", "--repeat", "--triggerpart",
+                                            "--send:4", "--help", "--version"});
+  EXPECT_TRUE(gnu.Headless);
+  EXPECT_TRUE(gnu.ListPorts);
+  EXPECT_TRUE(gnu.NoSplash);
+  EXPECT_TRUE(gnu.NoHandshake);
+  EXPECT_TRUE(gnu.Help);
+  EXPECT_TRUE(gnu.Version);
+  EXPECT_TRUE(gnu.Repeat);
+  EXPECT_EQ(gnu.Triggers, TriggerMode::PartPacket);
+  // The port map reads the one-dash spelling.
+  EXPECT_EQ(gnu.PortOptions, std::vector<std::string>{"-port:3=pty"});
+  EXPECT_EQ(gnu.RecordFormat, RecorderState::RecordRaw);
+  EXPECT_EQ(gnu.RecordPath, "r.bin");
+  EXPECT_EQ(gnu.SelectPort, 3);
+  EXPECT_EQ(gnu.SendRows, std::vector<int>{4});
+  EXPECT_TRUE(gnu.UnknownOptions.empty());
+  EXPECT_TRUE(gnu.Problems.empty());
+  // A bad value is the same problem in either spelling.
+  EXPECT_EQ(ParseCommandLine({"--select:0"}).Problems, ParseCommandLine({"-select:0"}).Problems);
+
+  for (const auto& [arg, oneDash] : std::vector<std::pair<std::string, std::string>>{
+           {"--demo", "-demo"}, {"-demo", "-demo"}, {"--", "--"}, {"-", "-"}, {"---x", "--x"}, {"a--b", "a--b"}}) {
+    EXPECT_EQ(OneDash(arg), oneDash) << arg;
+  }
+}
+
 }  // namespace
 }  // namespace tapwise

@@ -38,13 +38,15 @@ TEST(DemoOption, StandsForOrdinaryOptionsThatTheUsersOwnOverride) {
        {"-pair:97,98", "/d/demo.TW", "-select:97", "-trigger", "-Record:seen.DAT"}},
       {"or to play", {"-playhex:x.hex", "-demo"},
        {"-pair:97,98", "/d/demo.TW", "-select:97", "-trigger", "-playhex:x.hex"}},
+      {"two dashes, as the command line takes them", {"--Demo", "--play:x.DAT"},
+       {"-pair:97,98", "/d/demo.TW", "-select:97", "-trigger", "--play:x.DAT"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_TRUE(HasDemoOption(c.args));
     EXPECT_EQ(ExpandDemoOption(c.args, "/d"), c.expanded);
   }
-  EXPECT_FALSE(HasDemoOption({"-headless", "demo", "-demos"}));
+  EXPECT_FALSE(HasDemoOption({"-headless", "demo", "-demos", "---demo"}));
 
   // Parsed, the user's later options win over the demo's.
   CommandLine line = ParseCommandLine(ExpandDemoOption({"-demo", "-select:1", "-triggerpart", "-playgap:2"}, "/d"));

@@ -20,7 +20,9 @@ TEST(SplashChoice, OnlyTheWholeDashedWordInAnyCaseOrNoScreenSkipsTheSplash) {
       // Without the dash it names a project file, and the splash shows.
       {{"nosplash"}, "xcb", true},
       {{"-nosplashes"}, "xcb", true},
-      {{"--nosplash"}, "xcb", true},
+      // Every option takes two dashes too; three are no option.
+      {{"--nosplash"}, "xcb", false},
+      {{"---nosplash"}, "xcb", true},
       // Nobody could close it there.
       {{}, "offscreen", false},
       {{}, "minimal", false},

@@ -25,9 +25,11 @@ bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& 
   return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-TcpStub::TcpStub() {
+TcpStub::TcpStub(int receiveBuffer) {
   m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (m_listener < 0) return;
+  // Set before listening, so that accepted connections start with it.
+  if (receiveBuffer > 0) setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

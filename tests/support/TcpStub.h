@@ -15,7 +15,9 @@ class TcpStub {
  public:
   using Bytes = std::vector<uint8_t>;
 
-  TcpStub();
+  // receiveBuffer > 0: the accepted connections take at most about that
+  // many bytes unread, so that a client's sends fill up soon.
+  explicit TcpStub(int receiveBuffer = 0);
   ~TcpStub();
   TcpStub(const TcpStub&) = delete;
   TcpStub& operator=(const TcpStub&) = delete;

@@ -1,4 +1,6 @@
 // tapwise-snapshots OUTDIR: draws each control in its states to OUTDIR/*.png.
+// `tapwise-snapshots --help` prints the usage; any other argument beginning
+// with "-" is refused with status 2.
 // Runs without a display (the offscreen platform is chosen when none is set).
 
 #include "Sheet.h"
@@ -37,6 +39,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 #include <fcntl.h>
@@ -397,15 +400,29 @@ bool UserPacketsWindow(const QString& out) {
   return saved;
 }
 
+constexpr const char* UsageText =
+    "usage: tapwise-snapshots OUTDIR\n"
+    "Draws every window and control of Tapwise, offscreen, to PNG files in OUTDIR\n"
+    "(made when missing). scripts/docs-images refreshes the README's pictures from them.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tapwise-snapshots OUTDIR\n");
+  // Read before the toolkit sees the arguments: a folder named like an
+  // option ("--help") is never what was meant, so nothing that begins with
+  // "-" is taken for one. --help asks for the usage; any other is a mistake.
+  const char* const arg = argc == 2 ? argv[1] : nullptr;
+  if (arg && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
+    std::fputs(UsageText, stdout);
+    return 0;
+  }
+  if (!arg || arg[0] == '-' || arg[0] == '\0') {
+    if (arg && arg[0] == '-') std::fprintf(stderr, "tapwise-snapshots: unknown option %s\n", arg);
+    std::fputs(UsageText, stderr);
     return 2;
   }
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   const QString out = QString::fromLocal8Bit(argv[1]);
   if (!QDir().mkpath(out)) {
     std::fprintf(stderr, "tapwise-snapshots: cannot create %s\n", argv[1]);

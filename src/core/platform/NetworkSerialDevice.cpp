@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "core/util/UserMessages.h"
 
@@ -56,6 +57,12 @@ int ConnectError(int fd) {
   socklen_t length = sizeof error;
   if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
   return error;
+}
+
+// A limit as the user reads it: "2 s", "250 ms".
+std::string Duration(int milliseconds) {
+  if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " s";
+  return std::to_string(milliseconds) + " ms";
 }
 
 bool ValidFormat(const LineFormat& format) {
@@ -181,13 +188,12 @@ void NetworkSerialDevice::OnConnected() {
   SetOption(m_socket, IPPROTO_TCP, TCP_KEEPCNT, KeepProbes);
   ArmTimer(0);
   TimerFired();
-  // While connected only the socket wakes the receiver, except that after
-  // trouble the timer says when the connection has lasted long enough to
-  // call it back: a server that takes connections and ends them at once
-  // then makes no stream of messages.
+  m_connectedAt = Clock::now();
+  // While connected only the socket wakes the receiver, except that the
+  // timer says when the connection has lasted long enough to call it back
+  // after trouble (a server that takes connections and ends them at once
+  // then makes no stream of messages), and when held data stops waiting.
   m_settling = m_troubleReported;
-  WatchTimer(m_settling);
-  if (m_settling) ArmTimer(MaxRetryMs);
   epoll_event events{};
   events.events = EPOLLIN;
   events.data.fd = m_socket;
@@ -197,15 +203,19 @@ void NetworkSerialDevice::OnConnected() {
   {
     std::scoped_lock lock(m_sendMutex, m_stateMutex);
     m_outbox.clear();
+    m_outboxSent = 0;
+    m_givenUp.clear();
     if (m_address.Protocol == NetworkProtocol::Rfc2217) {
       m_codec = std::make_unique<Rfc2217Codec>();
       m_codec->Begin();
       TakeCodecOutput();
+      m_holding = true;
+      m_holdUntil = m_connectedAt + std::chrono::milliseconds(SettingsAnswerLimitMs);
     }
     m_connected = true;
   }
   m_phase = Phase::Connected;
-  m_connectedAt = Clock::now();
+  ArmConnectedTimer();
   m_connections.fetch_add(1);
   FlushFromReceiver();
 }
@@ -216,11 +226,11 @@ void NetworkSerialDevice::AttemptFailed() {
   ScheduleRetry();
 }
 
-void NetworkSerialDevice::Drop(const std::string& problem) {
+void NetworkSerialDevice::Drop(const std::string& problem, bool misbehaved) {
   CloseSocket();
   // A connection that lasted was a good one: start the waits afresh. One
   // that the server ends at once keeps the waits growing.
-  if (Clock::now() - m_connectedAt >= std::chrono::milliseconds(MaxRetryMs)) m_retryMs = FirstRetryMs;
+  if (!misbehaved && Clock::now() - m_connectedAt >= std::chrono::milliseconds(MaxRetryMs)) m_retryMs = FirstRetryMs;
   if (!m_troubleReported) Post("connection lost (" + problem + "); trying to connect again");
   m_troubleReported = true;
   m_settling = false;
@@ -239,6 +249,11 @@ void NetworkSerialDevice::CloseSocket() {
   m_connected = false;
   m_codec.reset();
   m_outbox.clear();
+  m_outboxSent = 0;
+  m_givenUp.clear();
+  m_holding = false;
+  m_held.clear();
+  m_released.notify_all();
   m_watchingWritable = false;
   if (m_socket >= 0) close(m_socket);  // which also takes it out of the epoll set
   m_socket = -1;
@@ -247,6 +262,7 @@ void NetworkSerialDevice::CloseSocket() {
 // ---- Reading ------------------------------------------------------------------
 
 size_t NetworkSerialDevice::Read(uint8_t* buffer, size_t maxBytes) {
+  m_reader.store(std::this_thread::get_id(), std::memory_order_relaxed);
   if (maxBytes == 0) return 0;
   switch (m_phase) {
     case Phase::Waiting:
@@ -265,11 +281,20 @@ size_t NetworkSerialDevice::Read(uint8_t* buffer, size_t maxBytes) {
 }
 
 size_t NetworkSerialDevice::ReadConnected(uint8_t* buffer, size_t maxBytes) {
-  if (m_settling && TimerFired()) {
-    m_settling = false;
-    WatchTimer(false);
-    m_troubleReported = false;
-    Post("connected");
+  if (m_timerWatched && TimerFired()) {
+    const Clock::time_point now = Clock::now();
+    if (m_settling && now - m_connectedAt >= std::chrono::milliseconds(MaxRetryMs)) {
+      m_settling = false;
+      m_troubleReported = false;
+      Post("connected");
+    }
+    bool late = false;
+    {
+      std::lock_guard lock(m_stateMutex);
+      late = m_holding && now >= m_holdUntil && ReleaseHold();
+    }
+    if (late) PostLate();
+    ArmConnectedTimer();
   }
   const bool telnet = m_address.Protocol == NetworkProtocol::Rfc2217;
   // Decoding never makes more data bytes than it was given, so reading at
@@ -280,38 +305,51 @@ size_t NetworkSerialDevice::ReadConnected(uint8_t* buffer, size_t maxBytes) {
   do {
     got = recv(m_socket, into, room, 0);
   } while (got < 0 && errno == EINTR);
-  if (got == 0) {
-    Drop("closed by the server");
+  if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+    std::string problem = got == 0 ? "closed by the server" : ErrorText(errno);
+    bool ours = false;
+    {
+      std::lock_guard lock(m_stateMutex);
+      if (!m_givenUp.empty()) {
+        problem = m_givenUp;
+        ours = true;
+      }
+    }
+    Drop(problem, ours);
     return 0;
   }
-  if (got < 0) {
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      Drop(ErrorText(errno));
-      return 0;
-    }
-    got = 0;
-  }
+  if (got < 0) got = 0;
   if (!telnet) return static_cast<size_t>(got);
 
   size_t data = 0;
   bool flush = m_watchingWritable;
   bool refused = false;
+  size_t pending = 0;
   {
     std::lock_guard lock(m_stateMutex);
     if (got > 0) data = m_codec->Decode(into, static_cast<size_t>(got), buffer);
     if (m_codec->TakeComPortAgreed()) {
-      // Settings first, then the purge, so that nothing received under the
-      // old ones is left over.
-      m_codec->EncodeOpening();
-      m_codec->EncodeLineFormat(m_format);
-      m_codec->EncodeControlLines(m_rts, m_dtr);
+      // The purge first, so that it cannot throw away anything sent once
+      // the settings are in. The line format goes last: the server's
+      // answer to it releases the data held back.
       m_codec->EncodePurge();
+      m_codec->EncodeOpening();
+      m_codec->EncodeControlLines(m_rts, m_dtr);
+      m_codec->EncodeLineFormat(m_format);
     }
     TakeCodecOutput();
-    flush = flush || !m_outbox.empty();
+    if (m_holding && (m_codec->LineFormatAnswered() || m_codec->ComPortRefused())) ReleaseHold();
+    pending = m_outbox.size() - m_outboxSent;
+    flush = flush || pending > 0;
     if (m_codec->ComPortRefused() && !m_refusalReported) refused = m_refusalReported = true;
   }
   if (refused) Post("the server does not take line settings (no RFC 2217 there); only the bytes pass");
+  if (pending > MaxPendingBytes) {
+    // A server that keeps talking but takes nothing would otherwise have
+    // its answers pile up here without end.
+    Drop("the server keeps sending but takes nothing; " + std::to_string(pending) + " bytes waited for it", true);
+    return data;
+  }
   if (flush) FlushFromReceiver();
   return data;
 }
@@ -329,6 +367,27 @@ void NetworkSerialDevice::TakeCodecOutput() {
   }
 }
 
+std::vector<uint8_t> NetworkSerialDevice::TakePending() {
+  std::vector<uint8_t> bytes;
+  if (m_outboxSent == 0) {
+    bytes.swap(m_outbox);
+  } else {
+    bytes.assign(m_outbox.begin() + static_cast<std::ptrdiff_t>(m_outboxSent), m_outbox.end());
+    m_outbox.clear();
+  }
+  m_outboxSent = 0;
+  return bytes;
+}
+
+void NetworkSerialDevice::GiveUp(const std::string& why) {
+  {
+    std::lock_guard lock(m_stateMutex);
+    if (m_givenUp.empty()) m_givenUp = why;
+  }
+  // The next read sees the end and drops the connection.
+  shutdown(m_socket, SHUT_RDWR);
+}
+
 void NetworkSerialDevice::FlushFromReceiver() {
   // The receiver never waits for a writer: when one is busy it comes back
   // once the socket takes bytes.
@@ -337,33 +396,38 @@ void NetworkSerialDevice::FlushFromReceiver() {
     WatchWritable(true);
     return;
   }
-  std::vector<uint8_t> bytes;
-  {
-    std::lock_guard lock(m_stateMutex);
-    if (!m_connected) return;
-    bytes.swap(m_outbox);
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t sent = send(m_socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+  // The outbox is sent from where the last send stopped; what went out is
+  // cut off its front only once it is the larger part, so a server that
+  // takes little at a time costs no copy per read.
+  std::unique_lock lock(m_stateMutex);
+  if (!m_connected) return;
+  while (m_outboxSent < m_outbox.size()) {
+    ssize_t sent = send(m_socket, m_outbox.data() + m_outboxSent, m_outbox.size() - m_outboxSent,
+                        MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
-      done += static_cast<size_t>(sent);
+      m_outboxSent += static_cast<size_t>(sent);
     } else if (sent < 0 && errno == EINTR) {
       continue;
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       break;
     } else {
-      // The next read sees the end and drops the connection.
-      shutdown(m_socket, SHUT_RDWR);
+      const std::string why = ErrorText(errno);
+      lock.unlock();
+      GiveUp(why);
       WatchWritable(false);
       return;
     }
   }
-  if (done < bytes.size()) {
-    std::lock_guard lock(m_stateMutex);
-    m_outbox.insert(m_outbox.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(done), bytes.end());
+  const bool more = m_outboxSent < m_outbox.size();
+  if (!more) {
+    m_outbox.clear();
+    m_outboxSent = 0;
+  } else if (m_outboxSent > m_outbox.size() / 2) {
+    m_outbox.erase(m_outbox.begin(), m_outbox.begin() + static_cast<std::ptrdiff_t>(m_outboxSent));
+    m_outboxSent = 0;
   }
-  WatchWritable(done < bytes.size());
+  lock.unlock();
+  WatchWritable(more);
 }
 
 void NetworkSerialDevice::WatchWritable(bool writable) {
@@ -388,9 +452,13 @@ bool NetworkSerialDevice::SendAll(const std::vector<uint8_t>& bytes) {
     }
     if (sent < 0 && errno == EINTR) continue;
     auto waited = Clock::now() - lastProgress;
-    if ((sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) || waited >= stallLimit) {
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       // A command may be cut in half now: the connection is no use any more.
-      shutdown(m_socket, SHUT_RDWR);
+      GiveUp(ErrorText(errno));
+      return false;
+    }
+    if (waited >= stallLimit) {
+      GiveUp("the server took no data for " + Duration(WriteStallLimitMs));
       return false;
     }
     auto left = std::chrono::ceil<std::chrono::milliseconds>(stallLimit - waited).count();
@@ -400,21 +468,98 @@ bool NetworkSerialDevice::SendAll(const std::vector<uint8_t>& bytes) {
   return true;
 }
 
-bool NetworkSerialDevice::Write(const uint8_t* data, size_t count) {
-  std::lock_guard sending(m_sendMutex);
-  std::vector<uint8_t> bytes;
+bool NetworkSerialDevice::ReleaseHold() {
+  if (!m_holding) return false;
+  m_holding = false;
+  if (!m_held.empty()) {
+    m_outbox.insert(m_outbox.end(), m_held.begin(), m_held.end());
+    m_held.clear();
+  }
+  m_released.notify_all();
+  return true;
+}
+
+void NetworkSerialDevice::PostLate() {
+  // Once for the device: a server that never answers does so on every
+  // connection.
+  if (m_lateReported.exchange(true)) return;
+  Post("the server did not confirm the line settings within " + Duration(SettingsAnswerLimitMs) +
+       "; data goes out without waiting for it");
+}
+
+void NetworkSerialDevice::ArmConnectedTimer() {
+  Clock::time_point next = Clock::time_point::max();
+  if (m_settling) next = m_connectedAt + std::chrono::milliseconds(MaxRetryMs);
   {
     std::lock_guard lock(m_stateMutex);
-    if (!m_connected) return false;
-    if (m_codec) {
-      m_codec->EncodeData(data, count);
-      TakeCodecOutput();
-    } else {
-      m_outbox.insert(m_outbox.end(), data, data + count);
-    }
-    bytes.swap(m_outbox);
+    if (m_holding) next = std::min(next, m_holdUntil);
   }
-  return SendAll(bytes);
+  WatchTimer(next != Clock::time_point::max());
+  if (next == Clock::time_point::max()) return;
+  auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+  // 0 would disarm the timer.
+  ArmTimer(static_cast<int>(std::max<long long>(wait, 1)));
+}
+
+bool NetworkSerialDevice::WaitForRelease() {
+  bool late = false;
+  {
+    std::unique_lock lock(m_stateMutex);
+    // The receiving thread releases held data on time; the margin is for a
+    // receiver that is not reading at all.
+    const Clock::time_point giveUp = m_holdUntil + std::chrono::milliseconds(SettingsAnswerLimitMs);
+    if (m_holding) m_released.wait_until(lock, giveUp, [&] { return !m_holding; });
+    if (!m_connected) return false;
+    late = m_holding && ReleaseHold();
+  }
+  if (late) PostLate();
+  return true;
+}
+
+bool NetworkSerialDevice::HoldOnReceiver(const uint8_t* data, size_t count, bool& accepted) {
+  std::lock_guard lock(m_stateMutex);
+  if (!m_connected) {
+    accepted = false;
+    return true;
+  }
+  if (!m_holding) return false;
+  // Bytes from the receiving thread (a trigger's reply) cannot wait here:
+  // only that thread's reads take in the answer that releases them.
+  accepted = m_held.size() + count <= MaxPendingBytes;
+  if (accepted) {
+    m_codec->EncodeData(data, count);
+    std::vector<uint8_t>& encoded = m_codec->Output();
+    m_held.insert(m_held.end(), encoded.begin(), encoded.end());
+    encoded.clear();
+  }
+  return true;
+}
+
+bool NetworkSerialDevice::Write(const uint8_t* data, size_t count) {
+  if (m_reader.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+    bool accepted = false;
+    if (HoldOnReceiver(data, count, accepted)) return accepted;
+  }
+  std::vector<uint8_t> bytes;
+  // A new connection may come between the wait and the lock: then wait
+  // for that one too.
+  for (;;) {
+    if (!WaitForRelease()) return false;
+    std::lock_guard sending(m_sendMutex);
+    {
+      std::lock_guard lock(m_stateMutex);
+      if (!m_connected) return false;
+      if (m_holding) continue;
+      if (m_codec) {
+        m_codec->EncodeData(data, count);
+        TakeCodecOutput();
+      } else {
+        m_outbox.insert(m_outbox.end(), data, data + count);
+      }
+      bytes = TakePending();
+    }
+    return SendAll(bytes);
+  }
 }
 
 bool NetworkSerialDevice::ApplyLineFormat(const LineFormat& format) {
@@ -427,7 +572,7 @@ bool NetworkSerialDevice::ApplyLineFormat(const LineFormat& format) {
     if (!m_connected || !m_codec || !m_codec->ComPortAgreed()) return true;  // for the next connection
     m_codec->EncodeLineFormat(format);
     TakeCodecOutput();
-    bytes.swap(m_outbox);
+    bytes = TakePending();
   }
   return SendAll(bytes);
 }
@@ -442,7 +587,7 @@ bool NetworkSerialDevice::SetControlLines(bool rts, bool dtr) {
     if (!m_connected || !m_codec || !m_codec->ComPortAgreed()) return true;
     m_codec->EncodeControlLines(rts, dtr);
     TakeCodecOutput();
-    bytes.swap(m_outbox);
+    bytes = TakePending();
   }
   return SendAll(bytes);
 }

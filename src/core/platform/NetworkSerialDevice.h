@@ -7,9 +7,11 @@
 // The device counts as open whether or not the server is there: it connects
 // in the background, moved on by the receive thread's reads, and when a
 // connection cannot be made or drops it tries again after a wait that
-// doubles from FirstRetryMs up to MaxRetryMs. Every new connection gets the
-// current format and control lines again, then a purge of the server's
-// buffers. Names are looked up on a helper thread, once per attempt; only
+// doubles from FirstRetryMs up to MaxRetryMs. Every new connection gets a
+// purge of the server's buffers, then the current format and control lines
+// again; data written meanwhile waits until the server has answered the
+// format (at most SettingsAnswerLimitMs), so that no byte reaches the far
+// device before its settings do. Names are looked up on a helper thread, once per attempt; only
 // the addresses they give are connected to, and nothing here listens.
 //
 // WaitHandle is one epoll descriptor for the device's whole life. It holds
@@ -23,10 +25,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/platform/HostResolver.h"
@@ -46,6 +50,12 @@ class NetworkSerialDevice : public SerialDevice {
   static constexpr int ConnectTimeoutMs = 5000;
   // Write gives up when the connection took no byte for this long.
   static constexpr int WriteStallLimitMs = 2000;
+  // How long data of a new RFC 2217 connection waits for the server to
+  // answer the line format before it goes anyway.
+  static constexpr int SettingsAnswerLimitMs = 2000;
+  // What may wait to be sent on the receiving side (answers to the server)
+  // while the server takes nothing; past it the connection is dropped.
+  static constexpr size_t MaxPendingBytes = 65536;
 
   // A device for address that starts connecting at once, without waiting.
   // label names the port in messages ("COM5"); messages may be null. Fails
@@ -88,7 +98,9 @@ class NetworkSerialDevice : public SerialDevice {
   void ContinueConnect();
   void OnConnected();
   void AttemptFailed();
-  void Drop(const std::string& problem);
+  // A connection that ended by misbehaving keeps the waits growing however
+  // long it lasted.
+  void Drop(const std::string& problem, bool misbehaved = false);
   void ScheduleRetry();
   size_t ReadConnected(uint8_t* buffer, size_t maxBytes);
   void FlushFromReceiver();
@@ -104,6 +116,24 @@ class NetworkSerialDevice : public SerialDevice {
 
   // With m_stateMutex held: moves what the codec encoded to the outbox.
   void TakeCodecOutput();
+  // With m_stateMutex held: the outbox's unsent bytes, which leave it.
+  std::vector<uint8_t> TakePending();
+  // With m_sendMutex held: shuts the connection down for the receiver to
+  // drop, telling it why.
+  void GiveUp(const std::string& why);
+  // Waits while a new connection holds data back; false when there is no
+  // connection. Not with either lock held.
+  bool WaitForRelease();
+  // On the receiving thread: keeps data back while the connection holds it
+  // (accepted says whether it was taken). False when nothing is held back.
+  bool HoldOnReceiver(const uint8_t* data, size_t count, bool& accepted);
+  // With m_stateMutex held: ends the hold, moving what was kept back to
+  // the outbox; false when there was none.
+  bool ReleaseHold();
+  void PostLate();
+  // On the receiving thread, connected: the timer for the next of the
+  // settling and the end of the hold, or none.
+  void ArmConnectedTimer();
   // With m_sendMutex held: writes every byte, waiting while the connection
   // is full; on failure shuts the connection down so the receiver drops it.
   bool SendAll(const std::vector<uint8_t>& bytes);
@@ -125,6 +155,17 @@ class NetworkSerialDevice : public SerialDevice {
   bool m_connected = false;
   std::unique_ptr<Rfc2217Codec> m_codec;  // RFC 2217 while connected
   std::vector<uint8_t> m_outbox;          // encoded, not yet written
+  size_t m_outboxSent = 0;                // of it, from its front
+  // Why this side shut the connection down ("" when it did not).
+  std::string m_givenUp;
+  // A new connection's data waits (for the server's answer to the format)
+  // until m_holdUntil at the most.
+  bool m_holding = false;
+  Clock::time_point m_holdUntil;
+  std::vector<uint8_t> m_held;  // encoded data the receiving thread wrote meanwhile
+  std::condition_variable m_released;
+  // The thread that reads (set by Read).
+  std::atomic<std::thread::id> m_reader{};
   LineFormat m_format;
   bool m_rts = false;
   bool m_dtr = false;
@@ -147,6 +188,7 @@ class NetworkSerialDevice : public SerialDevice {
   std::vector<uint8_t> m_received;
 
   std::atomic<uint32_t> m_connections{0};
+  std::atomic<bool> m_lateReported{false};
 };
 
 }  // namespace tapwise

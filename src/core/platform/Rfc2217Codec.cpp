@@ -99,6 +99,24 @@ void Rfc2217Codec::CloseKeptSubnegotiation() {
   ++m_protocolErrors;
 }
 
+void Rfc2217Codec::PassNegotiation(uint8_t option) {
+  // The same request again, with nothing else about that option between,
+  // changes nothing: libtelnet would answer a refused option every time,
+  // and a server that repeats itself without reading would then make us
+  // queue an answer for every request it sends.
+  // DO and DONT are about our side of the option, WILL and WONT about the
+  // server's: each side's last request is kept apart.
+  const bool ourSide = m_verb == TELNET_DO || m_verb == TELNET_DONT;
+  uint8_t& last = m_lastVerbs[ourSide ? option : 256 + option];
+  if (last == m_verb) {
+    ++m_repeatsDropped;
+    return;
+  }
+  last = m_verb;
+  const uint8_t request[3] = {TELNET_IAC, m_verb, option};
+  Clean(request, sizeof request);
+}
+
 size_t Rfc2217Codec::Decode(const uint8_t* bytes, size_t size, uint8_t* data) {
   if (!m_telnet || size == 0) return 0;
   m_clean.clear();
@@ -121,18 +139,21 @@ size_t Rfc2217Codec::Decode(const uint8_t* bytes, size_t size, uint8_t* data) {
         if (byte == TELNET_SB) {
           // Passed on (or not) once the option is known.
           m_guard = Guard::SbOption;
+        } else if (IsOptionVerb(byte)) {
+          // Passed on with its option, or dropped as a repeat.
+          m_verb = byte;
+          m_guard = Guard::Option;
         } else {
           const uint8_t command[2] = {TELNET_IAC, byte};
           Clean(command, sizeof command);
-          m_guard = IsOptionVerb(byte) ? Guard::Option : Guard::Data;
-          m_verb = byte;
+          m_guard = Guard::Data;
         }
         break;
       case Guard::Option:
         // libtelnet tells of a refusal only for an option that was on; a
         // server that never takes the COM-PORT-OPTION is seen here.
         if (byte == ComPortOption && (m_verb == TELNET_DONT || m_verb == TELNET_WONT)) m_comPortRefused = true;
-        Clean(&byte, 1);
+        PassNegotiation(byte);
         m_guard = Guard::Data;
         break;
       case Guard::SbOption:
@@ -315,6 +336,9 @@ void Rfc2217Codec::HandleReport(const uint8_t* bytes, size_t size) {
     ++m_protocolErrors;
     return false;
   };
+  if (command >= ServerOffset + SetBaudRate && command <= ServerOffset + SetStopSize && length == expected) {
+    m_formatAnswers |= static_cast<uint8_t>(1u << (command - ServerOffset - SetBaudRate));
+  }
   switch (command) {
     case ServerOffset + SetBaudRate:
       if (valueOk()) {

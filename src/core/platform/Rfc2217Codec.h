@@ -9,10 +9,13 @@
 // a server may send within bounds: only COM-PORT-OPTION subnegotiations reach
 // libtelnet, each cut at MaxSubnegotiation bytes; the rest of a longer one,
 // and every subnegotiation of another option, is skipped to its end, so none
-// of it can ever come out as data bytes.
+// of it can ever come out as data bytes. A request about an option that
+// repeats the server's last one about it is dropped before libtelnet, so it
+// gets no second answer.
 //
 // Not thread-safe: the owner serialises every call.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -66,7 +69,8 @@ class Rfc2217Codec {
   // no flow control either way and the reports we want (modem lines and
   // line errors).
   void EncodeOpening();
-  // Empties the server's buffers both ways; sent after the settings.
+  // Empties the server's buffers both ways; the first command a connection
+  // sends, so that it cannot come after bytes sent under the new settings.
   void EncodePurge();
 
   // Everything encoded since the owner last emptied it.
@@ -83,9 +87,15 @@ class Rfc2217Codec {
   // the last call; the call clears it.
   bool TakeLineError();
   const ServerSettings& Confirmed() const { return m_confirmed; }
+  // The server has answered every part of the line format (rate, data
+  // size, parity, stop size) since this codec began.
+  bool LineFormatAnswered() const { return m_formatAnswers == 0x0F; }
   // Malformed input seen so far: libtelnet's complaints, cut and
   // unterminated subnegotiations, reports of the wrong length.
   uint32_t ProtocolErrors() const { return m_protocolErrors; }
+  // Option requests the server repeated (the same verb for the same option
+  // twice running), which get no answer.
+  uint64_t RepeatsDropped() const { return m_repeatsDropped; }
 
  private:
   enum class Guard : uint8_t { Data, Iac, Option, SbOption, SbKeep, SbKeepIac, SbSkip, SbSkipIac };
@@ -96,6 +106,7 @@ class Rfc2217Codec {
   void Command(uint8_t command, const uint8_t* value, size_t size);
   void Clean(const uint8_t* bytes, size_t size) { m_clean.insert(m_clean.end(), bytes, bytes + size); }
   void CloseKeptSubnegotiation();
+  void PassNegotiation(uint8_t option);
 
   telnet_t* m_telnet = nullptr;
   std::vector<uint8_t> m_output;
@@ -103,6 +114,10 @@ class Rfc2217Codec {
   std::vector<uint8_t> m_clean;
   Guard m_guard = Guard::Data;
   uint8_t m_verb = 0;  // of the option command being read
+  // The server's last request about each option, for our side (DO, DONT)
+  // and then for its own (WILL, WONT); 0 = none yet.
+  std::array<uint8_t, 512> m_lastVerbs{};
+  uint64_t m_repeatsDropped = 0;
   size_t m_subnegotiationLength = 0;
   // Where Decode's data bytes go while libtelnet reports them.
   uint8_t* m_data = nullptr;
@@ -114,6 +129,7 @@ class Rfc2217Codec {
   uint8_t m_modemLines = 0;
   bool m_lineError = false;
   ServerSettings m_confirmed;
+  uint8_t m_formatAnswers = 0;  // a bit for each part of the line format
   uint32_t m_protocolErrors = 0;
 };
 

@@ -69,7 +69,10 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   m_comms.SetSkippedPorts(options.SkippedPorts(m_opener));
   m_comms.CreatePorts();
   m_report.UnusablePorts = UnusableMappedPorts(m_comms, m_opener);
-  if (m_comms.PresentCount() == 0) return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
+  if (m_comms.PresentCount() == 0) {
+    m_report.NoPortsOpened = true;
+    return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
+  }
   if (Result lines = CheckLineOptions(options); !lines) return lines;
 
   Result selected = Result::Success();

@@ -67,6 +67,9 @@ struct StartReport {
   std::vector<std::string> UnusablePorts;
   // The application's side of each tap, "COMB /dev/pts/N (tap of COMA …)".
   std::vector<std::string> Taps;
+  // Start failed because no port opened: its message is the whole report,
+  // headed "No COM Ports are Available", not an error of the program's.
+  bool NoPortsOpened = false;
 };
 
 class MonitorSession {

@@ -296,9 +296,10 @@ void TTWForm::ShowPortChanges(const std::vector<PortEvent>& changes) {
 }
 
 void TTWForm::ShowStartFailure(const Result& failure) {
-  // The report of no ports begins with its own title; other failures (a file
-  // to play or record that cannot be used) are errors of the program.
-  const bool noPorts = m_session.Comms().PresentCount() == 0;
+  // The report of no ports begins with its own title; other failures (a bad
+  // port option, a file to play or record that cannot be used) are errors of
+  // the program.
+  const bool noPorts = m_session.Report().NoPortsOpened;
   std::fprintf(stderr, "%s\n", noPorts ? "No COM Ports are Available" : ("tapwise: " + failure.Message()).c_str());
   m_dialogs.MsgError(noPorts ? failure.Message() : "\\1Error: " + failure.Message());
   const int status = failure.Code();

@@ -3,12 +3,15 @@
 // test holds as the far end of the wire.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <termios.h>
 
+#include <atomic>
 #include <thread>
 
 #include "core/capture/TWComms.h"
+#include "core/platform/NetworkSerialDevice.h"
 #include "core/platform/PortMap.h"
 #include "core/platform/Termios2.h"
 #include "support/Pty.h"
@@ -222,6 +225,65 @@ TEST(NetworkCaptureStartUp, APortWhoseServerIsDownAtStartGetsItsSlotAndConnectsL
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(Bytes(*records[0]), TextBytes("raw\xFF"));
   EXPECT_EQ(comms.GetModemLines(9), 0);
+}
+
+// The device and a receive thread of its own, as a port has them.
+class ReceivingDevice {
+ public:
+  ReceivingDevice(const NetworkAddress& address, UserMessages& messages, const LineFormat& format) {
+    OpenResult opened = NetworkSerialDevice::Open(address, "COM3", &messages);
+    m_device.reset(static_cast<NetworkSerialDevice*>(opened.Device.release()));
+    if (!m_device) return;
+    m_device->ApplyLineFormat(format);
+    m_receiver = std::thread([this] {
+      uint8_t buffer[4096];
+      while (!m_stop) {
+        pollfd ready{m_device->WaitHandle(), POLLIN, 0};
+        poll(&ready, 1, 10);
+        m_device->Read(buffer, sizeof buffer);
+      }
+    });
+  }
+  ~ReceivingDevice() {
+    m_stop = true;
+    if (m_receiver.joinable()) m_receiver.join();
+  }
+  NetworkSerialDevice* operator->() { return m_device.get(); }
+  explicit operator bool() const { return m_device != nullptr; }
+
+ private:
+  std::unique_ptr<NetworkSerialDevice> m_device;
+  std::atomic<bool> m_stop{false};
+  std::thread m_receiver;
+};
+
+// The server takes settings in its own time: a packet written as soon as
+// the connection stands must still reach the device, under the new rate.
+// Each try is a new connection, with another rate than the one before.
+TEST(NetworkFirstPacket, APacketWrittenTheMomentThePortConnectsArrives) {
+  if (!Ser2net::Available()) GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
+  Pty pty;
+  ASSERT_TRUE(pty.Ok()) << pty.Error();
+  Ser2net server({{pty.SlavePath(), true}});
+  ASSERT_TRUE(server.Start()) << server.Error();
+  const NetworkAddress address{NetworkProtocol::Rfc2217, "127.0.0.1", server.Port(0)};
+  UserMessages messages;
+  int arrived = 0;
+  for (int attempt = 1; attempt <= 20; ++attempt) {
+    SCOPED_TRACE(attempt);
+    const uint32_t rate = attempt % 2 ? 19200 : 38400;
+    ReceivingDevice device(address, messages, {rate, ParityNone, 8, StopOne});
+    ASSERT_TRUE(device);
+    ASSERT_TRUE(Eventually([&] { return device->Connected(); }, 10s));
+    const ByteVector packet = TextBytes(("packet " + std::to_string(attempt) + "\n").c_str());
+    EXPECT_TRUE(device->Write(packet.data(), packet.size()));
+    ByteVector got = pty.ReadFor(packet.size(), 3s);
+    EXPECT_EQ(got, packet);
+    EXPECT_EQ(PtyRate(pty), rate);
+    if (got == packet) ++arrived;
+  }
+  EXPECT_EQ(arrived, 20);
+  EXPECT_TRUE(messages.Empty()) << messages.TakeAll()[0];
 }
 
 }  // namespace

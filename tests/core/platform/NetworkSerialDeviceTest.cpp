@@ -7,7 +7,9 @@
 #include <poll.h>
 
 #include <chrono>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -22,7 +24,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint8_t IAC = 255, DO = 253, WILL = 251, SB = 250, SE = 240;
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr uint8_t ComPort = 44;
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
@@ -31,6 +33,23 @@ Bytes Command(uint8_t command, Bytes value) {
   value.push_back(IAC);
   value.push_back(SE);
   return value;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The server's answers to the four parts of a line format.
+Bytes FormatAnswers() {
+  return Command(101, {0, 0, 0x25, 0x80}) + Command(102, {8}) + Command(103, {1}) + Command(104, {1});
+}
+
+bool HasStopSize(const Bytes& got) {
+  for (uint8_t size : Bytes{1, 2, 3}) {
+    if (Contains(got, Command(4, {size}))) return true;
+  }
+  return false;
 }
 
 // Drives the device as the receive thread does: waits on its handle, reads.
@@ -79,26 +98,36 @@ class NetworkDeviceStub : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(stub.Ok()); }
 
   // Connects an RFC 2217 device and lets the server agree; returns once the
-  // device has sent its purge, the last command of its opening.
-  std::unique_ptr<NetworkSerialDevice> Negotiated(const char* host = "127.0.0.1") {
+  // device has sent its opening and the server has answered its line format
+  // (answers: false leaves that out, so data is still held back).
+  std::unique_ptr<NetworkSerialDevice> Negotiated(const char* host = "127.0.0.1", bool answers = true) {
     auto device = OpenDevice(Local(NetworkProtocol::Rfc2217, stub.Port(), host), &messages);
     Pump pump(*device);
     bool accepted = false;
     EXPECT_TRUE(pump.Until([&] { return accepted = accepted || stub.Accept(10ms); }));
+    AgreeAndAnswer(pump, answers);
+    return device;
+  }
+
+  // The server's side of a connection's start, on the stub's connection.
+  void AgreeAndAnswer(Pump& pump, bool answers) {
     EXPECT_TRUE(stub.ReadUntil([](const Bytes& got) { return Contains(got, {IAC, WILL, ComPort}); }));
     stub.Send({IAC, DO, ComPort, IAC, WILL, 0, IAC, DO, 0});
     EXPECT_TRUE(pump.Until([&] {
       stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
-      return Contains(stub.Received(), Command(12, {3}));
+      return HasStopSize(stub.Received());
     }));
-    return device;
+    if (answers) {
+      stub.Send(FormatAnswers());
+      pump.For(50ms);
+    }
   }
 
   TcpStub stub;
   UserMessages messages;
 };
 
-TEST_F(NetworkDeviceStub, OpeningSendsTheSettingsGivenBeforeAndThenPurges) {
+TEST_F(NetworkDeviceStub, OpeningPurgesAndThenSendsTheSettingsGivenBefore) {
   auto device = OpenDevice(Local(NetworkProtocol::Rfc2217, stub.Port()), &messages);
   // Set before the server agreed: kept, and sent once it has.
   EXPECT_TRUE(device->ApplyLineFormat({19200, ParityEven, 7, StopTwo}));
@@ -110,7 +139,7 @@ TEST_F(NetworkDeviceStub, OpeningSendsTheSettingsGivenBeforeAndThenPurges) {
   stub.Send({IAC, DO, ComPort});
   ASSERT_TRUE(pump.Until([&] {
     stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
-    return Contains(stub.Received(), Command(12, {3}));
+    return HasStopSize(stub.Received());
   })) << ::testing::PrintToString(stub.Received());
   const Bytes& sent = stub.Received();
   for (const Bytes& command : {Command(1, {0, 0, 0x4B, 0}), Command(2, {7}), Command(3, {3}), Command(4, {2}),
@@ -118,9 +147,10 @@ TEST_F(NetworkDeviceStub, OpeningSendsTheSettingsGivenBeforeAndThenPurges) {
                                Command(11, {0xBB}), Command(10, {0x1E})}) {
     auto at = std::search(sent.begin(), sent.end(), command.begin(), command.end());
     EXPECT_NE(at, sent.end()) << "command " << int(command[3]) << " value " << int(command[4]);
-    // Every setting goes before the purge.
+    // The purge goes before every setting: a server that carried it out
+    // after one would throw away bytes sent under it.
     const Bytes purge = Command(12, {3});
-    EXPECT_LT(at, std::search(sent.begin(), sent.end(), purge.begin(), purge.end()));
+    EXPECT_GT(at, std::search(sent.begin(), sent.end(), purge.begin(), purge.end()));
   }
   EXPECT_TRUE(device->Connected());
   EXPECT_TRUE(messages.Empty());
@@ -204,12 +234,8 @@ TEST_F(NetworkDeviceStub, ADroppedConnectionComesBackWithTheSettingsAgain) {
   EXPECT_FALSE(device->Write(out.data(), out.size()));
   // Back within the first waits of the back-off.
   ASSERT_TRUE(pump.Until([&] { return stub.HasClient() || stub.Accept(10ms); }, 3s));
-  ASSERT_TRUE(stub.ReadUntil([](const Bytes& got) { return Contains(got, {IAC, WILL, ComPort}); }));
-  stub.Send({IAC, DO, ComPort});
-  ASSERT_TRUE(pump.Until([&] {
-    stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
-    return Contains(stub.Received(), Command(12, {3}));
-  }));
+  AgreeAndAnswer(pump, true);
+  EXPECT_TRUE(Contains(stub.Received(), Command(12, {3})));
   EXPECT_TRUE(Contains(stub.Received(), Command(1, {0, 0, 0x96, 0})));
   EXPECT_TRUE(Contains(stub.Received(), Command(5, {12})));
   EXPECT_TRUE(Contains(stub.Received(), Command(5, {8})));
@@ -224,6 +250,96 @@ TEST_F(NetworkDeviceStub, ADroppedConnectionComesBackWithTheSettingsAgain) {
   told = messages.TakeAll();
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].find("connected"), std::string::npos) << told[0];
+}
+
+bool Finished(std::future<bool>& result) { return result.wait_for(0s) == std::future_status::ready; }
+
+// Data written the moment a connection stands must not reach the server's
+// device before its settings do: on the first connection and on one made
+// again after a drop alike.
+TEST_F(NetworkDeviceStub, DataOfEachNewConnectionWaitsForTheAnswerToTheFormat) {
+  auto device = Negotiated("127.0.0.1", false);
+  Pump pump(*device);
+  for (int connection = 1; connection <= 2; ++connection) {
+    SCOPED_TRACE(connection);
+    const Bytes out = Text("first" + std::to_string(connection));
+    std::future<bool> written = std::async(std::launch::async, [&] { return device->Write(out.data(), out.size()); });
+    pump.For(300ms);
+    stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
+    EXPECT_FALSE(Contains(stub.Received(), out));
+    EXPECT_FALSE(Finished(written));
+    stub.Send(FormatAnswers());
+    EXPECT_TRUE(pump.Until([&] {
+      stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
+      return Contains(stub.Received(), out);
+    }));
+    EXPECT_TRUE(written.get());
+    if (connection == 2) break;
+    stub.CloseClient();
+    ASSERT_TRUE(pump.Until([&] { return !device->Connected(); }));
+    ASSERT_TRUE(pump.Until([&] { return stub.HasClient() || stub.Accept(10ms); }, 3s));
+    AgreeAndAnswer(pump, false);
+  }
+  std::vector<std::string> told = messages.TakeAll();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("connection lost"), std::string::npos) << told[0];
+}
+
+TEST_F(NetworkDeviceStub, ARequestTheServerRepeatsIsAnsweredOnce) {
+  auto device = Negotiated();
+  Pump pump(*device);
+  stub.ClearReceived();
+  Bytes storm;
+  for (int i = 0; i < 10000; ++i) storm.insert(storm.end(), {IAC, DO, 1});
+  ASSERT_TRUE(stub.Send(storm + Text("z")));
+  ASSERT_TRUE(pump.Until([&] { return pump.Data == Text("z"); }));
+  stub.ReadUntil([](const Bytes&) { return false; }, 100ms);
+  EXPECT_EQ(stub.Received(), (Bytes{IAC, WONT, 1}));
+  EXPECT_TRUE(device->Connected());
+}
+
+// A trigger's reply is written on the receiving thread itself, whose reads
+// alone take in the server's answer: it is kept back without waiting.
+TEST_F(NetworkDeviceStub, DataFromTheReceivingThreadIsKeptBackWithoutWaiting) {
+  auto device = Negotiated("127.0.0.1", false);
+  Pump pump(*device);
+  pump.For(10ms);
+  const Bytes out = Text("reply\xFF");
+  EXPECT_TRUE(device->Write(out.data(), out.size()));
+  pump.For(300ms);
+  stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
+  EXPECT_FALSE(Contains(stub.Received(), Text("reply")));
+  stub.Send(FormatAnswers());
+  EXPECT_TRUE(pump.Until([&] {
+    stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
+    return Contains(stub.Received(), Text("reply\xFF\xFF"));
+  }));
+  EXPECT_TRUE(messages.Empty());
+}
+
+TEST_F(NetworkDeviceStub, DataGoesWithAMessageWhenTheFormatIsNeverAnswered) {
+  for (bool fromReceiver : {false, true}) {
+    SCOPED_TRACE(fromReceiver ? "written on the receiving thread" : "written on another thread");
+    auto device = Negotiated("127.0.0.1", false);
+    Pump pump(*device);
+    pump.For(10ms);
+    const Bytes out = Text("late");
+    std::future<bool> written = std::async(fromReceiver ? std::launch::deferred : std::launch::async,
+                                           [&] { return device->Write(out.data(), out.size()); });
+    if (fromReceiver) written.wait();
+    ASSERT_TRUE(pump.Until([&] {
+      stub.ReadUntil([](const Bytes&) { return false; }, 1ms);
+      return Finished(written) && Contains(stub.Received(), out);
+    }));
+    EXPECT_TRUE(written.get());
+    std::vector<std::string> told = messages.TakeAll();
+    EXPECT_EQ(told, std::vector<std::string>{"COM7 (rfc2217://127.0.0.1:" + std::to_string(stub.Port()) +
+                                             "): the server did not confirm the line settings within 2 s; "
+                                             "data goes out without waiting for it"});
+    // Once only: the next write goes at once and says nothing.
+    EXPECT_TRUE(device->Write(out.data(), out.size()));
+    EXPECT_TRUE(messages.Empty());
+  }
 }
 
 TEST_F(NetworkDeviceStub, ANameIsLookedUpAndEachAddressTried) {
@@ -275,6 +391,67 @@ TEST(NetworkDevice, ARefusedConnectionIsToldOnceAndTriedAgainSlowly) {
             std::string::npos)
       << told[0];
   EXPECT_FALSE(NetworkSerialDevice::Probe(Local(NetworkProtocol::Rfc2217, port), 500).empty());
+}
+
+// A device connected to a stub that takes little unread (see TcpStub).
+std::unique_ptr<NetworkSerialDevice> ConnectedToStingyStub(TcpStub& stub, NetworkProtocol protocol,
+                                                           UserMessages& messages) {
+  EXPECT_TRUE(stub.Ok());
+  auto device = OpenDevice(Local(protocol, stub.Port()), &messages);
+  Pump pump(*device);
+  EXPECT_TRUE(pump.Until([&] { return (stub.HasClient() || stub.Accept(10ms)) && device->Connected(); }));
+  return device;
+}
+
+// A server that never reads but keeps changing its request (so that each
+// change is answered) would make the answers pile up without end: past the
+// bound the connection is dropped, said so, and tried again.
+TEST(NetworkDevice, AServerThatAsksWithoutEverReadingIsDroppedAndTriedAgain) {
+  TcpStub stub(4096);
+  UserMessages messages;
+  auto device = ConnectedToStingyStub(stub, NetworkProtocol::Rfc2217, messages);
+  ASSERT_TRUE(device->Connected());
+  Pump pump(*device);
+  // Agreed and answered, so that nothing is held back: the drop is all
+  // there is to tell.
+  ASSERT_TRUE(stub.Send(Bytes{IAC, DO, ComPort} + FormatAnswers()));
+  Bytes storm;
+  for (int i = 0; i < 100000; ++i) storm.insert(storm.end(), {IAC, DO, 1, IAC, DONT, 1});
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> stormed{0};
+  std::thread server([&] {
+    while (!stop && stormed < 200 * storm.size() && stub.Send(storm)) stormed += storm.size();
+  });
+  const bool dropped = pump.Until([&] { return !device->Connected(); }, 30s);
+  stop = true;
+  server.join();
+  ASSERT_TRUE(dropped) << stormed << " bytes of requests sent";
+  std::vector<std::string> told = messages.TakeAll();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("connection lost (the server keeps sending but takes nothing"), std::string::npos)
+      << told[0];
+  ASSERT_TRUE(pump.Until([&] { return stub.Accept(10ms); }, 3s));
+  EXPECT_TRUE(pump.Until([&] { return device->Connected(); }));
+  EXPECT_EQ(device->Connections(), 2u);
+}
+
+TEST(NetworkDevice, AWriteTheServerTakesNothingOfEndsTheConnectionAndSaysWhy) {
+  TcpStub stub(4096);
+  UserMessages messages;
+  auto device = ConnectedToStingyStub(stub, NetworkProtocol::RawTcp, messages);
+  ASSERT_TRUE(device->Connected());
+  Pump pump(*device);
+  const Bytes block(1 << 20, 'w');
+  bool refused = false;
+  for (int i = 0; i < 64 && !refused; ++i) refused = !device->Write(block.data(), block.size());
+  ASSERT_TRUE(refused);
+  ASSERT_TRUE(pump.Until([&] { return !messages.Empty(); }));
+  std::vector<std::string> told = messages.TakeAll();
+  const std::string limit = std::to_string(NetworkSerialDevice::WriteStallLimitMs / 1000) + " s";
+  EXPECT_EQ(told, std::vector<std::string>{"COM7 (tcp://127.0.0.1:" + std::to_string(stub.Port()) +
+                                           "): connection lost (the server took no data for " + limit +
+                                           "); trying to connect again"});
+  EXPECT_FALSE(device->Connected());
 }
 
 TEST(NetworkDevice, ProbeSaysWhetherTheServerTakesAConnection) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,73 @@ TEST(Rfc2217Codec, ReportsBecomeModemLinesErrorsAndConfirmedSettings) {
   EXPECT_FALSE(codec.TakeLineError());
   EXPECT_EQ(codec.Confirmed().BaudRate, 19200u);
   EXPECT_GE(codec.ProtocolErrors(), 2u);
+}
+
+size_t Occurrences(const Bytes& haystack, const Bytes& needle) {
+  size_t count = 0;
+  for (auto at = haystack.begin();
+       (at = std::search(at, haystack.end(), needle.begin(), needle.end())) != haystack.end(); ++at) {
+    ++count;
+  }
+  return count;
+}
+
+Bytes Repeated(const Bytes& piece, int times) {
+  Bytes all;
+  for (int i = 0; i < times; ++i) all = all + piece;
+  return all;
+}
+
+// A server may repeat a request without end; each one changes nothing after
+// the first, so only a change of request is answered again.
+TEST(Rfc2217Codec, RepeatedOptionRequestsAreAnsweredOnce) {
+  struct Case {
+    const char* Name;
+    Bytes Stream;
+    Bytes Answer;
+    size_t Answers;
+  };
+  const Case cases[] = {
+      {"DO of a refused option", Repeated({IAC, DO, 1}, 10000), {IAC, WONT, 1}, 1},
+      {"WILL of a refused option", Repeated({IAC, WILL, 24}, 10000), {IAC, DONT, 24}, 1},
+      {"two options interleaved", Repeated({IAC, DO, 1, IAC, DO, 34}, 5000), {IAC, WONT, 34}, 1},
+      {"DO and WILL of one option interleaved", Repeated({IAC, DO, 1, IAC, WILL, 1}, 5000), {IAC, DONT, 1}, 1},
+      {"DONT between the requests", Repeated({IAC, DO, 1, IAC, DONT, 1}, 3), {IAC, WONT, 1}, 3},
+      {"data between the requests", Repeated({IAC, DO, 1, 'x'}, 100), {IAC, WONT, 1}, 1},
+  };
+  for (const Case& c : cases) {
+    for (size_t chunk : {size_t(0), size_t(1), size_t(2), size_t(4096)}) {
+      SCOPED_TRACE(std::string(c.Name) + ", reads of " + std::to_string(chunk));
+      Rfc2217Codec codec;
+      Agree(codec);
+      DecodeAll(codec, c.Stream, chunk);
+      EXPECT_EQ(Occurrences(codec.Output(), c.Answer), c.Answers);
+      EXPECT_LE(codec.Output().size(), 3 * c.Answers + 3);
+      // The option agreed stays agreed, and data still comes through.
+      EXPECT_TRUE(codec.ComPortAgreed());
+      EXPECT_EQ(DecodeAll(codec, Text("z") + Bytes{IAC, IAC}), Text("z\xFF"));
+    }
+  }
+  // The agreement itself, repeated, is not answered again either.
+  Rfc2217Codec codec;
+  Agree(codec);
+  DecodeAll(codec, Repeated({IAC, DO, ComPort}, 100));
+  EXPECT_TRUE(codec.Output().empty());
+  EXPECT_FALSE(codec.TakeComPortAgreed());
+  EXPECT_EQ(codec.RepeatsDropped(), 100u);
+}
+
+TEST(Rfc2217Codec, TheLineFormatCountsAsAnsweredOnceEveryPartIs) {
+  Rfc2217Codec codec;
+  Agree(codec);
+  const Bytes answers[] = {Report(101, {0, 0, 0x25, 0x80}), Report(102, {8}), Report(103, {1}), Report(104, {1})};
+  // Answers to other commands, and a malformed one, do not count.
+  DecodeAll(codec, Report(105, {11}) + Report(112, {3}) + Report(104, {1, 1}));
+  for (const Bytes& answer : answers) {
+    EXPECT_FALSE(codec.LineFormatAnswered());
+    DecodeAll(codec, answer);
+  }
+  EXPECT_TRUE(codec.LineFormatAnswered());
 }
 
 // Malformed streams: the data bytes that come out are exactly the data
