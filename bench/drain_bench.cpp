@@ -3,8 +3,9 @@
 //
 // For each packet size and display mode it builds batches of records with
 // seeded random bytes, appends a batch to the capture queue, and times only
-// DrainQueue: take each record, count it, add its hex lines or ASCII text to
-// the ring, free it. It prints packets per second and what they amount to.
+// the session's drain (PacketFanOut::DrainQueue) with the display as its one
+// sink: take each record, count it, add its hex lines or ASCII text to the
+// ring, free it. It prints packets per second and what they amount to.
 //
 //   drain_bench [--seconds N]   time spent draining per case (default 1)
 
@@ -18,6 +19,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
+#include "core/session/PacketFanOut.h"
 #include "core/util/Clock.h"
 #include "support/Random.h"
 #include "support/Timing.h"
@@ -46,10 +48,12 @@ struct Result {
 };
 
 Result Measure(TWComms& comms, uint16_t packetLength, bool hexMode, double minSeconds) {
-  DisplayDrain drain(comms);
-  drain.SetHexDisplay(hexMode);
+  DisplayDrain display;
+  display.SetHexDisplay(hexMode);
   CountingListener listener;
-  drain.SetListener(&listener);
+  display.SetListener(&listener);
+  PacketFanOut drain(comms);
+  drain.AddSink(display);
   // Batches of about 20 MB of records, so that building them stays cheap
   // next to the drain and memory stays small.
   const size_t batch = packetLength <= 64 ? 5000 : 500;

@@ -8,8 +8,9 @@
 //    pcapng (one block per packet, each written whole).
 // 2. 16 pseudo-terminals (COM97..COM112) are fed bursts at 92,160 bytes/s
 //    each (921,600 baud) for N seconds while the main thread drains the
-//    capture queue every 50 ms, as the window does, through DisplayDrain into
-//    a recording. Afterwards the file is parsed line by line and every port's
+//    capture queue every 50 ms, as the window does, into the display lines
+//    and a recording (the session's fan-out with both as sinks, so each
+//    packet's hex lines are formatted once for the two). Afterwards the file is parsed line by line and every port's
 //    bytes are compared with what was sent.
 //
 //   recorder_bench [--seconds N] [--dir PATH]   (default 15 s, in /tmp)
@@ -32,6 +33,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
+#include "core/session/PacketFanOut.h"
 #include "core/format/HexLines.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
@@ -152,21 +154,15 @@ class RecordedStream final : public bench::SentStream {
   uint64_t m_sent;
 };
 
-// Counts what the drain hands to the recording, then passes it on.
-class CountingHook : public RecordingHook {
+// Counts what the drain hands to the recording, which is the sink after it.
+class CountingHook : public PacketSink {
  public:
-  explicit CountingHook(Recorder& recorder) : m_recorder(recorder) {}
-  bool Paused() const override { return m_recorder.Paused(); }
-  void RecordPacket(const PacketRecord& record) override {
+  void Take(const PacketView& packet) override {
     ++Packets;
-    Bytes.fetch_add(record.Length);
-    m_recorder.RecordPacket(record);
+    Bytes.fetch_add(packet.Record().Length);
   }
   uint64_t Packets = 0;
   std::atomic<uint64_t> Bytes{0};
-
- private:
-  Recorder& m_recorder;
 };
 
 // Writes each port's stream in bursts of 1..4607 bytes, 20 ms apart or
@@ -275,9 +271,12 @@ int KeepUp(const std::string& path, double seconds) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     return 2;
   }
-  CountingHook hook(recorder);
-  DisplayDrain drain(comms);
-  drain.SetRecordingHook(&hook);
+  CountingHook hook;
+  DisplayDrain display;
+  PacketFanOut drain(comms);
+  drain.AddSink(display);
+  drain.AddSink(hook);
+  drain.AddSink(recorder);
 
   std::vector<uint64_t> sent(Ports, 0);
   std::atomic<bool> feeding{true};

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "core/recorder/RecordFormats.h"
+
 namespace tapwise {
 
 namespace {
@@ -27,22 +29,6 @@ int NumberIn(const std::string& text, int low, int high) {
   return value >= low && value <= high ? value : -1;
 }
 
-struct FileOption {
-  const char* Prefix;
-  bool Play;
-  RecorderState Format;
-};
-
-// Longer names first: "-recordraw:" must not be read as "-record:".
-constexpr FileOption FileOptions[] = {
-    {"-recordpcapng:", false, RecorderState::RecordPcapng},
-    {"-recordraw:", false, RecorderState::RecordRaw},
-    {"-record:", false, RecorderState::RecordPacketData},
-    {"-playhex:", true, RecorderState::PlayHex},
-    {"-playraw:", true, RecorderState::PlayRaw},
-    {"-play:", true, RecorderState::PlayPacketData},
-};
-
 bool EndsWithPcapng(const std::string& path) {
   constexpr size_t Length = std::char_traits<char>::length(".pcapng");
   return path.size() > Length && strcasecmp(path.c_str() + path.size() - Length, ".pcapng") == 0;
@@ -50,17 +36,18 @@ bool EndsWithPcapng(const std::string& path) {
 
 // True when arg is one of the file options (taken into result).
 bool TakeFileOption(const std::string& arg, CommandLine& result) {
-  for (const FileOption& option : FileOptions) {
-    if (!StartsWith(arg, option.Prefix)) continue;
+  for (const RecordFormat& option : RecordFormats()) {
+    if (!StartsWith(arg, option.Option)) continue;
+    const bool play = IsPlayingState(option.State);
     const std::string path = ValueOf(arg);
-    RecorderState& format = option.Play ? result.PlayFormat : result.RecordFormat;
-    std::string& target = option.Play ? result.PlayPath : result.RecordPath;
+    RecorderState& format = play ? result.PlayFormat : result.RecordFormat;
+    std::string& target = play ? result.PlayPath : result.RecordPath;
     if (path.empty()) {
-      result.Problems.push_back(std::string(option.Prefix) + " needs a file name");
+      result.Problems.push_back(std::string(option.Option) + " needs a file name");
     } else if (format != RecorderState::Idle) {
-      result.Problems.push_back(option.Play ? "only one file can be played" : "only one file can be recorded");
+      result.Problems.push_back(play ? "only one file can be played" : "only one file can be recorded");
     } else {
-      format = option.Format;
+      format = option.State;
       if (format == RecorderState::RecordPacketData && EndsWithPcapng(path)) format = RecorderState::RecordPcapng;
       target = path;
     }
@@ -189,6 +176,48 @@ void TakeColour(const std::string& arg, CommandLine& result) {
   }
 }
 
+// The usage lines of the record (or play) options, in table order: the
+// option and FILE, then its text in the column after; a name too long for
+// the column gets a line of its own.
+std::string FileOptionsUsage(bool play) {
+  constexpr size_t Column = 19;
+  const std::string indent(Column, ' ');
+  std::string text;
+  for (const RecordFormat& option : RecordFormats()) {
+    if (IsPlayingState(option.State) != play) continue;
+    std::string name = "  " + std::string(option.Option) + "FILE";
+    text += name.size() < Column ? name + std::string(Column - name.size(), ' ') : name + "\n" + indent;
+    for (const char* at = option.Usage; *at; ++at) {
+      text += *at;
+      if (*at == '\n') text += indent;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+// "[-a:FILE | -b:FILE … AFTER]" in the synopsis, wrapped at 80 columns.
+std::string FileOptionsSynopsis(bool play, const std::string& after) {
+  constexpr size_t Width = 80;
+  const std::string indent(17, ' ');
+  std::string line = std::string(16, ' ') + "[";
+  std::string text;
+  bool first = true;
+  auto add = [&](const std::string& word, const char* separator) {
+    if (!first && line.size() + std::char_traits<char>::length(separator) + word.size() > Width) {
+      text += line + (std::string(separator) == " | " ? " |" : "") + "\n";
+      line = indent + word;
+    } else {
+      line += (first ? "" : separator) + word;
+    }
+    first = false;
+  };
+  for (const RecordFormat& option : RecordFormats()) {
+    if (IsPlayingState(option.State) == play) add(std::string(option.Option) + "FILE", " | ");
+  }
+  add(after + "]", " ");
+  return text + line + "\n";
+}
 }  // namespace
 
 std::string OneDash(const std::string& arg) {
@@ -270,20 +299,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.UnknownOptions.push_back(typed);
     }
   }
-  if (result.RecordFormat != RecorderState::Idle && result.PlayFormat != RecorderState::Idle) {
-    result.Problems.push_back("a file cannot be recorded and played at the same time");
-  }
   return result;
 }
 
 std::string UsageText() {
-  return "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
+  return std::string(
+             "Usage: tapwise [-nosplash] [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "                [PROJECT.TW]\n"
          "       tapwise -headless [-NOHS] [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
-         "                [PROJECT.TW]\n"
-         "                [-record:FILE | -recordraw:FILE |\n"
-         "                 -recordpcapng:FILE [-linktype:N] |\n"
-         "                 -play:FILE | -playhex:FILE | -playraw:FILE [-playgap:N] [-repeat]]\n"
+         "                [PROJECT.TW]\n") +
+         FileOptionsSynopsis(false, "[-linktype:N]") + FileOptionsSynopsis(true, "[-playgap:N] [-repeat]") +
+         std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
          "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
@@ -323,21 +349,12 @@ std::string UsageText() {
          "  --help           print this text and exit\n"
          "  --version        print the version and exit\n"
          "\n"
-         "Headless recording and playing (one file at a time):\n"
-         "  -record:FILE     record every packet to FILE as a packet data file (the hex\n"
-         "                   lines, CR LF); the name is used as given\n"
-         "  -recordraw:FILE  record the bare bytes of every packet to FILE\n"
-         "  -recordpcapng:FILE\n"
-         "                   record every packet to FILE as pcapng, for packet analysers\n"
-         "                   (-record: does so too when FILE ends .pcapng): one\n"
-         "                   interface per port, the direction and time of each packet\n"
+         "Headless recording and playing (one file recorded while another plays):\n") +
+         FileOptionsUsage(false) +
          "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
-         "                   user type; map it to a dissector in the analyser)\n"
-         "  -play:FILE       play a packet data file out of the selected port, packet by\n"
-         "                   packet; played packets show as transmissions\n"
-         "  -playhex:FILE    play a hex data file (lines of hex bytes; a line of anything\n"
-         "                   else separates packets)\n"
-         "  -playraw:FILE    play a raw file; a packet ends at each 00 byte\n"
+         "                   user type; map it to a dissector in the analyser)\n" +
+         FileOptionsUsage(true) +
+         std::string(
          "  -select:N        the selected port: playback, -send: and the RTS/DTR toggle of\n"
          "                   a trigger without a reply use it (default: the lowest open port)\n"
          "  -playgap:N       wait N tenths of a second between packets, 0 to 100\n"
@@ -377,7 +394,7 @@ std::string UsageText() {
          "/dev/ttyACM0-31. Options are matched without regard to case, and each may\n"
          "begin with two dashes instead of one (--headless, --list-ports, --demo,\n"
          "--record:FILE); an unknown option is ignored, with a warning. SIGINT,\n"
-         "SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes the window).\n";
+         "SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes the window).\n");
 }
 
 }  // namespace tapwise

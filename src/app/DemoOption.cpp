@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/recorder/RecordFormats.h"
+
 // Set by the build: where the installed demo lies relative to the installed
 // program, and where the demo files are in the source tree.
 #ifndef TAPWISE_DEMO_FROM_PROGRAM
@@ -45,11 +47,12 @@ bool StartsWithNoCase(const std::string& arg, const char* prefix) {
 // Spelled as the command line spells options, "--demo" too.
 bool IsDemoOption(const std::string& arg) { return strcasecmp(OneDash(arg).c_str(), "-demo") == 0; }
 
-// A file of the user's own to play or record: the demo must not add its
-// recording, since only one file can be open.
-bool NamesRecordFile(const std::string& arg) {
-  for (const char* prefix : {"-play:", "-playhex:", "-playraw:", "-record:", "-recordraw:"}) {
-    if (StartsWithNoCase(OneDash(arg), prefix)) return true;
+// A file of the user's own to play, or (where only one file can be open) to
+// record: the demo must not add its recording then.
+bool NamesOwnFile(const std::string& arg, bool recordBesidePlay) {
+  for (const RecordFormat& format : RecordFormats()) {
+    if (recordBesidePlay && IsRecordingState(format.State)) continue;
+    if (StartsWithNoCase(OneDash(arg), format.Option)) return true;
   }
   return false;
 }
@@ -79,7 +82,8 @@ bool HasDemoOption(const std::vector<std::string>& args) {
   return false;
 }
 
-std::vector<std::string> ExpandDemoOption(const std::vector<std::string>& args, const std::string& folder) {
+std::vector<std::string> ExpandDemoOption(const std::vector<std::string>& args, const std::string& folder,
+                                          bool recordBesidePlay) {
   const fs::path base(folder);
   std::vector<std::string> expanded = {
       "-pair:" + std::to_string(DemoPlayPort) + "," + std::to_string(DemoAnswerPort),
@@ -87,7 +91,7 @@ std::vector<std::string> ExpandDemoOption(const std::vector<std::string>& args, 
       "-select:" + std::to_string(DemoPlayPort),
   };
   bool ownFile = false;
-  for (const std::string& arg : args) ownFile = ownFile || NamesRecordFile(arg);
+  for (const std::string& arg : args) ownFile = ownFile || NamesOwnFile(arg, recordBesidePlay);
   if (!ownFile) expanded.push_back("-play:" + (base / DemoRecordingName).string());
   expanded.push_back("-trigger");
   for (const std::string& arg : args) {

@@ -40,9 +40,11 @@ bool HasDemoOption(const std::vector<std::string>& args);
 // The arguments with -demo taken out and the options it stands for put in
 // front, so that whatever the user gives beside it wins: a later -select:,
 // -playgap:, -repeat or -triggerpart, and a project named after it. When the
-// user names a file to play or to record, the demo leaves its own playing
-// out (one file at a time).
-std::vector<std::string> ExpandDemoOption(const std::vector<std::string>& args, const std::string& folder);
+// user names a file to play, the demo leaves its own playing out; so it does
+// for a file to record unless recordBesidePlay (the headless monitor, which
+// records one file while another plays): the window holds one file at a time.
+std::vector<std::string> ExpandDemoOption(const std::vector<std::string>& args, const std::string& folder,
+                                          bool recordBesidePlay);
 
 // The one line that says what the demo is doing and how to stop it.
 std::string DemoBanner(const std::string& folder, bool headless);

@@ -73,6 +73,22 @@ bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock:
   return signal > 0;
 }
 
+// The output follows the display mode the session is in (a project sets it).
+class FollowDisplayMode final : public SessionListener {
+ public:
+  FollowDisplayMode(MonitorSession& session, HeadlessMonitor& monitor) : m_session(session), m_monitor(monitor) {
+    m_session.AddListener(*this);
+  }
+  ~FollowDisplayMode() override { m_session.RemoveListener(*this); }
+  void SessionChanged(SessionChange change) override {
+    if (change == SessionChange::DisplayMode) m_monitor.SetHexDisplay(m_session.HexDisplay());
+  }
+
+ private:
+  MonitorSession& m_session;
+  HeadlessMonitor& m_monitor;
+};
+
 // What the window would show in its message box, as plain text.
 void PrintMessages(const std::vector<std::string>& messages) {
   for (const std::string& text : messages) std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
@@ -124,11 +140,15 @@ int RunHeadless(const CommandLine& commandLine) {
 
   MonitorSession session;
   const bool terminal = isatty(STDOUT_FILENO) != 0;
-  HeadlessMonitor monitor(session.Drain(), STDOUT_FILENO, terminal);
+  HeadlessMonitor monitor(STDOUT_FILENO, terminal);
   monitor.SetLayout(LayoutFor(commandLine, session, terminal));
+  session.AddSink(monitor);
+  const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;
   // Nobody is there to release Pause for each packet.
   options.ContinuousPlay = true;
+  // A played test can be captured in the same run.
+  options.RecordBesidePlay = true;
   const Result started = session.Start(options);
   PrintMessages(session.Messages().TakeAll());
   if (!started) {
@@ -164,6 +184,7 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
+  session.RemoveSink(monitor);
   PrintMessages(session.Messages().TakeAll());
   return status;
 }

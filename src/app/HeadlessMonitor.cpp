@@ -12,12 +12,11 @@
 
 namespace tapwise {
 
-HeadlessMonitor::HeadlessMonitor(DisplayDrain& drain, int outFd, bool terminal)
-    : m_drain(drain), m_outFd(outFd), m_terminal(terminal) {
-  m_drain.SetListener(this);
+HeadlessMonitor::HeadlessMonitor(int outFd, bool terminal) : m_outFd(outFd), m_terminal(terminal) {
+  m_lines.SetListener(this);
 }
 
-HeadlessMonitor::~HeadlessMonitor() { m_drain.SetListener(nullptr); }
+void HeadlessMonitor::Take(const PacketView& packet) { m_lines.Take(packet); }
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;
@@ -40,7 +39,7 @@ Result HeadlessMonitor::Flush() {
 }
 
 Result HeadlessMonitor::Finish() {
-  m_drain.FinishOpenLine();
+  m_lines.FinishOpenLine();
   WritePending();
   return Outcome();
 }
@@ -50,11 +49,8 @@ Result HeadlessMonitor::Outcome() const {
 }
 
 void HeadlessMonitor::SetHexDisplay(bool hex) {
-  if (hex == m_drain.HexDisplay()) return;
-  m_drain.FinishOpenLine();
-  WritePending();
-  m_drain.SetHexDisplay(hex);
-  m_drain.Clear();
+  // The unfinished ASCII line is reported as the mode changes; out with it.
+  if (m_lines.SwitchMode(hex)) WritePending();
 }
 
 void HeadlessMonitor::PacketShown() {
@@ -65,7 +61,7 @@ void HeadlessMonitor::PacketShown() {
 
 void HeadlessMonitor::LineFinished(const DisplayLine& line) {
   if (!m_lastError.empty()) return;
-  const bool hexLine = m_drain.HexDisplay() && line.Text.size() == HexLineWidth;
+  const bool hexLine = m_lines.HexDisplay() && line.Text.size() == HexLineWidth;
   const std::string text = hexLine && m_layout.Restyled() ? Restyle(line) : line.Text;
   AppendLine(m_pending, text, m_layout.PortColour ? &line : nullptr);
 }

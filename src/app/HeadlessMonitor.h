@@ -1,9 +1,10 @@
 #pragma once
-// The headless front end's view of the traffic: every 50 ms it drains the
-// queue through the same display drain as the window and writes the display
-// lines out. In hex mode (the default) that is every hex line of every
-// packet, written once per packet; in ASCII mode each line as soon as it is
-// complete, and the unfinished last line at Finish. To a file or pipe the
+// The headless front end's view of the traffic, a packet sink of the
+// session: it makes display lines of every packet it is handed, by the same
+// rules as the window's display, and writes them out. In hex mode (the
+// default) that is every hex line of every packet, written once per packet;
+// in ASCII mode each line as soon as it is complete, and the unfinished last
+// line at Finish. To a file or pipe the
 // bytes are 8-bit characters with CR LF (in hex mode exactly a packet data
 // file); to a terminal the characters are shown in UTF-8 with LF.
 
@@ -15,6 +16,7 @@
 #include "core/display/DisplayDrain.h"
 #include "core/display/DisplayListener.h"
 #include "core/format/PacketTime.h"
+#include "core/format/PacketSink.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
@@ -35,13 +37,13 @@ struct HeadlessLayout {
   bool Restyled() const { return Time != TimeStyle::Tenths || PortLabel != nullptr; }
 };
 
-class HeadlessMonitor : private DisplayListener {
+class HeadlessMonitor : public PacketSink, private DisplayListener {
  public:
-  // Presents drain (the session's), whose listener it becomes.
-  HeadlessMonitor(DisplayDrain& drain, int outFd, bool terminal);
-  ~HeadlessMonitor() override;
+  HeadlessMonitor(int outFd, bool terminal);
   HeadlessMonitor(const HeadlessMonitor&) = delete;
   HeadlessMonitor& operator=(const HeadlessMonitor&) = delete;
+
+  void Take(const PacketView& packet) override;
 
   // After the session's tick has drained the queue: writes what is left.
   // Fails, saying why, once the output cannot be written any more (closed
@@ -54,13 +56,13 @@ class HeadlessMonitor : private DisplayListener {
   // Switches between hex lines and ASCII text. As in the window, a change
   // starts the display afresh; the unfinished ASCII line is written first.
   void SetHexDisplay(bool hex);
-  bool HexDisplay() const { return m_drain.HexDisplay(); }
+  bool HexDisplay() const { return m_lines.HexDisplay(); }
   // Before the first packet.
   void SetLayout(HeadlessLayout layout) { m_layout = std::move(layout); }
 
   // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
-  uint16_t PacketCounter() const { return m_drain.PacketCounter(); }
+  uint16_t PacketCounter() const { return m_lines.PacketCounter(); }
 
  private:
   Result Outcome() const;
@@ -77,7 +79,9 @@ class HeadlessMonitor : private DisplayListener {
   void WritePending();
   bool WriteAll(const std::string& bytes);
 
-  DisplayDrain& m_drain;
+  // Its own lines: the session's display ring holds only the last 999,
+  // and this writes every one.
+  DisplayDrain m_lines;
   int m_outFd;
   bool m_terminal;
   HeadlessLayout m_layout;

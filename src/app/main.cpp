@@ -27,7 +27,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tapwise: -demo: no demo files in %s\n", tapwise::DemoFolderCandidates().c_str());
       return 1;
     }
-    args = tapwise::ExpandDemoOption(args, demoFolder);
+    // The headless monitor records the demo's traffic; the window, which
+    // holds one file at a time, records instead of playing.
+    bool headless = true;
+#ifdef TAPWISE_WITH_WINDOW
+    headless = tapwise::ParseCommandLine(args).Headless || !tapwise::WindowSystemAvailable();
+#endif
+    args = tapwise::ExpandDemoOption(args, demoFolder, headless);
   }
   tapwise::CommandLine commandLine = tapwise::ParseCommandLine(args);
   // Whatever runs next, a mistyped option is said at once (the window says

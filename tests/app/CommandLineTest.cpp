@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "app/CommandLine.h"
+#include "core/recorder/RecordFormats.h"
 
 namespace tapwise {
 namespace {
@@ -67,10 +70,45 @@ TEST(CommandLine, RecordAndPlayOptions) {
   }
 }
 
+// Every row of the format table is an option, in any letter case, that
+// fills the recording or the playing half; its usage names it; one file of
+// each half may be given (whether both may run at once is the monitor's
+// call).
+TEST(CommandLine, TheFormatTableDrivesTheFileOptionsAndTheirUsage) {
+  const std::string usage = UsageText();
+  for (const RecordFormat& format : RecordFormats()) {
+    const std::string option = format.Option;
+    SCOPED_TRACE(option);
+    std::string upper = option;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const std::string& spelling : {option, upper}) {
+      const CommandLine line = ParseCommandLine({spelling + "/tmp/f.bin"});
+      const bool play = IsPlayingState(format.State);
+      EXPECT_EQ(play ? line.PlayFormat : line.RecordFormat, format.State);
+      EXPECT_EQ(play ? line.RecordFormat : line.PlayFormat, RecorderState::Idle);
+      EXPECT_EQ(play ? line.PlayPath : line.RecordPath, "/tmp/f.bin");
+      EXPECT_TRUE(line.Problems.empty());
+    }
+    EXPECT_EQ(ParseCommandLine({option}).Problems, std::vector<std::string>{option + " needs a file name"});
+    EXPECT_NE(usage.find("  " + option + "FILE"), std::string::npos);
+    EXPECT_NE(usage.find(std::string(format.Usage).substr(0, 20)), std::string::npos);
+  }
+  // The usage fits a terminal.
+  for (size_t start = 0, end; start < usage.size(); start = end + 1) {
+    end = usage.find('\n', start);
+    EXPECT_LE(end - start, 92u) << usage.substr(start, end - start);
+  }
+
+  const CommandLine both = ParseCommandLine({"-playhex:in.hex", "-record:out.pcapng"});
+  EXPECT_TRUE(both.Problems.empty());
+  EXPECT_EQ(both.PlayFormat, RecorderState::PlayHex);
+  EXPECT_EQ(both.RecordFormat, RecorderState::RecordPcapng);
+}
+
 TEST(CommandLine, BadRecordAndPlayOptionsAreProblems) {
   const std::vector<std::vector<std::string>> cases = {
       {"-select:0"}, {"-select:129"}, {"-select:COM3"}, {"-playgap:101"}, {"-playgap:"}, {"-playgap:-1"},
-      {"-record:"}, {"-play:a", "-playhex:b"}, {"-record:a", "-recordraw:b"}, {"-record:a", "-play:b"},
+      {"-record:"}, {"-play:a", "-playhex:b"}, {"-record:a", "-recordraw:b"},
       {"-linktype:65536"}, {"-linktype:x"}, {"-linktype:"}, {"-recordpcapng:"}, {"-recordpcapng:a", "-record:b"},
   };
   for (const auto& args : cases) {

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/DemoOption.h"
+#include "core/recorder/RecordFormats.h"
 #include "core/config/ProjectFile.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
@@ -44,12 +46,12 @@ TEST(DemoOption, StandsForOrdinaryOptionsThatTheUsersOwnOverride) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_TRUE(HasDemoOption(c.args));
-    EXPECT_EQ(ExpandDemoOption(c.args, "/d"), c.expanded);
+    EXPECT_EQ(ExpandDemoOption(c.args, "/d", false), c.expanded);
   }
   EXPECT_FALSE(HasDemoOption({"-headless", "demo", "-demos", "---demo"}));
 
   // Parsed, the user's later options win over the demo's.
-  CommandLine line = ParseCommandLine(ExpandDemoOption({"-demo", "-select:1", "-triggerpart", "-playgap:2"}, "/d"));
+  CommandLine line = ParseCommandLine(ExpandDemoOption({"-demo", "-select:1", "-triggerpart", "-playgap:2"}, "/d", false));
   EXPECT_EQ(line.PortOptions, Args{"-pair:97,98"});
   EXPECT_EQ(line.ProjectFiles, Args{"/d/demo.TW"});
   EXPECT_EQ(line.PlayFormat, RecorderState::PlayPacketData);
@@ -59,7 +61,28 @@ TEST(DemoOption, StandsForOrdinaryOptionsThatTheUsersOwnOverride) {
   EXPECT_EQ(line.PlayGap, 2);
   EXPECT_TRUE(line.Problems.empty());
   // With the user's own recording nothing conflicts.
-  EXPECT_TRUE(ParseCommandLine(ExpandDemoOption({"-demo", "-record:x.DAT"}, "/d")).Problems.empty());
+  EXPECT_TRUE(ParseCommandLine(ExpandDemoOption({"-demo", "-record:x.DAT"}, "/d", false)).Problems.empty());
+}
+
+// A file of the user's own to record leaves the demo's playing out only
+// where one file is open at a time (the window); the headless monitor
+// records it while the demo plays. Every format's option counts alike.
+TEST(DemoOption, AnOwnFileToRecordStopsThePlayingOnlyWhereOneFileIsOpenAtATime) {
+  for (const RecordFormat& format : RecordFormats()) {
+    for (bool recordBesidePlay : {false, true}) {
+      const std::string own = std::string(format.Option) + "mine";
+      SCOPED_TRACE(own + (recordBesidePlay ? " headless" : " window"));
+      const Args expanded = ExpandDemoOption({"-demo", own}, "/d", recordBesidePlay);
+      const bool plays = std::find(expanded.begin(), expanded.end(), "-play:/d/thermometer.DAT") != expanded.end();
+      EXPECT_EQ(plays, recordBesidePlay && IsRecordingState(format.State));
+      const CommandLine line = ParseCommandLine(expanded);
+      EXPECT_TRUE(line.Problems.empty());
+      // One file: the user's own.
+      if (!plays) {
+        EXPECT_EQ(IsPlayingState(format.State) ? line.PlayPath : line.RecordPath, "mine");
+      }
+    }
+  }
 }
 
 TEST(DemoOption, FoundBesideTheInstalledProgramElseInTheBuildFallback) {

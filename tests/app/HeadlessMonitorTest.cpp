@@ -6,6 +6,7 @@
 
 #include "app/HeadlessMonitor.h"
 #include "core/capture/TWComms.h"
+#include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"
 
 namespace tapwise {
@@ -21,18 +22,15 @@ PacketRecord Packet(const std::string& bytes) {
 }
 
 TEST(HeadlessMonitor, FileOutputIsPacketDataAndTerminalOutputIsUtf8) {
-  FakeOpener opener;
-  TWComms comms(opener);
   PacketRecord record = Packet(std::string("A\x01\xff", 3) + std::string(14, 'b'));
 
-  DisplayDrain drain(comms);
-  std::string file = HeadlessMonitor(drain, -1, false).FormatPacket(record);
+  std::string file = HeadlessMonitor(-1, false).FormatPacket(record);
   ASSERT_EQ(file.size(), 2 * 82u);
   EXPECT_EQ(file.substr(0, 12), "COM1 03:04.5");
   EXPECT_EQ(file.substr(64, 18), std::string("A\xb7\xff", 3) + std::string(13, 'b') + "\r\n");
   EXPECT_EQ(file.substr(162), "\r\n");
 
-  std::string terminal = HeadlessMonitor(drain, -1, true).FormatPacket(record);
+  std::string terminal = HeadlessMonitor(-1, true).FormatPacket(record);
   EXPECT_EQ(terminal.substr(64, 6), "A\xc2\xb7\xc3\xbf" "b");
   EXPECT_EQ(terminal.back(), '\n');
   EXPECT_EQ(terminal.find('\r'), std::string::npos);
@@ -45,8 +43,9 @@ TEST(HeadlessMonitor, TickWritesEachPacketOfAnEnabledPortAndReportsAClosedOutput
   comms.CreatePorts();
   int pipeFds[2];
   ASSERT_EQ(pipe(pipeFds), 0);
-  DisplayDrain drain(comms);
-  HeadlessMonitor monitor(drain, pipeFds[1], false);
+  PacketFanOut drain(comms);
+  HeadlessMonitor monitor(pipeFds[1], false);
+  drain.AddSink(monitor);
   const uint8_t bytes[] = {'h', 'i'};
   comms.WritePacket(1, bytes, 2);
   comms.WritePacket(2, bytes, 2);  // not a present port: dropped, not counted
@@ -98,8 +97,9 @@ struct MonitorRig {
   FakeOpener opener;
   TWComms comms{opener};
   OutputFile out;
-  DisplayDrain drain{comms};
-  HeadlessMonitor monitor{drain, out.Fd(), false};
+  HeadlessMonitor monitor{out.Fd(), false};
+  PacketFanOut drain{comms};
+  bool added = (drain.AddSink(monitor), true);
 };
 
 void Send(TWComms& comms, const std::string& bytes) {
@@ -111,7 +111,7 @@ TEST(HeadlessMonitor, HexModeWritesEveryLineEvenWhenATickOverrunsTheRing) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
-  DisplayDrain& drain = rig.drain;
+  PacketFanOut& drain = rig.drain;
   EXPECT_TRUE(monitor.HexDisplay());
   std::string full(4096, 'x');
   for (int i = 0; i < 5; ++i) Send(comms, full);  // 1280 lines in one tick
@@ -138,8 +138,9 @@ TEST(HeadlessMonitor, AsciiModeWritesLinesAsTheyCompleteAndTheLastOneAtFinish) {
                         Case{true, "ab\n", "cd\xc2\xb7" "ef\n", "g\n"}}) {
     SCOPED_TRACE(c.terminal);
     OutputFile out;
-    DisplayDrain drain(comms);
-    HeadlessMonitor monitor(drain, out.Fd(), c.terminal);
+    HeadlessMonitor monitor(out.Fd(), c.terminal);
+    PacketFanOut drain(comms);
+    drain.AddSink(monitor);
     monitor.SetHexDisplay(false);
     EXPECT_FALSE(monitor.HexDisplay());
     Send(comms, "ab\r\ncd\x01");
@@ -158,7 +159,7 @@ TEST(HeadlessMonitor, AsciiModeLosesNoLineOfAPacketLongerThanTheRing) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
-  DisplayDrain& drain = rig.drain;
+  PacketFanOut& drain = rig.drain;
   monitor.SetHexDisplay(false);
   std::string lines;
   for (int i = 0; i < 2000; ++i) lines += static_cast<char>('0' + i % 10) + std::string("\r");
@@ -176,7 +177,7 @@ TEST(HeadlessMonitor, SwitchingModeWritesTheUnfinishedLineFirst) {
   TWComms& comms = rig.comms;
   OutputFile& out = rig.out;
   HeadlessMonitor& monitor = rig.monitor;
-  DisplayDrain& drain = rig.drain;
+  PacketFanOut& drain = rig.drain;
   monitor.SetHexDisplay(false);
   Send(comms, "half");
   ASSERT_TRUE((drain.DrainQueue(), monitor.Flush()));

@@ -168,7 +168,7 @@ TEST(HeadlessProgram, UnusableRecordAndPlayOptionsAreRefused) {
       {{"-playhex:" + dir.Path()}, 1, "cannot play " + dir.Path() + ": Is a directory"},
       {{"-record:" + dir.Path()}, 1, "cannot record to " + dir.Path() + ": Is a directory"},
       {{"-playgap:500", "-play:x"}, 2, "-playgap: takes 0 to 100"},
-      {{"-record:a", "-play:b"}, 2, "cannot be recorded and played at the same time"},
+      {{"-record:" + (dir / "same"), "-play:" + (dir / "same")}, 2, "cannot be recorded and played at the same time"},
       {{"-play:" + (dir / "missing")}, 1, "cannot play"},
       {{"-record:" + (dir / "no/such/folder")}, 1, "cannot record to"},
       {{"-select:9", "-play:x"}, 2, "COM9 is not open"},

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,8 +67,9 @@ std::vector<ShownPacket> ParsePacketData(const std::string& out) {
     const std::string line = out.substr(at, 80);
     if (line[0] != ' ') {
       ShownPacket packet;
-      const char port = line[3];
-      packet.Port = "COM" + std::to_string(port <= '9' ? port - '0' : static_cast<unsigned char>(port) - 87);
+      // Above COM127 the character is past 127: unsigned, or it reads as a digit.
+      const auto port = static_cast<unsigned char>(line[3]);
+      packet.Port = "COM" + std::to_string(port <= '9' ? port - '0' : port - 87);
       packet.Sent = line[4] == '*';
       packet.Tenths = (std::stoi(line.substr(5, 2)) * 60 + std::stoi(line.substr(8, 2))) * 10 + (line[11] - '0');
       packets.push_back(packet);
@@ -187,6 +189,93 @@ TEST(PcapngRecording, TwoPortsBothDirectionsReadBackAsTheMonitorShowedThem) {
   std::sort(traffic.begin() + 1, traffic.begin() + 3);
   EXPECT_EQ(traffic[1], "COM2 50494e47");
   EXPECT_EQ(traffic[2], "COM2*504f4e47");
+}
+
+// The demo plays while its traffic is recorded, whichever option names the
+// pcapng file: the recording holds exactly what the monitor printed.
+TEST(PcapngRecording, TheDemoIsRecordedWhileItPlays) {
+  TAPWISE_REQUIRE_TSHARK();
+  TempDir dir;
+  for (const std::string option : {"-record:", "-recordpcapng:"}) {
+    SCOPED_TRACE(option);
+    const std::string file = dir / "demo.pcapng";
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-demo", "-headless", option + file});
+    // Two polls and their answers.
+    ASSERT_TRUE(tapwise.ReadStdoutUntil(
+        [](const std::string& out) { return std::count(out.begin(), out.end(), '*') >= 4; }, 10s))
+        << tapwise.Stderr();
+    tapwise.Signal(SIGTERM);
+    ASSERT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+    EXPECT_NE(tapwise.Stderr().find("Recording " + file), std::string::npos) << tapwise.Stderr();
+
+    const std::vector<ShownPacket> shown = ParsePacketData(tapwise.Stdout());
+    const TsharkRun run = RunTsharkFields(file, {"frame.interface_name", "frame.packet_flags_direction", "data"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto rows = FieldRows(run.Out);
+    ASSERT_GE(rows.size(), 4u) << run.Out;
+    ASSERT_EQ(rows.size(), shown.size()) << run.Out;
+    std::set<std::string> ports;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      SCOPED_TRACE("packet " + std::to_string(i));
+      ASSERT_EQ(rows[i].size(), 3u);
+      EXPECT_EQ(rows[i][0], shown[i].Port);
+      EXPECT_EQ(rows[i][1], shown[i].Sent ? "0x00000002" : "0x00000001");
+      EXPECT_EQ(rows[i][2], Hex(shown[i].Bytes));
+      ports.insert(rows[i][0]);
+    }
+    EXPECT_EQ(ports, (std::set<std::string>{"COM97", "COM98"}));
+  }
+}
+
+// A played hex file captured in the same run, as a packet data file: what
+// the recording holds is what the monitor printed, the played packets sent
+// on COM1 and received on COM2. The file being played cannot also be the
+// one recorded.
+TEST(PcapngRecording, AFilePlaysWhileAnotherRecords) {
+  TempDir dir;
+  const std::string played = dir / "test.hex";
+  {
+    std::FILE* out = std::fopen(played.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("01 03 00 00 00 02\r\n--\r\n41 42 43\r\n", out);
+    std::fclose(out);
+  }
+  const std::string recorded = dir / "capture.DAT";
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-pair:1,2", "-select:1", "-playhex:" + played,
+                        "-playgap:0", "-record:" + recorded});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Playback finished"), 10s)) << tapwise.Stderr();
+  // What was sent, and what arrived (the far end may take the two packets
+  // as one when the machine is slow to look).
+  auto split = [](const std::string& out) {
+    std::vector<std::string> sent;
+    std::string received;
+    for (const ShownPacket& packet : ParsePacketData(out)) {
+      if (packet.Sent) sent.push_back(packet.Port + "*" + Hex(packet.Bytes));
+      if (!packet.Sent) received += packet.Port + " " + Hex(packet.Bytes) + ";";
+    }
+    return std::make_pair(sent, received);
+  };
+  const std::string arrived = "010300000002414243";
+  ASSERT_TRUE(tapwise.ReadStdoutUntil([&](const std::string& out) {
+    std::string bytes;
+    for (const ShownPacket& packet : ParsePacketData(out)) {
+      if (!packet.Sent) bytes += Hex(packet.Bytes);
+    }
+    return bytes.size() >= arrived.size();
+  })) << tapwise.Stdout();
+  tapwise.Signal(SIGTERM);
+  ASSERT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  const std::string file = TempDir::ReadFile(recorded);
+  EXPECT_EQ(file, tapwise.Stdout());
+  const auto [sent, received] = split(file);
+  EXPECT_EQ(sent, (std::vector<std::string>{"COM1*010300000002", "COM1*414243"}));
+  EXPECT_TRUE(received == "COM2 010300000002;COM2 414243;" || received == "COM2 " + arrived + ";") << received;
+
+  ChildProcess same({TAPWISE_PROGRAM, "-headless", "-pair:1,2", "-playhex:" + played, "-record:" + played});
+  EXPECT_EQ(same.Wait(), 2);
+  EXPECT_NE(same.Stderr().find("tapwise: a file cannot be recorded and played at the same time"), std::string::npos)
+      << same.Stderr();
+  EXPECT_EQ(TempDir::ReadFile(played).substr(0, 2), "01");
 }
 
 TEST(PcapngRecording, ModbusRtuOverAVirtualPairDecodesAsReadHoldingRegisters) {

@@ -21,4 +21,9 @@ std::string CountingBytes(size_t length) {
   return bytes;
 }
 
+void HandTo(PacketSink& sink, const PacketRecord& record, uint16_t sequence) {
+  std::vector<std::string> lines;
+  sink.Take(PacketView(record, sequence, lines));
+}
+
 }  // namespace tapwise

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/capture/PacketRecord.h"
+#include "core/format/PacketSink.h"
 
 namespace tapwise {
 
@@ -16,5 +17,9 @@ std::unique_ptr<PacketRecord> MakeRecord(uint8_t port, std::string_view bytes,
 
 // Bytes 0, 1, 2, … (wrapping at 256), `length` of them.
 std::string CountingBytes(size_t length);
+
+// Hands the record to one sink as packet number `sequence`, as the
+// session's fan-out would.
+void HandTo(PacketSink& sink, const PacketRecord& record, uint16_t sequence = 1);
 
 }  // namespace tapwise

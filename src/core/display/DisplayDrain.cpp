@@ -1,6 +1,5 @@
 #include "core/display/DisplayDrain.h"
 
-#include "core/capture/TWComms.h"
 #include "core/format/HexLines.h"
 
 namespace tapwise {
@@ -10,46 +9,34 @@ constexpr uint8_t CR = 13;
 constexpr uint8_t LF = 10;
 }  // namespace
 
-DisplayDrain::DisplayDrain(TWComms& comms) : m_comms(comms) {}
-
-size_t DisplayDrain::DrainQueue() {
-  size_t taken = 0;
-  // Each record is freed as soon as it has been shown, before the next is
-  // taken, so a long drain never holds more than one of them.
-  while (std::unique_ptr<PacketRecord> record = m_comms.Queue().TakeFirst()) {
-    ++taken;
-    ShowPacket(*record);
+void DisplayDrain::Take(const PacketView& packet) {
+  m_packetCounter = packet.Sequence();
+  if (m_frozen) return;
+  if (m_hexDisplay) {
+    AddHexLines(packet);
+  } else {
+    AddAsciiText(packet);
   }
-  return taken;
 }
 
-void DisplayDrain::ShowPacket(const PacketRecord& record) {
-  if (!m_comms.IsPortEnabled(record.Port)) return;
-  ++m_packetCounter;
-  if (!m_frozen) {
-    if (m_hexDisplay) {
-      AddHexLines(record);
-    } else {
-      AddAsciiText(record);
-    }
-  }
-  if (m_recording && !m_recording->Paused()) m_recording->RecordPacket(record);
-}
-
-void DisplayDrain::AddHexLines(const PacketRecord& record) {
-  ForEachHexLine(record, [this, &record](std::string text) {
+void DisplayDrain::AddHexLines(const PacketView& packet) {
+  const PacketRecord& record = packet.Record();
+  for (const std::string& text : packet.HexLines()) {
     DisplayLine& line = StartLine();
-    line.Text = std::move(text);
+    // Into the slot's own storage: a ring that has gone round allocates
+    // nothing for its lines.
+    line.Text.assign(text);
     line.Port = record.Port;
     line.Origin = record.Origin;
     line.Error = record.Error;
     line.Time = record.Time;
     if (m_listener) m_listener->LineFinished(line);
-  });
+  }
   PacketShown();
 }
 
-void DisplayDrain::AddAsciiText(const PacketRecord& record) {
+void DisplayDrain::AddAsciiText(const PacketView& packet) {
+  const PacketRecord& record = packet.Record();
   const uint16_t length = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
   for (uint16_t i = 0; i < length; ++i) {
     const uint8_t byte = record.Data[i];
@@ -69,6 +56,14 @@ void DisplayDrain::AddAsciiText(const PacketRecord& record) {
     line.Sequence = m_packetCounter;
   }
   PacketShown();
+}
+
+bool DisplayDrain::SwitchMode(bool hex) {
+  if (hex == m_hexDisplay) return false;
+  FinishOpenLine();
+  m_hexDisplay = hex;
+  Clear();
+  return true;
 }
 
 void DisplayDrain::Clear() {

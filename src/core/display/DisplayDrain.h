@@ -1,14 +1,11 @@
 #pragma once
-// The 50 ms step that turns captured packets into display lines. It takes
-// every record out of the capture queue in order; a record of a port that is
-// not enabled is freed untouched (not counted, shown or recorded). Every
-// other record adds one to the packet counter, is added to the display
-// unless the display is frozen (as hex lines, or as running text in ASCII
-// mode), and then goes to the recording hook unless that is paused.
+// Packets into display lines: the display's packet sink. Every packet it is
+// handed (already counted, of an enabled port) is added to the display
+// unless the display is frozen: as hex lines, or as running text in ASCII
+// mode. It never sees the capture queue or the port manager.
 //
-// Holds the display state the main window owns: the line ring, the packet
-// counter, the freeze flag and the display mode. Main thread only; the
-// capture queue is the one object shared with other threads.
+// Holds the display state the main window shows: the line ring, the last
+// packet number, the freeze flag and the display mode. Tick thread only.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,28 +13,26 @@
 #include "core/capture/PacketRecord.h"
 #include "core/display/DisplayBuffer.h"
 #include "core/display/DisplayListener.h"
-#include "core/format/RecordingHook.h"
+#include "core/format/PacketSink.h"
 
 namespace tapwise {
 
-class TWComms;
-
-class DisplayDrain {
+class DisplayDrain : public PacketSink {
  public:
-  explicit DisplayDrain(TWComms& comms);
+  DisplayDrain() = default;
+  DisplayDrain(const DisplayDrain&) = delete;
+  DisplayDrain& operator=(const DisplayDrain&) = delete;
 
-  // Takes every queued record, oldest first, until the queue is empty, and
-  // frees each one; returns how many were taken.
-  size_t DrainQueue();
-  void ShowPacket(const PacketRecord& record);
+  void Take(const PacketView& packet) override;
 
   // The packet's hex lines, one per 16 bytes (at least one), each a new
-  // line with the record's port, origin and error and the counter as Sequence.
-  void AddHexLines(const PacketRecord& record);
+  // line with the record's port, origin and error and the packet's number
+  // as Sequence.
+  void AddHexLines(const PacketView& packet);
   // The packet's bytes as text running on in the current line: CR starts a
   // new line, LF is dropped, a full line (80 characters) wraps, bytes below
   // 32 show as the middle dot.
-  void AddAsciiText(const PacketRecord& record);
+  void AddAsciiText(const PacketView& packet);
 
   // Empties the display; the counter and the current slot keep their values.
   void Clear();
@@ -48,6 +43,7 @@ class DisplayDrain {
 
   const DisplayBuffer& Buffer() const { return m_buffer; }
   int LineCount() const { return m_buffer.LineCount(); }
+  // The number of the last packet handed over, shown or not.
   uint16_t PacketCounter() const { return m_packetCounter; }
 
   // Freeze (the window's button): packets are still counted and recorded,
@@ -58,26 +54,27 @@ class DisplayDrain {
   // clear the display; the caller decides.
   bool HexDisplay() const { return m_hexDisplay; }
   void SetHexDisplay(bool hex) { m_hexDisplay = hex; }
+  // A new mode starts the display afresh, the unfinished ASCII line
+  // reported first; the same mode again changes nothing. True when the mode
+  // changed.
+  bool SwitchMode(bool hex);
 
-  // Either may be null; neither is owned.
+  // May be null; not owned.
   void SetListener(DisplayListener* listener) { m_listener = listener; }
-  void SetRecordingHook(RecordingHook* hook) { m_recording = hook; }
 
  private:
   // Starts a line after reporting the open ASCII line, if any, as finished.
   DisplayLine& StartLine();
   void PacketShown();
 
-  TWComms& m_comms;
   DisplayBuffer m_buffer;
-  uint16_t m_packetCounter = 0;  // wraps from 65535 to 0; never reset
+  uint16_t m_packetCounter = 0;
   bool m_frozen = false;
   bool m_hexDisplay = true;
   // The current line is ASCII text that may still grow and has not been
   // reported to the listener.
   bool m_openLine = false;
   DisplayListener* m_listener = nullptr;
-  RecordingHook* m_recording = nullptr;
 };
 
 }  // namespace tapwise

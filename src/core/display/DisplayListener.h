@@ -1,6 +1,6 @@
 #pragma once
-// What the drain tells the front end as it adds to the display. Both calls
-// come from inside DrainQueue on the draining thread; neither may add
+// What the display lines tell their owner as they grow. Both calls come
+// from inside the display's packet sink on the tick's thread; neither may add
 // lines itself.
 
 #include "core/display/DisplayLine.h"

@@ -22,6 +22,12 @@ int HexLineCount(const PacketRecord& record) {
 
 std::string FormatHexLine(const PacketRecord& record, int index) {
   std::string line;
+  FormatHexLine(record, index, line);
+  return line;
+}
+
+void FormatHexLine(const PacketRecord& record, int index, std::string& line) {
+  line.clear();
   line.reserve(HexLineWidth);
   if (index == 0) {
     line += record.Error ? "ERR" : "COM";
@@ -56,7 +62,6 @@ std::string FormatHexLine(const PacketRecord& record, int index) {
       line += ShownCharacter(record.Data[at]);
     }
   }
-  return line;
 }
 
 }  // namespace tapwise

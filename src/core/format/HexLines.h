@@ -31,6 +31,9 @@ int HexLineCount(const PacketRecord& record);
 
 // Line `index` (0-based) of the packet, exactly 80 characters.
 std::string FormatHexLine(const PacketRecord& record, int index);
+// The same into `line`, whose storage is reused: a caller that formats many
+// lines into the same strings allocates nothing once they have grown.
+void FormatHexLine(const PacketRecord& record, int index, std::string& line);
 
 // Hands each of the packet's lines to visit, in order: the one loop from a
 // packet to its lines, for the display, the packet data file and the

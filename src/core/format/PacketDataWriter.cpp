@@ -12,4 +12,12 @@ void AppendPacketDataLines(const PacketRecord& record, std::string& out) {
   });
 }
 
+void AppendPacketDataLines(std::span<const std::string> lines, std::string& out) {
+  out.reserve(out.size() + lines.size() * (HexLineWidth + 2));
+  for (const std::string& line : lines) {
+    out += line;
+    out += "\r\n";
+  }
+}
+
 }  // namespace tapwise

@@ -21,35 +21,19 @@ bool HasExtension(const std::string& path) {
   return path.find('.', NameStart(path) + 1) != std::string::npos;
 }
 
-// Markup has no way to show a backslash; a path shows its folders with '/'.
-std::string MarkupSafe(std::string text) {
-  for (char& c : text) {
-    if (c == '\\') c = '/';
-  }
-  return text;
-}
-
 Result Refused() { return Result::Failure("a file is already being recorded or played"); }
 
 }  // namespace
 
 std::string Recorder::RecordingFileName(const std::string& chosen, int filterIndex) {
-  if (filterIndex == PacketDataFilter) return ReplaceFileExt(chosen, "DAT");
-  if (filterIndex == PcapngFilter) return ReplaceFileExt(chosen, "pcapng");
+  const RecordFormat& format = DialogRecordFormat(true, filterIndex);
+  if (format.Extension) return ReplaceFileExt(chosen, format.Extension);
   return HasExtension(chosen) ? chosen : chosen + ".txt";
 }
 
-RecorderState Recorder::RecordingStateFor(int filterIndex) {
-  if (filterIndex == PacketDataFilter) return RecorderState::RecordPacketData;
-  if (filterIndex == PcapngFilter) return RecorderState::RecordPcapng;
-  return RecorderState::RecordRaw;
-}
+RecorderState Recorder::RecordingStateFor(int filterIndex) { return DialogRecordFormat(true, filterIndex).State; }
 
-RecorderState Recorder::PlayingStateFor(int filterIndex) {
-  if (filterIndex == PacketDataFilter) return RecorderState::PlayPacketData;
-  if (filterIndex == HexDataFilter) return RecorderState::PlayHex;
-  return RecorderState::PlayRaw;
-}
+RecorderState Recorder::PlayingStateFor(int filterIndex) { return DialogRecordFormat(false, filterIndex).State; }
 
 std::string Recorder::BaseName(const std::string& path) { return path.substr(NameStart(path)); }
 
@@ -65,20 +49,7 @@ Result Recorder::StartRecordingFile(const std::string& path, RecorderState forma
   if (State() != RecorderState::Idle || !IsRecordingState(format)) return Refused();
   {
     std::lock_guard lock(m_fileMutex);
-    if (Result opened = m_file.OpenForRecording(path); !opened) return opened;
-    if (format == RecorderState::RecordPcapng) {
-      // The file is a pcapng file from its first byte: even a recording
-      // that never sees a packet opens in an analyser.
-      m_pcapng = PcapngWriter(m_linkType, m_describePort);
-      m_recordBuffer.clear();
-      m_pcapng.AppendSectionHeader(m_recordBuffer);
-      if (Result written = m_file.Write(m_recordBuffer.data(), m_recordBuffer.size()); !written) {
-        m_file.Close();
-        return written;
-      }
-    }
-    m_recordingPath = path;
-    m_recordingFailure.reset();
+    if (Result started = m_recording.Start(path, format, m_linkType, m_describePort); !started) return started;
     m_state.store(format);
   }
   SetStatus("Recording " + BaseName(path), RecordingColour);
@@ -124,6 +95,7 @@ void Recorder::Stop() {
 void Recorder::CloseLocked() {
   m_state.store(RecorderState::Idle);
   m_file.Close();
+  m_recording.Close();
   m_endOfFileStop.store(0);
 }
 
@@ -155,7 +127,7 @@ PlaySettings Recorder::GetPlaySettings() const {
   return settings;
 }
 
-std::optional<RecordingFailure> Recorder::TakeRecordingFailure() { return std::exchange(m_recordingFailure, {}); }
+std::optional<RecordingFailure> Recorder::TakeRecordingFailure() { return m_recording.TakeFailure(); }
 
 bool Recorder::TakePlayFileError() {
   if (m_playFileError.load() == 0) return false;
@@ -176,40 +148,23 @@ void Recorder::SetEndOfFileNotifier(std::function<void()> notifier) {
   m_endOfFileNotifier = std::move(notifier);
 }
 
-void Recorder::RecordPacket(const PacketRecord& record) {
-  const RecorderState state = State();
-  if (!IsRecordingState(state)) return;
-  const uint8_t* bytes = record.Data;
-  size_t count = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
-  if (state == RecorderState::RecordPacketData) {
-    m_recordBuffer.clear();
-    AppendPacketDataLines(record, m_recordBuffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
-    count = m_recordBuffer.size();
-  } else if (state == RecorderState::RecordPcapng) {
-    m_recordBuffer.clear();
-    m_pcapng.AppendPacket(record, m_recordBuffer);
-    bytes = reinterpret_cast<const uint8_t*>(m_recordBuffer.data());
-    count = m_recordBuffer.size();
-  }
-  std::string reason;
+void Recorder::Take(const PacketView& packet) {
+  if (!Paused()) Record(packet);
+}
+
+void Recorder::RecordPacket(const PacketRecord& record) { Record(PacketView(record, 0, m_lines)); }
+
+void Recorder::Record(const PacketView& packet) {
+  if (!IsRecordingState(State())) return;
+  m_recording.Take(packet);
+  if (m_recording.Open()) return;
+  // The write failed and the recording has closed itself; the recorder
+  // follows it back to Idle and the window says so once.
   {
     std::lock_guard lock(m_fileMutex);
-    // Each packet is written whole or not at all, so every format stays
-    // readable up to the last packet that fitted.
-    const Result written = m_file.Write(bytes, count);
-    if (written) return;
-    reason = written.Message();
-    // A recording that cannot be written must not go on looking as if it
-    // were: it ends here, and the window says so once.
     CloseLocked();
   }
-  RecordingFailure failure;
-  failure.Text = "Recording stopped: cannot write to " + m_recordingPath + ": " + reason;
-  failure.Markup = "\\1Error: Recording stopped\\nCannot write to " + MarkupSafe(m_recordingPath) + ": " +
-                   MarkupSafe(reason);
-  m_recordingFailure = std::move(failure);
-  SetStatus("Recording stopped: " + reason, RecordingColour);
+  SetStatus("Recording stopped: " + m_recording.FailureReason(), RecordingColour);
 }
 
 void Recorder::PlayStep(const PacketSender& send) {

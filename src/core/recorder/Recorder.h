@@ -1,7 +1,8 @@
 #pragma once
 // The recorder and player behind the Play, Record, Stop and Pause buttons.
-// It owns the one record file with its readers, and the state that the queue
-// drain (as its RecordingHook) and the playback thread read.
+// It owns the file being played with its readers, the file being recorded
+// (a Recording), and the state that the session's packet fan-out (it is a
+// packet sink) and the playback thread read.
 //
 // The window drives it from its buttons: StartRecording/StartPlaying with
 // the file and filter index its dialogs returned, Stop, PauseClick. A
@@ -35,15 +36,18 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
-#include "core/recorder/PlaySettings.h"
-#include "core/format/RecordingHook.h"
 #include "core/format/HexDataReader.h"
 #include "core/format/PacketDataReader.h"
+#include "core/format/PacketSink.h"
 #include "core/format/PcapngWriter.h"
 #include "core/format/PlayPacket.h"
 #include "core/format/RecordFile.h"
+#include "core/recorder/PlaySettings.h"
+#include "core/recorder/RecordFormats.h"
 #include "core/recorder/RecorderState.h"
+#include "core/recorder/Recording.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
@@ -58,18 +62,7 @@ constexpr uint32_t IdleColour = 0x000000;       // black
 inline constexpr const char* FileNotOpenedText = "\\1Error: File could not be opened";
 inline constexpr const char* InvalidPacketDataFileText = "\\1Error: Invalid Packet Data file";
 
-// The record dialog's filter indices (1-based, as the dialogs count them).
-constexpr int PacketDataFilter = 1;
-constexpr int PcapngFilter = 3;
-// The play dialog's: 1 packet data, 2 hex, any other raw.
-constexpr int HexDataFilter = 2;
-
-struct RecordingFailure {
-  std::string Text;    // plain, for a status bar or standard error
-  std::string Markup;  // for the error message box
-};
-
-class Recorder : public RecordingHook {
+class Recorder : public PacketSink {
  public:
   using PacketSender = std::function<void(const uint8_t* bytes, uint16_t count)>;
 
@@ -78,9 +71,10 @@ class Recorder : public RecordingHook {
   Recorder& operator=(const Recorder&) = delete;
 
   // --- File names ---
-  // The name a recording gets from the chosen name: with the packet data
-  // filter its extension becomes ".DAT", with the pcapng filter ".pcapng";
-  // otherwise ".txt" is added to a name without one.
+  // The name a recording gets from the chosen name: the extension of the
+  // filter's format (".DAT", ".pcapng") replaces its own; a format without
+  // one adds ".txt" to a name without one. The filter indices are the
+  // dialogs' (see RecordFormats.h).
   static std::string RecordingFileName(const std::string& chosen, int filterIndex);
   static RecorderState RecordingStateFor(int filterIndex);
   static RecorderState PlayingStateFor(int filterIndex);
@@ -155,14 +149,19 @@ class Recorder : public RecordingHook {
   void SetEndOfFileNotifier(std::function<void()> notifier);
 
   // --- Shared flags ---
-  bool Paused() const override { return m_paused.load() != 0; }
+  bool Paused() const { return m_paused.load() != 0; }
   void SetPaused(bool paused) { m_paused.store(paused ? 1 : 0); }
   uint32_t NextSendTime() const { return m_nextSendTime.load(); }
   void SetNextSendTime(uint32_t tick) { m_nextSendTime.store(tick); }
   bool PlayFileError() const { return m_playFileError.load() != 0; }
 
-  // --- The queue drain (window thread) ---
-  void RecordPacket(const PacketRecord& record) override;
+  // --- The packet fan-out (window thread) ---
+  // Records the packet unless the recorder is paused or not recording. A
+  // write that fails ends the recording (state Idle) and leaves the failure
+  // for TakeRecordingFailure.
+  void Take(const PacketView& packet) override;
+  // Records one packet whatever Pause says, as Take does otherwise.
+  void RecordPacket(const PacketRecord& record);
 
   // --- The playback thread ---
   // Reads one packet for the playing state and sends it when it has bytes;
@@ -172,6 +171,7 @@ class Recorder : public RecordingHook {
 
  private:
   void SetStatus(std::string text, uint32_t colour);
+  void Record(const PacketView& packet);
   // Closes and returns to Idle; the lock is held.
   void CloseLocked();
 
@@ -180,9 +180,8 @@ class Recorder : public RecordingHook {
   PacketDataReader m_packetData;   // guarded by m_fileMutex
   HexDataReader m_hexData;         // guarded by m_fileMutex
   PlayPacket m_playPacket;         // the playback thread's
-  std::string m_recordBuffer;      // the window thread's
-  std::string m_recordingPath;     // the window thread's
-  PcapngWriter m_pcapng;           // the window thread's
+  Recording m_recording;           // the window thread's
+  std::vector<std::string> m_lines;  // RecordPacket's hex lines
   uint16_t m_linkType = LinkTypeUser0;
   PcapngWriter::PortDescriber m_describePort;
 
@@ -201,7 +200,6 @@ class Recorder : public RecordingHook {
   std::mutex m_notifierMutex;
   std::function<void()> m_endOfFileNotifier;  // guarded by m_notifierMutex
 
-  std::optional<RecordingFailure> m_recordingFailure;
   std::string m_statusText;
   uint32_t m_statusColour = IdleColour;
   std::string m_recordName;

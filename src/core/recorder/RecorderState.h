@@ -1,6 +1,6 @@
 #pragma once
 // What the record file is doing. One byte, shared by the window (which
-// changes it), the queue drain (which records by it) and the playback
+// changes it), the packet fan-out (which records by it) and the playback
 // thread (which plays by it).
 
 #include <cstdint>

@@ -57,6 +57,10 @@ struct MonitorOptions {
   // Play without waiting for Pause to be released for each packet, whatever
   // the project says: nobody is there to release it.
   bool ContinuousPlay = false;
+  // With a file to play and one to record, record beside the playing (into
+  // a recording of the session's own) instead of refusing the second file:
+  // the headless monitor's way. The window's buttons show one file at a time.
+  bool RecordBesidePlay = false;
   // -linktype:N, the link type of a pcapng recording's interfaces
   // (default LINKTYPE_USER0).
   int LinkType = 147;

@@ -1,27 +1,52 @@
 #include "core/session/MonitorSession.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
 #include "core/recorder/TxThread.h"
 #include "core/session/PortReport.h"
 #include "core/session/ProjectApply.h"
 
 namespace tapwise {
 
+namespace {
+
+// Two names of one file, as far as the names tell (the file to record may
+// not exist yet): recording it would wipe what is to be played.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  if (error) return a == b;
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  return error ? a == b : first == second;
+}
+
+}  // namespace
+
 MonitorSession::MonitorSession()
     : m_ownMap(std::make_unique<PortMap>()),
       m_opener(*m_ownMap),
       m_comms(m_opener),
       m_userPackets(m_comms, SelectedPort, m_messages, m_calc),
-      m_drain(m_comms) {
-  m_drain.SetRecordingHook(&m_recorder);
-  m_comms.SetTriggerStep(&m_userPackets);
+      m_fanOut(m_comms) {
+  AddOwnSinks();
   // Network ports say there when they lose or regain their server.
   m_ownMap->SetMessages(&m_messages);
 }
 
 MonitorSession::MonitorSession(DeviceOpener& opener)
-    : m_opener(opener), m_comms(m_opener), m_userPackets(m_comms, SelectedPort, m_messages, m_calc), m_drain(m_comms) {
-  m_drain.SetRecordingHook(&m_recorder);
+    : m_opener(opener), m_comms(m_opener), m_userPackets(m_comms, SelectedPort, m_messages, m_calc), m_fanOut(m_comms) {
+  AddOwnSinks();
+}
+
+void MonitorSession::AddOwnSinks() {
   m_comms.SetTriggerStep(&m_userPackets);
+  // The display first: what a recording holds never waits on it, but the
+  // window's lines are the ones a user compares a recording with.
+  m_fanOut.AddSink(m_drain);
+  m_fanOut.AddSink(m_recorder);
+  m_fanOut.AddSink(m_sideRecording);
 }
 
 MonitorSession::~MonitorSession() { Shutdown(); }
@@ -29,7 +54,7 @@ MonitorSession::~MonitorSession() { Shutdown(); }
 void MonitorSession::ApplyDefaults() {
   for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
   m_drain.SetHexDisplay(true);
-  SetPlaySettings(PlaySettings{});
+  ApplyPlaySettings(PlaySettings{});
   m_userPackets.Table().Clear();
 }
 
@@ -146,9 +171,24 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   if (options.RecordFormat != RecorderState::Idle) {
-    if (Result started = m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat); !started) {
-      return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Message());
+    // Beside a file that plays, the recording is a sink of its own: the
+    // recorder holds one file at a time.
+    const bool beside = options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle;
+    // The window's recorder holds one file: asked for both, it would start
+    // the recording and then stop it again on refusing the file to play.
+    if (!options.RecordBesidePlay && options.PlayFormat != RecorderState::Idle) {
+      return Result::Failure("the window records or plays one file at a time: give a file to record or one to "
+                             "play, not both (the headless monitor does both)",
+                             2);
     }
+    if (beside && SameFile(options.RecordPath, options.PlayPath)) {
+      return Result::Failure("a file cannot be recorded and played at the same time", 2);
+    }
+    const Result started =
+        beside ? m_sideRecording.Start(options.RecordPath, options.RecordFormat, m_recorder.LinkType(),
+                                       [this](uint8_t port) { return m_opener.Describe(port); })
+               : m_recorder.StartRecordingFile(options.RecordPath, options.RecordFormat);
+    if (!started) return Result::Failure("cannot record to " + options.RecordPath + ": " + started.Message());
   }
   if (options.PlayFormat != RecorderState::Idle) {
     // The command line wins over the project.
@@ -156,7 +196,7 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (options.ContinuousPlay) settings.OneShot = 0;
     if (options.PlayGapGiven) settings.PlayGap = static_cast<uint8_t>(options.PlayGap);
     if (options.Repeat) settings.Repeat = 1;
-    SetPlaySettings(settings);
+    ApplyPlaySettings(settings);
     // The Play button plays a file it cannot open as an empty one; named at
     // start, nobody would notice, so it is refused.
     if (Result started = m_recorder.StartPlayingFile(options.PlayPath, options.PlayFormat); !started) {
@@ -169,8 +209,9 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
 
 TickEvents MonitorSession::Tick() {
   TickEvents events;
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   events.RecordingFailed = m_recorder.TakeRecordingFailure();
+  if (!events.RecordingFailed) events.RecordingFailed = m_sideRecording.TakeFailure();
   events.PlayFileError = m_recorder.TakePlayFileError();
   if (m_recorder.TakeEndOfFileStop() && m_recorder.State() != RecorderState::Idle) {
     m_recorder.Stop();
@@ -189,6 +230,7 @@ void MonitorSession::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
   m_recorder.Stop();
+  m_sideRecording.Close();
   // The playback thread sends on the ports and reads their modem lines: it
   // stops before they go.
   m_player.reset();
@@ -208,8 +250,8 @@ ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
   if (!result.Outcome) m_messages.Post(result.Outcome.Message());
   if (result.Read()) {
-    SetHexDisplay(hexDisplay);
-    SetPlaySettings(play);
+    if (m_drain.SwitchMode(hexDisplay)) Notify(SessionChange::DisplayMode);
+    ApplyPlaySettings(play);
   } else {
     // Whatever was read, the triggers follow the texts.
     (void)m_userPackets.RebuildTriggerTable();
@@ -221,17 +263,62 @@ Result MonitorSession::WriteProject(const std::string& chosen) {
   return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
 }
 
-bool MonitorSession::SetHexDisplay(bool hex) {
-  if (hex == m_drain.HexDisplay()) return false;
-  m_drain.FinishOpenLine();
-  m_drain.SetHexDisplay(hex);
-  m_drain.Clear();
+void MonitorSession::ApplyPlaySettings(const PlaySettings& settings) {
+  m_playSettings = settings;
+  m_recorder.SetPlaySettings(settings);
+}
+
+void MonitorSession::AddListener(SessionListener& listener) {
+  if (std::find(m_listeners.begin(), m_listeners.end(), &listener) == m_listeners.end()) {
+    m_listeners.push_back(&listener);
+  }
+}
+
+void MonitorSession::RemoveListener(SessionListener& listener) { std::erase(m_listeners, &listener); }
+
+void MonitorSession::Notify(SessionChange change) {
+  // A copy: a listener may remove itself while it is told.
+  const std::vector<SessionListener*> listeners = m_listeners;
+  for (SessionListener* listener : listeners) listener->SessionChanged(change);
+}
+
+void MonitorSession::Edited(SessionChange change) {
+  m_project.SetConfigChanged();
+  Notify(change);
+}
+
+void MonitorSession::SetPortSettings(uint8_t port, const PortSettings& settings) {
+  m_comms.SetPortSettings(port, settings);
+  m_comms.ApplyPortSettings(port);
+  Edited(SessionChange::PortSettings);
+}
+
+void MonitorSession::SetPacketGap(uint16_t milliseconds) {
+  m_comms.PacketGap.store(milliseconds);
+  Edited(SessionChange::PacketGap);
+}
+
+bool MonitorSession::SetDisplayMode(bool hex) {
+  if (!m_drain.SwitchMode(hex)) return false;
+  Edited(SessionChange::DisplayMode);
   return true;
 }
 
+void MonitorSession::EditUserPackets(const std::function<void(UserPacketTable&)>& edit) {
+  if (edit) edit(m_userPackets.Table());
+  (void)m_userPackets.RebuildTriggerTable();
+  Edited(SessionChange::UserPackets);
+}
+
 void MonitorSession::SetPlaySettings(const PlaySettings& settings) {
-  m_playSettings = settings;
-  m_recorder.SetPlaySettings(settings);
+  if (settings == m_playSettings) return;
+  ApplyPlaySettings(settings);
+  Edited(SessionChange::PlaySettings);
+}
+
+void MonitorSession::DiscardProjectChanges() {
+  m_project.SetConfigChanged(false);
+  (void)m_userPackets.RebuildTriggerTable();
 }
 
 }  // namespace tapwise

@@ -8,17 +8,23 @@
 //   Start(options)  start-up: the port map, defaults, the project files, the
 //                   probe of COM1..COM128, the selected port, the recorder as
 //                   the options ask, the packets to send, the playback thread
-//   Tick()          one 50 ms timer pass: drains the queue and collects what
+//   Tick()          one 50 ms timer pass: drains the queue once into the
+//                   packet sinks (core/format/PacketSink.h) and collects what
 //                   the user must be told, ports that came and went included
 //   Shutdown()      (also the destructor) closes the record file, stops the
 //                   playback thread, then the receive threads, and closes the
 //                   ports: nothing is freed while another thread can reach it
+//
+// Edits of the project's data go through the Set…/Edit… methods, which mark
+// the project changed, rebuild the triggers where the texts changed, and
+// tell every SessionListener; the front ends only call them.
 //
 // Everything here runs on the owner's thread except what the receive and
 // playback threads do inside the objects they were given.
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +37,10 @@
 #include "core/platform/PortMap.h"
 #include "core/recorder/PlaySettings.h"
 #include "core/recorder/Recorder.h"
+#include "core/recorder/Recording.h"
 #include "core/session/MonitorOptions.h"
+#include "core/session/PacketFanOut.h"
+#include "core/session/SessionListener.h"
 #include "core/userpackets/CalcState.h"
 #include "core/userpackets/UserPackets.h"
 #include "core/util/Result.h"
@@ -43,7 +52,7 @@ class TTxThread;
 
 // What one timer pass found for the user.
 struct TickEvents {
-  // A write to the recording failed; the recording has been closed.
+  // A write to a recording failed; that recording has been closed.
   std::optional<RecordingFailure> RecordingFailed;
   // A packet data file was not in the layout; playing has been stopped.
   bool PlayFileError = false;
@@ -113,19 +122,49 @@ class MonitorSession {
   std::string PortDescription(uint8_t n) const;
   // The COM numbers of the present ports, in ascending order.
   std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
+  // The display lines (the first packet sink).
   DisplayDrain& Drain() { return m_drain; }
   Recorder& GetRecorder() { return m_recorder; }
+  // The recording the options started beside a file that plays (headless
+  // only, see MonitorOptions::RecordBesidePlay); closed otherwise.
+  const Recording& SideRecording() const { return m_sideRecording; }
   UserPackets& GetUserPackets() { return m_userPackets; }
   ProjectState& Project() { return m_project; }
   UserMessages& Messages() { return m_messages; }
   CalcState& Calc() { return m_calc; }
+
+  // --- Packet sinks ---
+  // Every tick hands each counted packet to the display, the recorder, the
+  // side recording, then the sinks added here, in the order they were
+  // added. A sink is removed before it goes.
+  void AddSink(PacketSink& sink) { m_fanOut.AddSink(sink); }
+  void RemoveSink(PacketSink& sink) { m_fanOut.RemoveSink(sink); }
+  uint16_t PacketCounter() const { return m_fanOut.PacketCounter(); }
+
+  // --- Edits (each marks the project changed and tells the listeners) ---
+  void AddListener(SessionListener& listener);
+  void RemoveListener(SessionListener& listener);
+  // The port's line settings, applied to the open port at once.
+  void SetPortSettings(uint8_t port, const PortSettings& settings);
+  // The quiet gap that ends a packet, in milliseconds.
+  void SetPacketGap(uint16_t milliseconds);
   // The display mode (hex lines when set, else running text). A new mode
   // starts the display afresh, an unfinished text line reported first; the
   // same mode again changes nothing. True when the mode changed.
-  bool SetHexDisplay(bool hex);
+  bool SetDisplayMode(bool hex);
+  bool HexDisplay() const { return m_drain.HexDisplay(); }
+  // Runs edit on the user packet table (none: the table was edited in
+  // place already, as the window's grid does), then rebuilds the triggers;
+  // what the rebuild finds wrong is posted to Messages().
+  void EditUserPackets(const std::function<void(UserPacketTable&)>& edit = {});
   const PlaySettings& GetPlaySettings() const { return m_playSettings; }
-  // The play settings in force, for the next play step.
+  // The play settings in force, for the next play step; the same settings
+  // again change nothing.
   void SetPlaySettings(const PlaySettings& settings);
+  // The project's changes are let go unsaved (the user declined to save and
+  // then cancelled opening another): it counts as unchanged, and the
+  // triggers follow the texts as they are.
+  void DiscardProjectChanges();
 
   // COM number of the selected port (the window's selected tab); read by
   // the receive and playback threads.
@@ -144,6 +183,11 @@ class MonitorSession {
   [[nodiscard]] Result CheckLineOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
   [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
+  // Start-up and project reads set these without counting as an edit.
+  void ApplyPlaySettings(const PlaySettings& settings);
+  void Edited(SessionChange change);
+  void Notify(SessionChange change);
+  void AddOwnSinks();
   // Before the ports open, once their settings are known.
   void StartTaps();
 
@@ -155,6 +199,9 @@ class MonitorSession {
   UserPackets m_userPackets;
   DisplayDrain m_drain;
   Recorder m_recorder;
+  Recording m_sideRecording;
+  PacketFanOut m_fanOut;
+  std::vector<SessionListener*> m_listeners;
   ProjectState m_project;
   PlaySettings m_playSettings;
   std::unique_ptr<TTxThread> m_player;

@@ -2,6 +2,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
+#include "core/recorder/RecordFormats.h"
 #include "core/userpackets/ClipboardPacket.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
@@ -38,10 +39,6 @@ namespace {
 
 constexpr int TimerInterval = 50;
 
-const char* const RecordFilter =
-    "Packet Data File  (*.DAT)|*.dat|Raw Data File  (*.*)|*.*|pcapng Files (*.pcapng)|*.pcapng";
-const char* const PlayFilter =
-    "Packet Data File  (*.DAT)|*.dat|Hex Data File  (*.*)|*.*|Raw Data File  (*.*)|*.*";
 
 QColor Rgb(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
@@ -74,6 +71,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
   Drain().SetListener(this);
+  m_session.AddListener(*this);
 
   auto* client = new QWidget(this);
   auto* column = new QVBoxLayout(client);
@@ -150,6 +148,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
 
 TTWForm::~TTWForm() {
   qApp->removeEventFilter(this);
+  m_session.RemoveListener(*this);
   Drain().SetListener(nullptr);
 }
 
@@ -322,11 +321,13 @@ void TTWForm::ShowSelectedPort() {
 void TTWForm::PortControlChange() {
   const uint8_t port = SelectedPort.load();
   if (port == 0) return;
-  TWComms& comms = m_session.Comms();
-  const PortSettings current = comms.GetPortSettings(port);
-  comms.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
-  comms.ApplyPortSettings(port);
-  Project().SetConfigChanged();
+  const PortSettings current = m_session.Comms().GetPortSettings(port);
+  m_session.SetPortSettings(port, m_portSetup->Read(current.BaudRate));
+}
+
+void TTWForm::SessionChanged(SessionChange change) {
+  // A new display mode has cleared the display.
+  if (change == SessionChange::DisplayMode) m_display->LinesChanged();
 }
 
 void TTWForm::ShowRecorderStatus() {
@@ -354,7 +355,7 @@ void TTWForm::RecorderButtonClick() {
   if (m_closed) return;
   if (GetRecorder().State() == RecorderState::Idle) {
     if (m_toolBar->bRecord->isChecked()) {
-      const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", RecordFilter,
+      const auto chosen = m_dialogs.AskForFile(this, {true, "Record: Select File", DialogFilter(true),
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
         if (GetRecorder().StartRecording(chosen->Path, chosen->FilterIndex)) {
@@ -365,7 +366,7 @@ void TTWForm::RecorderButtonClick() {
       }
     }
     if (m_toolBar->bPlay->isChecked()) {
-      const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", PlayFilter,
+      const auto chosen = m_dialogs.AskForFile(this, {false, "Play: Select File", DialogFilter(false),
                                             GetRecorder().RecordName(), GetRecorder().RecordType()});
       if (chosen) {
         // The Play button says nothing of a file that does not open: it
@@ -397,7 +398,6 @@ void TTWForm::ShowCaption() {
 }
 
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
-  Project().SetConfigChanged(false);
   std::string chosen = name;
   bool cancelled = false;
   if (askForFile) {
@@ -407,7 +407,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
     if (answer) chosen = answer->Path;
   }
   if (cancelled) {
-    (void)GetUserPackets().RebuildTriggerTable();
+    m_session.DiscardProjectChanges();
   } else if (m_session.ReadProject(chosen).Read()) {
     m_display->LinesChanged();
     ShowCaption();

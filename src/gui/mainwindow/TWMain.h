@@ -30,6 +30,7 @@
 #include "core/display/DisplayListener.h"
 #include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
+#include "core/session/SessionListener.h"
 
 namespace tapwise {
 
@@ -46,7 +47,7 @@ class TTabControlSmart;
 class TUserPacketsForm;
 class WindowDialogs;
 
-class TTWForm : public QMainWindow, private DisplayListener {
+class TTWForm : public QMainWindow, private DisplayListener, private SessionListener {
   Q_OBJECT
  public:
   // The session is started by FormShow with the options; dialogs and
@@ -135,6 +136,8 @@ class TTWForm : public QMainWindow, private DisplayListener {
  private:
   // DisplayListener: the window follows the newest line once per tick.
   void PacketShown() override { m_scrollPending = true; }
+  // SessionListener: what an edit (here or in a tool window) changed.
+  void SessionChanged(SessionChange change) override;
 
   void BuildPortTabs();
   // A tab for a present port, in ascending order of COM number.

@@ -8,7 +8,6 @@
 #include "gui/controls/PanelTransparent.h"
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowFont.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/TWMain.h"
 #include "gui/options/Colours.h"
 
@@ -209,7 +208,7 @@ QWidget* TPropertiesForm::BuildPlayGroup() {
 
 void TPropertiesForm::Load() {
   m_loading = true;
-  const bool hex = m_session.Drain().HexDisplay();
+  const bool hex = m_session.HexDisplay();
   rbDisplayHex->setChecked(hex);
   rbDisplayASCII->setChecked(!hex);
   // A gap that is no multiple of 5 (from a project) shows rounded down and
@@ -232,16 +231,13 @@ void TPropertiesForm::rgDisplayChangeClick() {
   if (m_loading) return;
   const bool hex = rbDisplayHex->isChecked();
   // A click on the button that is already checked changes nothing.
-  if (!m_session.SetHexDisplay(hex)) return;
-  m_main.Display()->LinesChanged();
-  m_session.Project().SetConfigChanged();
+  if (!m_session.SetDisplayMode(hex)) return;
   eTimeOut->setEnabled(hex);
 }
 
 void TPropertiesForm::eTimeOutChange() {
   if (m_loading) return;
-  m_session.Comms().PacketGap.store(static_cast<uint16_t>(InRange(*eTimeOut) * eTimeOut->Scale()));
-  m_session.Project().SetConfigChanged();
+  m_session.SetPacketGap(static_cast<uint16_t>(InRange(*eTimeOut) * eTimeOut->Scale()));
 }
 
 void TPropertiesForm::RecorderParamClick() {
@@ -253,9 +249,7 @@ void TPropertiesForm::RecorderParamClick() {
   play.Repeat = cbPlayRepeat->isChecked() ? 1 : 0;
   play.TerminatorChar = static_cast<uint8_t>(InRange(*eTerm));
   play.TerminatorCount = static_cast<uint16_t>(InRange(*eTermCount));
-  if (play == m_session.GetPlaySettings()) return;
   m_session.SetPlaySettings(play);
-  m_session.Project().SetConfigChanged();
 }
 
 void TPropertiesForm::bFontClick() {

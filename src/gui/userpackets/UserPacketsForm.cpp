@@ -290,8 +290,8 @@ void TUserPacketsForm::Paste(bool asAscii) {
 
 void TUserPacketsForm::TableChanged() {
   UserPacketsGrid->viewport()->update();
-  m_session.Project().SetConfigChanged();
-  (void)m_packets.RebuildTriggerTable();
+  // The grid's model has written the cells already.
+  m_session.EditUserPackets();
   emit MessagesPosted();
 }
 

@@ -7,6 +7,7 @@
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayBuffer.h"
 #include "core/display/DisplayDrain.h"
+#include "core/session/PacketFanOut.h"
 #include "core/display/PacketSelection.h"
 #include "support/FakeOpener.h"
 #include "support/TestRecords.h"
@@ -91,15 +92,17 @@ class SelectionTest : public ::testing::Test {
   SelectionTest() {
     m_opener.AddFake(1);
     m_comms.CreatePorts();
+    m_fanOut.AddSink(m_drain);
   }
   void Show(const std::string& bytes) {
     m_comms.Queue().Append(Record(bytes));
-    m_drain.DrainQueue();
+    m_fanOut.DrainQueue();
   }
 
   FakeOpener m_opener;
   TWComms m_comms{m_opener};
-  DisplayDrain m_drain{m_comms};
+  DisplayDrain m_drain;
+  PacketFanOut m_fanOut{m_comms};
   PacketSelection m_selection;
 };
 

@@ -8,6 +8,7 @@
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
 #include "core/format/HexLines.h"
+#include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"
 #include "support/TestRecords.h"
 
@@ -30,12 +31,11 @@ struct Listener : DisplayListener {
   std::vector<std::string> Finished;
 };
 
-struct Recorder : RecordingHook {
-  bool Paused() const override { return IsPaused; }
-  void RecordPacket(const PacketRecord& record) override {
-    Recorded.emplace_back(reinterpret_cast<const char*>(record.Data), record.Length);
+// A sink after the display, as the recorder is.
+struct Recorder : PacketSink {
+  void Take(const PacketView& packet) override {
+    Recorded.emplace_back(reinterpret_cast<const char*>(packet.Record().Data), packet.Record().Length);
   }
-  bool IsPaused = false;
   std::vector<std::string> Recorded;
 };
 
@@ -45,7 +45,8 @@ class DisplayDrainTest : public ::testing::Test {
     for (int port : {1, 2, 3, 10, 16, 35, 128}) m_opener.AddFake(static_cast<uint8_t>(port));
     m_comms.CreatePorts();
     m_drain.SetListener(&m_listener);
-    m_drain.SetRecordingHook(&m_recorder);
+    m_fanOut.AddSink(m_drain);
+    m_fanOut.AddSink(m_recorder);
   }
 
   void Queue(std::unique_ptr<PacketRecord> record) { m_comms.Queue().Append(std::move(record)); }
@@ -58,9 +59,10 @@ class DisplayDrainTest : public ::testing::Test {
 
   FakeOpener m_opener;
   TWComms m_comms{m_opener};
-  DisplayDrain m_drain{m_comms};
+  DisplayDrain m_drain;
   Listener m_listener;
   Recorder m_recorder;
+  PacketFanOut m_fanOut{m_comms};
 };
 
 TEST_F(DisplayDrainTest, HexPacketsBecomeOneLinePerSixteenBytes) {
@@ -89,7 +91,7 @@ TEST_F(DisplayDrainTest, HexPacketsBecomeOneLinePerSixteenBytes) {
     auto record = Record(c.port, Counting(c.length), c.origin, c.error);
     PacketRecord copy = *record;
     Queue(std::move(record));
-    ASSERT_EQ(m_drain.DrainQueue(), 1u);
+    ASSERT_EQ(m_fanOut.DrainQueue(), 1u);
     ++counter;
 
     ASSERT_EQ(m_drain.LineCount(), before + c.lines);
@@ -134,7 +136,7 @@ TEST_F(DisplayDrainTest, AsciiTextBreaksAtCrOnlyAndWrapsAtEightyCharacters) {
     SCOPED_TRACE(c.name);
     m_drain.Clear();
     for (const std::string& packet : c.packets) Queue(Record(1, packet));
-    m_drain.DrainQueue();
+    m_fanOut.DrainQueue();
     EXPECT_EQ(Texts(), c.lines);
   }
 }
@@ -144,7 +146,7 @@ TEST_F(DisplayDrainTest, AsciiLineTakesTheLastWritersPortAndSequenceButMarksNoth
   Queue(Record(1, "ab"));
   Queue(Record(2, "cd", OriginTransmitted, 1));
   Queue(Record(3, "\r\r"));  // two new lines; the first keeps port 2
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   ASSERT_EQ(m_drain.LineCount(), 3);
   const DisplayLine& first = m_drain.Buffer().Line(0);
   EXPECT_EQ(first.Text, "abcd");
@@ -164,10 +166,10 @@ TEST_F(DisplayDrainTest, AsciiLineTakesTheLastWritersPortAndSequenceButMarksNoth
 TEST_F(DisplayDrainTest, AsciiLinesAreReportedFinishedOnceWhenTheNextLineStarts) {
   m_drain.SetHexDisplay(false);
   Queue(Record(1, "ab\rcd"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(m_listener.Finished, std::vector<std::string>{"ab"});
   Queue(Record(1, "ef"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(m_listener.Finished.size(), 1u);
 
   m_drain.FinishOpenLine();
@@ -175,42 +177,39 @@ TEST_F(DisplayDrainTest, AsciiLinesAreReportedFinishedOnceWhenTheNextLineStarts)
   EXPECT_EQ(m_listener.Finished, (std::vector<std::string>{"ab", "cdef"}));
   // A line reported finished takes no more text.
   Queue(Record(1, "gh"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(Texts(), (std::vector<std::string>{"ab", "cdef", "gh"}));
 
   // A hex packet finishes the open ASCII line before its own lines.
   m_drain.SetHexDisplay(true);
   Queue(Record(1, "x"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   ASSERT_EQ(m_listener.Finished.size(), 4u);
   EXPECT_EQ(m_listener.Finished[2], "gh");
   EXPECT_EQ(m_listener.Finished[3].substr(0, 5), "COM1 ");
 }
 
-TEST_F(DisplayDrainTest, FreezeStillCountsAndRecordsAndPauseStopsOnlyTheRecording) {
+TEST_F(DisplayDrainTest, FreezeStillCountsAndRecords) {
   Queue(Record(1, "one"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   m_drain.SetFrozen(true);
   Queue(Record(2, "two"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   m_drain.SetHexDisplay(false);
   Queue(Record(3, "three"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(m_drain.PacketCounter(), 3);
   EXPECT_EQ(m_drain.LineCount(), 1);
   EXPECT_EQ(m_recorder.Recorded, (std::vector<std::string>{"one", "two", "three"}));
 
   // Releasing Freeze does not bring the missed packets back.
   m_drain.SetFrozen(false);
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(m_drain.LineCount(), 1);
-
-  m_recorder.IsPaused = true;
   Queue(Record(1, "four"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   EXPECT_EQ(m_drain.PacketCounter(), 4);
   EXPECT_EQ(m_drain.LineCount(), 2);
-  EXPECT_EQ(m_recorder.Recorded.size(), 3u);
 }
 
 TEST_F(DisplayDrainTest, PacketOfADisabledOrAbsentPortIsNeitherCountedShownNorRecorded) {
@@ -219,7 +218,7 @@ TEST_F(DisplayDrainTest, PacketOfADisabledOrAbsentPortIsNeitherCountedShownNorRe
   Queue(Record(2, "b"));
   Queue(Record(99, "c"));
   Queue(Record(3, "d"));
-  EXPECT_EQ(m_drain.DrainQueue(), 4u);
+  EXPECT_EQ(m_fanOut.DrainQueue(), 4u);
   EXPECT_EQ(m_comms.Queue().Count(), 0u);
   EXPECT_EQ(m_drain.PacketCounter(), 2);
   EXPECT_EQ(m_recorder.Recorded, (std::vector<std::string>{"a", "d"}));
@@ -234,13 +233,13 @@ TEST_F(DisplayDrainTest, PacketOfADisabledOrAbsentPortIsNeitherCountedShownNorRe
 TEST_F(DisplayDrainTest, ClearKeepsTheCounterAndStartsAgainAtTheTop) {
   Queue(Record(1, "a"));
   Queue(Record(1, std::string(20, 'b')));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   ASSERT_EQ(m_drain.LineCount(), 3);
   m_drain.Clear();
   EXPECT_EQ(m_drain.LineCount(), 0);
   EXPECT_EQ(m_drain.PacketCounter(), 2);
   Queue(Record(1, "c"));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   ASSERT_EQ(m_drain.LineCount(), 1);
   EXPECT_EQ(m_drain.Buffer().Oldest(), 0);
   EXPECT_EQ(m_drain.Buffer().Line(0).Sequence, 3);
@@ -248,12 +247,13 @@ TEST_F(DisplayDrainTest, ClearKeepsTheCounterAndStartsAgainAtTheTop) {
 
 TEST_F(DisplayDrainTest, CounterWrapsFrom65535ToZero) {
   m_drain.SetFrozen(true);
-  m_drain.SetRecordingHook(nullptr);
+  m_fanOut.RemoveSink(m_recorder);
   auto record = Record(1, "x");
-  for (int i = 0; i < 65535; ++i) m_drain.ShowPacket(*record);
+  for (int i = 0; i < 65535; ++i) m_fanOut.Deliver(*record);
   EXPECT_EQ(m_drain.PacketCounter(), 65535);
+  EXPECT_EQ(m_fanOut.PacketCounter(), 65535);
   m_drain.SetFrozen(false);
-  m_drain.ShowPacket(*record);
+  m_fanOut.Deliver(*record);
   EXPECT_EQ(m_drain.PacketCounter(), 0);
   ASSERT_EQ(m_drain.LineCount(), 1);
   EXPECT_EQ(m_drain.Buffer().Line(0).Sequence, 0);
@@ -261,7 +261,7 @@ TEST_F(DisplayDrainTest, CounterWrapsFrom65535ToZero) {
 
 TEST_F(DisplayDrainTest, RingKeepsTheLastThreeFullPackets) {
   for (int i = 0; i < 4; ++i) Queue(Record(1, Counting(4096)));
-  m_drain.DrainQueue();
+  m_fanOut.DrainQueue();
   ASSERT_EQ(m_drain.LineCount(), 999);
   // 1024 lines were made: the first 25 are gone, packets 2..4 are whole.
   EXPECT_EQ(m_drain.Buffer().Line(0).Sequence, 1);

@@ -10,6 +10,8 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
+#include "core/recorder/RecordFormats.h"
+#include "core/session/PacketFanOut.h"
 #include "core/format/PcapngWriter.h"
 #include "core/recorder/Recorder.h"
 #include "support/FakeOpener.h"
@@ -187,7 +189,8 @@ class PcapngThroughTheDrain : public ::testing::Test {
     opener.AddFake(1);
     opener.AddFake(2);
     comms.CreatePorts();
-    drain.SetRecordingHook(&recorder);
+    fanOut.AddSink(drain);
+    fanOut.AddSink(recorder);
     recorder.SetPortDescriber([](uint8_t port) { return "/dev/fake" + std::to_string(port); });
   }
   void TearDown() override { comms.DestroyPorts(); }
@@ -195,8 +198,10 @@ class PcapngThroughTheDrain : public ::testing::Test {
   TempDir dir;
   FakeOpener opener;
   TWComms comms{opener};
-  DisplayDrain drain{comms};
+  DisplayDrain drain;
   Recorder recorder;
+  PacketFanOut fanOut{comms};
+  const int PcapngFilter = DialogFilterIndex(RecorderState::RecordPcapng);
 };
 
 TEST_F(PcapngThroughTheDrain, TheThirdRecordFilterRecordsPcapngWithTheOtherFormatsStatus) {
@@ -214,13 +219,13 @@ TEST_F(PcapngThroughTheDrain, TheThirdRecordFilterRecordsPcapngWithTheOtherForma
 
   comms.Queue().Append(MakeRecord(2, "first", OriginTransmitted));
   comms.Queue().Append(MakeRecord(1, "second"));
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   recorder.PauseClick(true);
   comms.Queue().Append(MakeRecord(1, "paused"));
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   recorder.PauseClick(false);
   comms.Queue().Append(MakeRecord(2, "third", OriginReceived, 1));
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   recorder.Stop();
   EXPECT_EQ(recorder.RecordType(), PcapngFilter);
 

@@ -13,6 +13,7 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
+#include "core/session/PacketFanOut.h"
 #include "core/util/ProcessSetup.h"
 #include "core/format/PacketDataWriter.h"
 #include "core/recorder/Recorder.h"
@@ -323,7 +324,8 @@ class RecordingThroughTheDrain : public ::testing::Test {
     opener.AddFake(2);
     comms.CreatePorts();
     ASSERT_TRUE(comms.IsPortEnabled(1));
-    drain.SetRecordingHook(&recorder);
+    fanOut.AddSink(drain);
+    fanOut.AddSink(recorder);
   }
   void TearDown() override { comms.DestroyPorts(); }
   void Feed(uint8_t port, const std::string& bytes, uint8_t origin = OriginReceived) {
@@ -333,8 +335,9 @@ class RecordingThroughTheDrain : public ::testing::Test {
   TempDir dir;
   FakeOpener opener;
   TWComms comms{opener};
-  DisplayDrain drain{comms};
+  DisplayDrain drain;
   Recorder recorder;
+  PacketFanOut fanOut{comms};
 };
 
 TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecordsNone) {
@@ -348,11 +351,11 @@ TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecor
     AppendPacketDataLines(*record, expected);
     comms.Queue().Append(std::move(record));
   }
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   EXPECT_EQ(drain.LineCount(), 0);
   recorder.PauseClick(true);
   Feed(1, "not recorded");
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   recorder.PauseClick(false);
   recorder.Stop();
   EXPECT_EQ(TempDir::ReadFile(dir / "trace.DAT"), expected);
@@ -360,7 +363,7 @@ TEST_F(RecordingThroughTheDrain, FrozenDisplayStillRecordsEveryPacketPausedRecor
   ASSERT_TRUE(Succeeded(recorder.StartRecording(dir / "raw.bin", 2)));
   Feed(1, "one");
   Feed(2, "two", OriginTransmitted);
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   recorder.Stop();
   EXPECT_EQ(TempDir::ReadFile(dir / "raw.bin"), "onetwo");
 }
@@ -369,7 +372,7 @@ TEST_F(RecordingThroughTheDrain, AFailingRecordingIsReportedOnceAndCaptureGoesOn
   ASSERT_TRUE(Succeeded(recorder.StartRecordingFile("/dev/full", RecorderState::RecordPacketData)));
   Feed(1, "first");
   Feed(2, "second");
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   EXPECT_EQ(drain.LineCount(), 2);  // both packets are still shown
   EXPECT_EQ(drain.PacketCounter(), 2);
   EXPECT_EQ(recorder.State(), RecorderState::Idle);
@@ -383,7 +386,7 @@ TEST_F(RecordingThroughTheDrain, AFailingRecordingIsReportedOnceAndCaptureGoesOn
   EXPECT_FALSE(recorder.TakeRecordingFailure().has_value());
 
   Feed(1, "third");
-  drain.DrainQueue();
+  fanOut.DrainQueue();
   EXPECT_EQ(drain.LineCount(), 3);
   EXPECT_FALSE(recorder.TakeRecordingFailure().has_value());
 }

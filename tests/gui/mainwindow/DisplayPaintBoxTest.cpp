@@ -27,12 +27,12 @@ struct BoxOnHost {
   BoxOnHost() : box(new DisplayPaintBox(session.Drain(), &host)) { box->ApplyDisplayFont("FixedSys", 9); }
 
   void AddHex(std::string_view bytes) {
-    session.Drain().AddHexLines(*MakeRecord(1, bytes));
+    HandTo(session.Drain(), *MakeRecord(1, bytes));
     box->LinesChanged();
   }
   void AddAscii(std::string_view bytes) {
     session.Drain().SetHexDisplay(false);
-    session.Drain().AddAsciiText(*MakeRecord(1, bytes));
+    HandTo(session.Drain(), *MakeRecord(1, bytes));
     box->LinesChanged();
   }
   QImage Picture() const { return box->grab().toImage(); }

@@ -41,7 +41,7 @@ struct DemoWindow {
     const std::string folder = DemoFolder();
     if (folder.empty()) return false;
     const CommandLine commandLine =
-        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder));
+        ParseCommandLine(ExpandDemoOption({"-nosplash", "-demo", "-port:1=" + com1.SlavePath()}, folder, false));
     settings.Create();
     form = std::make_unique<TTWForm>(session, settings, commandLine, dialogs);
     form->show();
