@@ -55,6 +55,127 @@ bool TakeFileOption(const std::string& arg, CommandLine& result) {
   }
   return false;
 }
+// "-line:N=SPEC" or "-line:*=SPEC".
+void TakeLineOption(const std::string& arg, CommandLine& result) {
+  const std::string value = ValueOf(arg);
+  const size_t equals = value.find('=');
+  const std::string port = value.substr(0, equals);
+  const int com = port == "*" ? 0 : NumberIn(port, 1, 128);
+  if (equals == std::string::npos || com < 0) {
+    result.Problems.push_back(arg + ": expected -line:N=RATE,FRAME (N a COM number from 1 to 128, or *), "
+                                    "e.g. -line:33=115200,8N1");
+    return;
+  }
+  const LineSpecParse parsed = ParseLineSpec(std::string_view(value).substr(equals + 1));
+  if (!parsed.Spec) {
+    result.Problems.push_back(arg + ": " + parsed.Problem);
+    return;
+  }
+  result.LineOptions.push_back({com, *parsed.Spec, arg});
+}
+
+// Line settings after the device of -port:, -pair: or -tap: go to the
+// ports it maps; the option itself goes on to the port map without them.
+void TakePortOption(const std::string& arg, CommandLine& result) {
+  const size_t equals = arg.find('=');
+  const size_t colon = arg.find(':');
+  if (equals == std::string::npos) {
+    result.PortOptions.push_back(arg);
+    return;
+  }
+  const std::string numbers = arg.substr(colon + 1, equals - colon - 1);
+  const std::string head = arg.substr(0, equals + 1);
+  const bool pair = StartsWith(arg, "-pair:");
+  // -pair:A,B has no device, so all after "=" is the spec.
+  SplitTarget split;
+  if (pair) {
+    const LineSpecParse parsed = ParseLineSpec(std::string_view(arg).substr(equals + 1));
+    split.Line = parsed.Spec;
+    split.Problem = parsed.Problem;
+  } else {
+    split = SplitLineSuffix(std::string_view(arg).substr(equals + 1));
+  }
+  if (!split.Problem.empty()) {
+    result.Problems.push_back(arg + ": " + split.Problem);
+    return;
+  }
+  result.PortOptions.push_back(pair ? arg.substr(0, equals) : head + split.Target);
+  if (!split.Line) return;
+  // The device's number comes first; a pair's two ends both take the spec.
+  const size_t comma = numbers.find(',');
+  const int first = NumberIn(numbers.substr(0, comma), 1, 128);
+  const int second = comma == std::string::npos ? -1 : NumberIn(numbers.substr(comma + 1), 1, 128);
+  // A bad number is the port map's to report.
+  if (first > 0) result.LineOptions.push_back({first, *split.Line, arg});
+  if (pair && second > 0) result.LineOptions.push_back({second, *split.Line, arg});
+}
+
+// "-only:LIST" or "-exclude:LIST".
+void TakePortList(const std::string& arg, PortSet& into, CommandLine& result) {
+  const PortListParse parsed = ParsePortList(ValueOf(arg));
+  if (!parsed.Problem.empty()) {
+    result.Problems.push_back(arg + ": " + parsed.Problem);
+    return;
+  }
+  into |= parsed.Ports;
+}
+
+// "-name:N=TEXT": the text shown beside the COM number, one line of
+// printable characters.
+void TakeName(const std::string& arg, CommandLine& result) {
+  const std::string value = ValueOf(arg);
+  const size_t equals = value.find('=');
+  const int com = NumberIn(value.substr(0, equals), 1, 128);
+  if (equals == std::string::npos || com < 0) {
+    result.Problems.push_back(arg + ": expected -name:N=TEXT with N a COM number from 1 to 128");
+    return;
+  }
+  const std::string name = value.substr(equals + 1);
+  constexpr size_t LongestName = 64;
+  if (name.size() > LongestName) {
+    result.Problems.push_back(arg + ": a name has at most " + std::to_string(LongestName) + " characters");
+    return;
+  }
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) {
+      result.Problems.push_back(arg + ": a name cannot hold control characters");
+      return;
+    }
+  }
+  result.Names.emplace_back(com, name);
+}
+
+struct TimeName {
+  const char* Name;
+  TimeStyle Format;
+};
+constexpr TimeName TimeNames[] = {{"tenths", TimeStyle::Tenths},   {"ms", TimeStyle::Milliseconds},
+                                  {"us", TimeStyle::Microseconds}, {"iso", TimeStyle::Iso},
+                                  {"delta", TimeStyle::Delta}};
+
+void TakeTimeFormat(const std::string& arg, CommandLine& result) {
+  for (const TimeName& name : TimeNames) {
+    if (Is(ValueOf(arg), name.Name)) {
+      result.Time = name.Format;
+      return;
+    }
+  }
+  result.Problems.push_back(arg + ": expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta");
+}
+
+void TakeColour(const std::string& arg, CommandLine& result) {
+  const std::string value = ValueOf(arg);
+  if (Is(value, "auto")) {
+    result.Colour = ColourChoice::Auto;
+  } else if (Is(value, "never")) {
+    result.Colour = ColourChoice::Never;
+  } else if (Is(value, "always")) {
+    result.Colour = ColourChoice::Always;
+  } else {
+    result.Problems.push_back(arg + ": expected -color:never, -color:always or -color:auto");
+  }
+}
+
 // The usage lines of the record (or play) options, in table order: the
 // option and FILE, then its text in the column after; a name too long for
 // the column gets a line of its own.
@@ -124,9 +245,31 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       result.Help = true;
     } else if (Is(arg, "-version")) {
       result.Version = true;
-    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:") ||
-               StartsWith(arg, "-force:")) {
+    } else if (StartsWith(arg, "-force:")) {
       result.PortOptions.push_back(arg);
+    } else if (StartsWith(arg, "-port:") || StartsWith(arg, "-pair:") || StartsWith(arg, "-tap:")) {
+      TakePortOption(arg, result);
+    } else if (StartsWith(arg, "-line:")) {
+      TakeLineOption(arg, result);
+    } else if (StartsWith(arg, "-only:")) {
+      result.OnlyGiven = true;
+      TakePortList(arg, result.Only, result);
+    } else if (StartsWith(arg, "-exclude:")) {
+      TakePortList(arg, result.Exclude, result);
+    } else if (StartsWith(arg, "-name:")) {
+      TakeName(arg, result);
+    } else if (StartsWith(arg, "-time:")) {
+      TakeTimeFormat(arg, result);
+    } else if (StartsWith(arg, "-color:") || StartsWith(arg, "-colour:")) {
+      TakeColour(arg, result);
+    } else if (StartsWith(arg, "-portlabel:")) {
+      if (Is(ValueOf(arg), "full")) {
+        result.FullPortLabel = true;
+      } else if (Is(ValueOf(arg), "short")) {
+        result.FullPortLabel = false;
+      } else {
+        result.Problems.push_back(arg + ": expected -portlabel:full or -portlabel:short");
+      }
     } else if (TakeFileOption(arg, result)) {
     } else if (StartsWith(arg, "-select:")) {
       result.SelectPort = NumberIn(ValueOf(arg), 1, 128);
@@ -186,6 +329,8 @@ std::string UsageText() {
          FileOptionsSynopsis(true, "[-playgap:N] [-repeat]") +
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
+         "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
+         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -252,6 +397,24 @@ std::string UsageText() {
          "                   (default 10)\n"
          "  -repeat          start the file again at its end; otherwise \"Playback\n"
          "                   finished\" is printed and monitoring goes on\n"
+         "\n"
+         "Setting up ports:\n"
+         "  -line:N=RATE,FRAME\n"
+         "                   line settings of COM N before the first byte: the rate, then\n"
+         "                   data bits 5-8, parity N/E/O/M/S and stop bits 1/1.5/2\n"
+         "                   (-line:33=115200,8N1; either part alone: -line:33=9600);\n"
+         "                   -line:*=... sets every port. The same may follow the\n"
+         "                   device: -port:N=PATH,RATE,FRAME, -tap:A,B=PATH,RATE,FRAME,\n"
+         "                   -pair:A,B=RATE,FRAME\n"
+         "  -only:LIST       open only these ports (1,33-40,97) and the ones mapped by\n"
+         "                   -port:, -pair: and -tap:\n"
+         "  -exclude:LIST    never open these ports\n"
+         "  -name:N=TEXT     name COM N: on its tab, in the start lines, in pcapng\n"
+         "  -time:FORMAT     headless packet times: tenths (default), ms, us, iso, delta\n"
+         "  -portlabel:full  headless: COM40 (or the name) for the one-character port\n"
+         "                   (the lines are then wider than 80 columns)\n"
+         "  -color:WHEN      headless colours: auto (a terminal without NO_COLOR),\n"
+         "                   always, never\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

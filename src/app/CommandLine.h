@@ -4,15 +4,23 @@
 // program does not know are ignored, each said once, and every argument that
 // does not begin with "-" names a project file.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/format/PacketTime.h"
 #include "core/session/MonitorOptions.h"
 
 namespace tapwise {
 
+enum class ColourChoice : uint8_t { Auto, Never, Always };
+
 struct CommandLine : MonitorOptions {
   bool Headless = false;
+  // -time:FORMAT, -portlabel:full, -color:WHEN (headless output only).
+  TimeStyle Time = TimeStyle::Tenths;
+  bool FullPortLabel = false;
+  ColourChoice Colour = ColourChoice::Auto;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

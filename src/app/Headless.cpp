@@ -5,10 +5,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include "app/HeadlessMonitor.h"
+#include "app/TerminalColour.h"
+#include "core/config/INIUnit.h"
+#include "core/config/SettingsLocation.h"
+#include "core/config/UserSettings.h"
 #include "core/platform/PortMap.h"
 #include "core/session/MonitorSession.h"
 #include "core/session/PortReport.h"
@@ -29,6 +34,34 @@ Result BuildPortMap(const CommandLine& commandLine, PortMap& map) {
     if (Result applied = map.ApplyOption(option); !applied) return applied;
   }
   return Result::Success();
+}
+
+// The layout the options ask for. Colour follows the window's colours in
+// the settings file, read only (the headless monitor never writes it).
+HeadlessLayout LayoutFor(const CommandLine& commandLine, const MonitorSession& session, bool terminal) {
+  HeadlessLayout layout;
+  layout.Time = commandLine.Time;
+  if (commandLine.FullPortLabel) {
+    const TWComms& comms = session.Comms();
+    layout.PortLabel = [&comms](uint8_t port) {
+      const std::string& name = comms.PortName(port);
+      return name.empty() ? ComName(port) : name;
+    };
+  }
+  const bool colour = commandLine.Colour == ColourChoice::Always ||
+                      (commandLine.Colour == ColourChoice::Auto && ColourWanted(terminal, std::getenv("NO_COLOR")));
+  if (colour) {
+    SettingsStore store;
+    // Without a settings file the window's first-run colours are used.
+    (void)store.Load(SettingsFilePath(SystemSettingsEnvironment()));
+    const ColourTable colours = ReadUserSettings(store).Colours;
+    layout.PortColour = [colours](uint8_t port) {
+      return TerminalRgb(colours[port == 0 ? ColourTable::LineWithoutPort : ColourTable::PortEntry(port)]);
+    };
+    layout.TransmissionBackground = TerminalRgb(colours[ColourTable::Transmissions]);
+    layout.ErrorBackground = TerminalRgb(colours[ColourTable::Errors]);
+  }
+  return layout;
 }
 
 // Waits for the next tick or a stop signal; true when a signal came.
@@ -70,7 +103,7 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     std::fprintf(stderr, "tapwise: no project file %s\n", name.c_str());
   }
   for (uint8_t port : session.PresentPorts()) {
-    std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.Opener().Describe(port).c_str());
+    std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.PortDescription(port).c_str());
   }
   for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
   if (!report.LiveFeedProblem.empty()) {
@@ -114,7 +147,9 @@ int RunHeadless(const CommandLine& commandLine) {
   const sigset_t stopSignals = BlockStopSignals();
 
   MonitorSession session;
-  HeadlessMonitor monitor(STDOUT_FILENO, isatty(STDOUT_FILENO) != 0);
+  const bool terminal = isatty(STDOUT_FILENO) != 0;
+  HeadlessMonitor monitor(STDOUT_FILENO, terminal);
+  monitor.SetLayout(LayoutFor(commandLine, session, terminal));
   session.AddSink(monitor);
   const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;
@@ -168,10 +203,24 @@ int RunListPorts(const CommandLine& commandLine) {
     std::fprintf(stderr, "tapwise: %s\n", mapped.Message().c_str());
     return mapped.Code();
   }
+  // What -only: and -exclude: keep closed is not probed either: the
+  // user asked for it to be left alone.
+  const PortSet skipped = commandLine.SkippedPorts(map);
   int listed = 0;
   map.BeginProbe();
   for (uint8_t com : AllComNumbers()) {
     if (!map.IsMapped(com)) continue;
+    if (skipped.test(com)) {
+      // A default serial port (/dev/ttyS*) exists whether or not a UART is
+      // behind it, so only ports worth naming are listed.
+      if (!map.IsExplicit(com) && (map.WatchPath(com).empty() || access(map.DevicePath(com).c_str(), F_OK) != 0)) {
+        continue;
+      }
+      const char* why = commandLine.Exclude.test(com) ? "skipped (-exclude:)" : "skipped (not in -only:)";
+      std::printf("%-7s %-32s %s\n", ComName(com).c_str(), map.Describe(com).c_str(), why);
+      ++listed;
+      continue;
+    }
     const OpenStatus probe = map.Probe(com);
     if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
     const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/TerminalColour.h"
 #include "core/format/HexLines.h"
 #include "core/util/Windows1252.h"
 
@@ -24,14 +25,12 @@ std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   return text;
 }
 
-void HeadlessMonitor::AppendLine(std::string& out, const std::string& line) const {
-  if (m_terminal) {
-    out += Windows1252ToUtf8(line);
-    out += '\n';
-  } else {
-    out += line;
-    out += "\r\n";
-  }
+void HeadlessMonitor::AppendLine(std::string& out, const std::string& line, const DisplayLine* colourOf) const {
+  // The escapes go around the converted text: as 8-bit characters they
+  // would be taken for text.
+  const std::string text = m_terminal ? Windows1252ToUtf8(line) : line;
+  out += colourOf ? Coloured(*colourOf, text) : text;
+  out += m_terminal ? "\n" : "\r\n";
 }
 
 Result HeadlessMonitor::Flush() {
@@ -61,7 +60,46 @@ void HeadlessMonitor::PacketShown() {
 }
 
 void HeadlessMonitor::LineFinished(const DisplayLine& line) {
-  if (m_lastError.empty()) AppendLine(m_pending, line.Text);
+  if (!m_lastError.empty()) return;
+  const bool hexLine = m_lines.HexDisplay() && line.Text.size() == HexLineWidth;
+  const std::string text = hexLine && m_layout.Restyled() ? Restyle(line) : line.Text;
+  AppendLine(m_pending, text, m_layout.PortColour ? &line : nullptr);
+}
+
+std::string HeadlessMonitor::Restyle(const DisplayLine& line) {
+  constexpr size_t OldHeader = 12;
+  const std::string body = line.Text.substr(OldHeader);
+  // A packet's further lines have a blank header.
+  if (line.Text[0] == ' ') return std::string(m_headerWidth, ' ') + body;
+  std::string header;
+  if (m_layout.PortLabel) {
+    if (line.Error) header = "ERR ";
+    header += m_layout.PortLabel(line.Port);
+    if (header.size() < 5) header.resize(5, ' ');
+  } else {
+    header = line.Text.substr(0, 4);
+  }
+  header += line.Origin == OriginReceived ? ' ' : '*';
+  const int64_t micros = PacketUnixMicroseconds(line.Time);
+  const int64_t delta = m_anyPacket ? micros - m_lastPacketMicros : 0;
+  m_anyPacket = true;
+  m_lastPacketMicros = micros;
+  header += PacketTimeText(m_layout.Time, line.Time, delta);
+  m_headerWidth = header.size();
+  return header + body;
+}
+
+std::string HeadlessMonitor::Coloured(const DisplayLine& line, const std::string& text) const {
+  const int32_t background = line.Error                    ? m_layout.ErrorBackground
+                             : line.Origin != OriginReceived ? m_layout.TransmissionBackground
+                                                             : -1;
+  std::string out;
+  const int32_t foreground = m_layout.PortColour(line.Port);
+  if (foreground >= 0) out += "\x1b[38;5;" + std::to_string(NearestTerminalColour(foreground)) + "m";
+  if (background >= 0) out += "\x1b[48;5;" + std::to_string(NearestTerminalColour(background)) + "m";
+  if (out.empty()) return text;
+  // Reset before the line ends, so a background does not run to the edge.
+  return out + text + "\x1b[0m";
 }
 
 void HeadlessMonitor::WritePending() {

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     std::printf("tapwise %s\n", TAPWISE_VERSION);
     return 0;
   }
-  // An option whose value is wrong is refused by every front end alike.
+  // An option whose value is wrong is refused by every front end alike,
+  // before any port is touched.
   for (const std::string& problem : commandLine.Problems) std::fprintf(stderr, "tapwise: %s\n", problem.c_str());
   if (!commandLine.Problems.empty()) return 2;
   if (commandLine.ListPorts) return tapwise::RunListPorts(commandLine);

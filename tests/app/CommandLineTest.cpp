@@ -134,6 +134,100 @@ TEST(CommandLine, RotateAndAppendOptions) {
             std::vector<std::string>{"-append and -rotate: cannot be used together"});
 }
 
+TEST(CommandLine, LineSettingsFromLineOptionsAndDeviceSuffixes) {
+  CommandLine line = ParseCommandLine({"-line:33=115200,8N1", "-LINE:*=7E1", "-port:5=/dev/ttyAMA0,57600,8N2",
+                                       "-pair:7,8=300", "-tap:1,2=/dev/ttyUSB3,19200,link=/tmp/app",
+                                       "-port:9=pty", "-port:10=/dev/by,comma"});
+  ASSERT_TRUE(line.Problems.empty()) << line.Problems.front();
+  EXPECT_EQ(line.PortOptions, (std::vector<std::string>{"-port:5=/dev/ttyAMA0", "-pair:7,8",
+                                                        "-tap:1,2=/dev/ttyUSB3,link=/tmp/app", "-port:9=pty",
+                                                        "-port:10=/dev/by,comma"}));
+  struct Expected {
+    int port;
+    LineFormat format;  // over 9600,8N1
+    const char* option;
+  };
+  const Expected expected[] = {
+      {33, {115200, ParityNone, 8, StopOne}, "-line:33=115200,8N1"},
+      {0, {9600, ParityEven, 7, StopOne}, "-LINE:*=7E1"},
+      {5, {57600, ParityNone, 8, StopTwo}, "-port:5=/dev/ttyAMA0,57600,8N2"},
+      {7, {300, ParityNone, 8, StopOne}, "-pair:7,8=300"},
+      {8, {300, ParityNone, 8, StopOne}, "-pair:7,8=300"},
+      {1, {19200, ParityNone, 8, StopOne}, "-tap:1,2=/dev/ttyUSB3,19200,link=/tmp/app"},
+  };
+  ASSERT_EQ(line.LineOptions.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].option);
+    const MonitorOptions::LineOption& option = line.LineOptions[i];
+    EXPECT_EQ(option.Port, expected[i].port);
+    EXPECT_EQ(option.Option, expected[i].option);
+    const LineFormat format = option.Line.AppliedTo(LineFormat{});
+    EXPECT_EQ(format.BaudRate, expected[i].format.BaudRate);
+    EXPECT_EQ(format.Parity, expected[i].format.Parity);
+    EXPECT_EQ(format.DataBits, expected[i].format.DataBits);
+    EXPECT_EQ(format.StopBits, expected[i].format.StopBits);
+  }
+}
+
+TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
+  CommandLine line = ParseCommandLine({"-only:1,33-40", "-only:97", "-exclude:35", "-name:33=Meter A",
+                                       "-name:40=x=y", "-time:US", "-portlabel:full", "-color:never"});
+  ASSERT_TRUE(line.Problems.empty()) << line.Problems.front();
+  EXPECT_TRUE(line.OnlyGiven);
+  EXPECT_EQ(line.Only.count(), 10u);
+  EXPECT_TRUE(line.Only.test(97));
+  EXPECT_TRUE(line.Exclude.test(35));
+  EXPECT_EQ(line.Names, (std::vector<std::pair<int, std::string>>{{33, "Meter A"}, {40, "x=y"}}));
+  EXPECT_EQ(line.Time, TimeStyle::Microseconds);
+  EXPECT_TRUE(line.FullPortLabel);
+  EXPECT_EQ(line.Colour, ColourChoice::Never);
+
+  const CommandLine defaults = ParseCommandLine({"-headless"});
+  EXPECT_FALSE(defaults.OnlyGiven);
+  EXPECT_EQ(defaults.Time, TimeStyle::Tenths);
+  EXPECT_FALSE(defaults.FullPortLabel);
+  EXPECT_EQ(defaults.Colour, ColourChoice::Auto);
+  for (const auto& [text, style] : std::vector<std::pair<const char*, TimeStyle>>{
+           {"-time:tenths", TimeStyle::Tenths}, {"-time:ms", TimeStyle::Milliseconds},
+           {"-time:iso", TimeStyle::Iso}, {"-time:delta", TimeStyle::Delta}}) {
+    EXPECT_EQ(ParseCommandLine({text}).Time, style) << text;
+  }
+  EXPECT_EQ(ParseCommandLine({"-colour:always"}).Colour, ColourChoice::Always);
+}
+
+TEST(CommandLine, MalformedValuesNameTheirOption) {
+  struct Case {
+    const char* option;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"-line:5=11520x",
+       "-line:5=11520x: 11520x is neither a rate nor data bits (5-8), parity (N, E, O, M, S) and stop bits (1, 1.5, "
+       "2) such as 8N1"},
+      {"-line:0=9600", "-line:0=9600: expected -line:N=RATE,FRAME (N a COM number from 1 to 128, or *), e.g. "
+                       "-line:33=115200,8N1"},
+      {"-line:5", "-line:5: expected -line:N=RATE,FRAME (N a COM number from 1 to 128, or *), e.g. "
+                  "-line:33=115200,8N1"},
+      {"-port:5=/dev/ttyS4,8N1,9600", "-port:5=/dev/ttyS4,8N1,9600: the rate comes first, and once"},
+      {"-pair:1,2=fast", "-pair:1,2=fast: fast is neither a rate nor data bits (5-8), parity (N, E, O, M, S) and "
+                         "stop bits (1, 1.5, 2) such as 8N1"},
+      {"-only:1,x", "-only:1,x: \"x\" is not a COM number (1 to 128) or a range such as 33-40"},
+      {"-exclude:", "-exclude:: expected COM numbers and ranges, e.g. 1,33-40,97"},
+      {"-name:200=x", "-name:200=x: expected -name:N=TEXT with N a COM number from 1 to 128"},
+      {"-name:3=a\tb", "-name:3=a\tb: a name cannot hold control characters"},
+      {"-time:ns", "-time:ns: expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta"},
+      {"-color:yes", "-color:yes: expected -color:never, -color:always or -color:auto"},
+      {"-portlabel:long", "-portlabel:long: expected -portlabel:full or -portlabel:short"},
+  };
+  for (const Case& c : cases) {
+    const CommandLine parsed = ParseCommandLine({c.option});
+    ASSERT_EQ(parsed.Problems.size(), 1u) << c.option;
+    EXPECT_EQ(parsed.Problems.front(), c.problem);
+    EXPECT_TRUE(parsed.LineOptions.empty());
+  }
+  EXPECT_EQ(ParseCommandLine({"-name:3=" + std::string(65, 'x')}).Problems.size(), 1u);
+}
+
 // Unknown options are kept as typed, in order, so that each can be named;
 // a value option missing its colon is one of them, not its option.
 TEST(CommandLine, UnknownOptionsAreKeptAsTypedAndNothingElseIs) {

@@ -15,7 +15,17 @@ struct PortSettings {
   uint8_t RTS = 0;              // 1 = hold RTS asserted
   uint8_t DTR = 0;              // 1 = hold DTR asserted
 
+  LineFormat Line() const { return {BaudRate, Parity, DataBits, StopBits}; }
+  void SetLine(const LineFormat& format);
+
   bool operator==(const PortSettings&) const = default;
 };
+
+inline void PortSettings::SetLine(const LineFormat& format) {
+  BaudRate = format.BaudRate;
+  Parity = format.Parity;
+  DataBits = format.DataBits;
+  StopBits = format.StopBits;
+}
 
 }  // namespace tapwise

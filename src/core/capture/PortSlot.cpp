@@ -6,7 +6,7 @@ namespace tapwise {
 
 namespace {
 
-LineFormat Format(const PortSettings& s) { return {s.BaudRate, s.Parity, s.DataBits, s.StopBits}; }
+LineFormat Format(const PortSettings& s) { return s.Line(); }
 
 }  // namespace
 

@@ -44,7 +44,7 @@ uint8_t TWComms::GetModemLines(uint8_t n) {
 
 void TWComms::CreatePorts() {
   bool watchable = false;
-  for (uint8_t com : AllComNumbers()) watchable = watchable || !m_opener.WatchPath(com).empty();
+  for (uint8_t com : AllComNumbers()) watchable = watchable || (!m_skipped.test(com) && !m_opener.WatchPath(com).empty());
   if (watchable && !m_watcher) {
     m_watcher = std::make_unique<TPortWatcher>([this](uint8_t n) { return VisitWatchedPort(n); });
   }
@@ -52,7 +52,7 @@ void TWComms::CreatePorts() {
   m_opener.BeginProbe();
   for (uint8_t com : AllComNumbers()) {
     PortState& port = m_ports[com];
-    if (port.Thread) continue;
+    if (port.Thread || m_skipped.test(com)) continue;
     OpenResult opened = OpenComPort(com);
     port.Probe = opened.Status;
     if (opened.Status == OpenStatus::Opened && opened.Device) {
@@ -224,6 +224,20 @@ PortSettings TWComms::GetPortSettings(uint8_t n) const {
 
 void TWComms::SetPortSettings(uint8_t n, const PortSettings& settings) {
   if (ValidPort(n)) m_ports[n].Slot.SetSettings(settings);
+}
+
+const std::string& TWComms::PortName(uint8_t n) const {
+  static const std::string None;
+  return ValidPort(n) ? m_names[n] : None;
+}
+
+void TWComms::SetPortName(uint8_t n, std::string name) {
+  if (ValidPort(n)) m_names[n] = std::move(name);
+}
+
+std::string TWComms::NamedPort(uint8_t n) const {
+  const std::string& name = PortName(n);
+  return name.empty() ? ComName(n) : ComName(n) + " (" + name + ")";
 }
 
 void TWComms::WritePacket(uint8_t port, const uint8_t* bytes, uint16_t count) {

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "core/capture/CaptureQueue.h"
@@ -35,6 +36,7 @@
 #include "core/capture/RxThread.h"
 #include "core/capture/TriggerStep.h"
 #include "core/platform/ComNumbers.h"
+#include "core/platform/PortList.h"
 #include "core/platform/SerialDevice.h"
 
 namespace tapwise {
@@ -77,6 +79,10 @@ class TWComms : private ReceiveContext {
   // Bit 0 CTS, bit 1 DSR, bit 2 CD; 0 when unknown.
   uint8_t GetModemLines(uint8_t n);
 
+  // Set before CreatePorts: these ports are neither opened nor watched, as
+  // if they had no device (the user asked for other ports only).
+  void SetSkippedPorts(const PortSet& skipped) { m_skipped = skipped; }
+  bool IsPortSkipped(uint8_t n) const { return ValidPort(n) && m_skipped.test(n); }
   void CreatePorts();
   void DestroyPorts();
 
@@ -95,6 +101,12 @@ class TWComms : private ReceiveContext {
 
   PortSettings GetPortSettings(uint8_t n) const;
   void SetPortSettings(uint8_t n, const PortSettings& settings);
+  // The name the user gave the port ("" for none), shown beside its COM
+  // number. The owner's thread only.
+  const std::string& PortName(uint8_t n) const;
+  void SetPortName(uint8_t n, std::string name);
+  // "COM5" or "COM5 (Meter)": how messages and start lines name the port.
+  std::string NamedPort(uint8_t n) const;
 
   // The one transmit routine: writes count bytes (at most PacketCapacity) to
   // the port and queues a transmitted record, with Error 1 when the write
@@ -153,6 +165,8 @@ class TWComms : private ReceiveContext {
   // Made by CreatePorts before any receive thread starts, when a port can
   // be watched; freed by DestroyPorts after every receive thread has ended.
   std::unique_ptr<TPortWatcher> m_watcher;
+  PortSet m_skipped;
+  std::array<std::string, MaxComPorts + 1> m_names;
 };
 
 }  // namespace tapwise

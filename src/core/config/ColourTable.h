@@ -36,6 +36,9 @@ class ColourTable {
   bool operator==(const ColourTable&) const = default;
 
   static int32_t Default(size_t entry);
+  // The entry whose colour port n's text takes: the sixteen port colours
+  // repeat, COM17 taking COM1's.
+  static size_t PortEntry(int n) { return static_cast<size_t>((n - 1) % 16) + FirstPort; }
   static int32_t SystemColour(uint8_t index);
   static int32_t Rgb(uint8_t red, uint8_t green, uint8_t blue);
   static bool IsSystemColour(int32_t value) { return value < 0; }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/capture/PortSettings.h"
 #include "core/recorder/PlaySettings.h"
@@ -16,6 +17,7 @@ constexpr int ProjectPortCount = 128;
 
 struct ProjectData {
   std::array<PortSettings, ProjectPortCount + 1> Ports{};  // by COM number; index 0 unused
+  std::array<std::string, ProjectPortCount + 1> Names{};   // the user's port names, "" for none
   bool HexDisplay = true;
   uint16_t PacketGap = 10;  // milliseconds
   PlaySettings Play;

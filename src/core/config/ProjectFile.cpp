@@ -46,6 +46,12 @@ void AddLine(std::string& out, std::string_view line) {
   out += LineEnd;
 }
 
+// A port's name goes in a port line with the letter N where the other port
+// lines have a digit: a reader that knows only the digits passes it over.
+void AddNameLine(std::string& out, int n, const std::string& name) {
+  if (!name.empty()) AddLine(out, "S" + HexByte(static_cast<uint8_t>(n)) + "N" + LineSafeText(name));
+}
+
 void AddPortLines(std::string& out, int n, const PortSettings& port) {
   const PortSettings defaults;
   auto add = [&](int digit, int32_t value) {
@@ -113,6 +119,10 @@ void ReadOptionLine(std::string_view line, ProjectData& data) {
 void ReadPortLine(std::string_view line, ProjectData& data) {
   const int n = StrictHexByte(line, 2);
   if (n < 1 || n > ProjectPortCount) return;
+  if (At(line, 4) == 'N') {
+    data.Names[static_cast<size_t>(n)] = std::string(line.size() > 4 ? line.substr(4) : std::string_view());
+    return;
+  }
   size_t pos = 5;
   ParseError = false;
   const int32_t value = pos <= line.size() ? ReadSigned(line, pos) : 0;
@@ -201,6 +211,7 @@ std::string FormatProjectText(const ProjectData& data) {
   std::string out;
   AddLine(out, Header);
   for (int n = 1; n <= ProjectPortCount; ++n) AddPortLines(out, n, data.Ports[static_cast<size_t>(n)]);
+  for (int n = 1; n <= ProjectPortCount; ++n) AddNameLine(out, n, data.Names[static_cast<size_t>(n)]);
   const PlaySettings& play = data.Play;
   AddLine(out, std::string("C1") + Flag(data.HexDisplay));
   AddLine(out, std::string("C2") + Flag(play.OneShot != 0));
@@ -227,6 +238,7 @@ std::string FormatProjectText(const ProjectData& data) {
 
 void ReadProjectBytes(std::string_view bytes, ProjectData& data) {
   data.Ports.fill(PortSettings{});
+  data.Names.fill(std::string());
   data.Rows.fill(UserPacketRow{});
   if (bytes.size() == ProjectFixedLayoutSize) {
     ReadFixedLayout(bytes, data, true);

@@ -26,6 +26,7 @@ DisplayLine& DisplayBuffer::NewDisplayLine(uint16_t sequence) {
   line.Port = 0;
   line.Origin = OriginReceived;
   line.Error = 0;
+  line.Time = 0;
   line.Text.clear();
   return line;
 }

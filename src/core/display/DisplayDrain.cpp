@@ -29,6 +29,7 @@ void DisplayDrain::AddHexLines(const PacketView& packet) {
     line.Port = record.Port;
     line.Origin = record.Origin;
     line.Error = record.Error;
+    line.Time = record.Time;
     if (m_listener) m_listener->LineFinished(line);
   }
   PacketShown();

@@ -6,16 +6,41 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/LineSpec.h"
+#include "core/platform/PortList.h"
 #include "core/recorder/RecorderState.h"
 #include "core/recorder/RotationSettings.h"
 #include "core/userpackets/TriggerMode.h"
 
 namespace tapwise {
 
+class DeviceOpener;
+
 struct MonitorOptions {
   bool NoHandshake = false;              // -NOHS
   std::vector<std::string> PortOptions;  // -port:, -pair:, -tap:, -force:, in order
   std::vector<std::string> ProjectFiles;
+
+  // -line:N=SPEC (Port 0 for -line:*=SPEC) and the settings given after a
+  // device in -port:, -pair: and -tap:, in order. They win over the
+  // project's and are in force before the first byte. Option is the text
+  // the user typed, for messages.
+  struct LineOption {
+    int Port = 0;
+    LineSpec Line;
+    std::string Option;
+  };
+  std::vector<LineOption> LineOptions;
+  // -only:LIST: only these ports and the ones mapped by an option open;
+  // -exclude:LIST: these never do. Neither is probed.
+  bool OnlyGiven = false;
+  PortSet Only;
+  PortSet Exclude;
+  // The ports -only: and -exclude: keep closed and unprobed, for the map
+  // that opener stands for (explicitly mapped ports pass -only:).
+  PortSet SkippedPorts(const DeviceOpener& opener) const;
+  // -name:N=TEXT, in order; a later one for the same port wins.
+  std::vector<std::pair<int, std::string>> Names;
 
   // -record:FILE and -recordraw:FILE record to FILE as named (-record: as
   // pcapng when FILE ends ".pcapng", in any case, as -recordpcapng: does);

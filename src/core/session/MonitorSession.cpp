@@ -91,22 +91,25 @@ Result MonitorSession::Start(const MonitorOptions& options) {
     }
   }
   if (options.ProjectFiles.empty()) (void)m_userPackets.RebuildTriggerTable();
+  ApplyNamesAndLines(options);
 
   ModemStatus.store(8);
   StartTaps();
+  m_comms.SetSkippedPorts(options.SkippedPorts(m_opener));
   m_comms.CreatePorts();
   m_report.UnusablePorts = UnusablePorts(m_comms, m_opener);
   if (m_comms.PresentCount() == 0) {
     m_report.NoPortsOpened = true;
     return Result::Failure(NoPortsReport(m_comms, m_opener), 1);
   }
+  if (Result lines = CheckLineOptions(options); !lines) return lines;
 
   Result selected = Result::Success();
   SelectedPort.store(FirstSelectedPort(options, selected));
   if (!selected) return selected;
 
   m_recorder.SetLinkType(static_cast<uint16_t>(options.LinkType));
-  m_recorder.SetPortDescriber([this](uint8_t port) { return m_opener.Describe(port); });
+  m_recorder.SetPortDescriber([this](uint8_t port) { return PortDescription(port); });
   if (Result recording = StartRecorder(options); !recording) return recording;
   StartLiveFeed(options);
   for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
@@ -125,7 +128,7 @@ void MonitorSession::StartLiveFeed(const MonitorOptions& options) {
   settings.SocketPath = LiveFeedSocketPath(folder, ::getpid());
   settings.LinkType = m_recorder.LinkType();
   settings.Ports = [this] { return m_comms.PresentPorts(); };
-  settings.Describe = [this](uint8_t port) { return m_opener.Describe(port); };
+  settings.Describe = [this](uint8_t port) { return PortDescription(port); };
   auto live = std::make_unique<LiveFeed>(std::move(settings));
   if (Result opened = live->Open(); !opened) {
     m_report.LiveFeedProblem = opened.Message();
@@ -134,6 +137,39 @@ void MonitorSession::StartLiveFeed(const MonitorOptions& options) {
   m_report.LiveFeedPath = live->SocketPath();
   m_live = std::move(live);
   m_fanOut.AddSink(*m_live);
+}
+
+void MonitorSession::ApplyNamesAndLines(const MonitorOptions& options) {
+  for (const auto& [port, name] : options.Names) m_comms.SetPortName(static_cast<uint8_t>(port), name);
+  for (const MonitorOptions::LineOption& option : options.LineOptions) {
+    for (uint8_t n : AllComNumbers()) {
+      if (option.Port != 0 && option.Port != n) continue;
+      PortSettings settings = m_comms.GetPortSettings(n);
+      settings.SetLine(option.Line.AppliedTo(settings.Line()));
+      m_comms.SetPortSettings(n, settings);
+    }
+  }
+}
+
+Result MonitorSession::CheckLineOptions(const MonitorOptions& options) {
+  for (const MonitorOptions::LineOption& option : options.LineOptions) {
+    for (uint8_t n : m_comms.PresentPorts()) {
+      if (option.Port != 0 && option.Port != n) continue;
+      if (m_comms.IsPortGone(n) || m_comms.ApplyLineFormat(n)) continue;
+      const std::string device = m_opener.Describe(n);
+      return Result::Failure(option.Option + ": " + ComName(n) + (device.empty() ? "" : " " + device) +
+                                 " refuses " + LineFormatText(m_comms.GetPortSettings(n).Line()),
+                             2);
+    }
+  }
+  return Result::Success();
+}
+
+std::string MonitorSession::PortDescription(uint8_t n) const {
+  const std::string& name = m_comms.PortName(n);
+  const std::string device = m_opener.Describe(n);
+  if (name.empty()) return device;
+  return device.empty() ? "\"" + name + "\"" : device + " \"" + name + "\"";
 }
 
 void MonitorSession::StartTaps() {

@@ -126,6 +126,9 @@ class MonitorSession {
   TWComms& Comms() { return m_comms; }
   const TWComms& Comms() const { return m_comms; }
   const DeviceOpener& Opener() const { return m_opener; }
+  // The device of port n as the user should see it, with the name they gave
+  // the port: "/dev/ttyUSB0 \"Meter\"" (start lines, the pcapng interface).
+  std::string PortDescription(uint8_t n) const;
   // The COM numbers of the present ports, in ascending order.
   std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
   // The display lines (the first packet sink).
@@ -190,6 +193,11 @@ class MonitorSession {
  private:
   void ApplyDefaults();
   [[nodiscard]] Result ApplyPortOptions(const MonitorOptions& options);
+  // The command line's names and line settings, over the project's.
+  void ApplyNamesAndLines(const MonitorOptions& options);
+  // Once the ports are open: a rate or frame of a -line: option that a
+  // device refused fails the start.
+  [[nodiscard]] Result CheckLineOptions(const MonitorOptions& options);
   uint8_t FirstSelectedPort(const MonitorOptions& options, Result& problem) const;
   [[nodiscard]] Result StartRecorder(const MonitorOptions& options);
   // Start-up and project reads set these without counting as an edit.

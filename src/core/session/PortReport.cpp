@@ -61,7 +61,8 @@ std::string NotPermittedPorts(const TWComms& comms, const DeviceOpener& map) {
 std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceOpener& map) {
   std::vector<std::string> lines;
   for (uint8_t port : AllComNumbers()) {
-    if (!map.IsExplicit(port) || comms.IsPortPresent(port)) continue;
+    // A port the user left out was not tried: nothing went wrong with it.
+    if (!map.IsExplicit(port) || comms.IsPortPresent(port) || comms.IsPortSkipped(port)) continue;
     lines.push_back(UnusablePortLine(port, comms.ProbeStatus(port), map));
   }
   return lines;
@@ -70,7 +71,7 @@ std::vector<std::string> UnusableMappedPorts(const TWComms& comms, const DeviceO
 std::vector<std::string> UnusablePorts(const TWComms& comms, const DeviceOpener& map) {
   std::vector<std::string> lines;
   for (uint8_t port : AllComNumbers()) {
-    if (comms.IsPortPresent(port)) continue;
+    if (comms.IsPortPresent(port) || comms.IsPortSkipped(port)) continue;
     const OpenStatus status = comms.ProbeStatus(port);
     // A probed number without a device, or with a file that is no port, is
     // no port of the user's; one that exists and was refused is. (Without a

@@ -7,7 +7,10 @@ static_assert(ProjectPortCount == MaxComPorts, "a project holds the settings of 
 ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, bool hexDisplay,
                            const PlaySettings& play) {
   ProjectData data;
-  for (uint8_t n : AllComNumbers()) data.Ports[n] = comms.GetPortSettings(n);
+  for (uint8_t n : AllComNumbers()) {
+    data.Ports[n] = comms.GetPortSettings(n);
+    data.Names[n] = comms.PortName(n);
+  }
   data.HexDisplay = hexDisplay;
   data.PacketGap = comms.PacketGap.load();
   data.Play = play;
@@ -17,6 +20,7 @@ ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, boo
 
 void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets) {
   for (uint8_t port : AllComNumbers()) {
+    comms.SetPortName(port, data.Names[port]);
     const PortSettings& settings = data.Ports[port];
     if (comms.GetPortSettings(port) == settings) continue;
     comms.SetPortSettings(port, settings);

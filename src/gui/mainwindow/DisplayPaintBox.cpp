@@ -138,7 +138,7 @@ void DisplayPaintBox::changeEvent(QEvent* event) {
 
 QColor DisplayPaintBox::PortColour(int port) const {
   if (port <= 0) return m_colours[ColourTable::LineWithoutPort];
-  return m_colours[static_cast<size_t>((port - 1) % 16 + 1)];
+  return m_colours[ColourTable::PortEntry(port)];
 }
 
 void DisplayPaintBox::UpdateHeight() {

@@ -81,7 +81,12 @@ void PortTabs::AddPortTab(uint8_t port) {
   // The numbers first: inserting may announce a new current tab.
   std::copy_backward(m_tabPorts.begin() + index, m_tabPorts.begin() + count, m_tabPorts.begin() + count + 1);
   m_tabPorts[static_cast<size_t>(index)] = port;
-  m_tabs->insertTab(index, AnsiToQString(ComName(port)));
+  // The number stays the port's identity; a name the user gave goes beside it.
+  const std::string& name = m_session.Comms().PortName(port);
+  // Names come from the command line or a project as the user typed them (UTF-8).
+  QString caption = AnsiToQString(ComName(port));
+  if (!name.empty()) caption += " " + QString::fromStdString(name);
+  m_tabs->insertTab(index, caption);
   m_tabs->setTabToolTip(index, PortHint(port));
 }
 
@@ -94,7 +99,7 @@ int PortTabs::TabIndexOf(uint8_t port) const {
 
 QString PortTabs::PortHint(uint8_t port) const {
   if (m_session.Comms().IsPortGone(port)) return "COM" + QString::number(port) + ": device gone";
-  QString hint = QString::fromStdString(m_session.Opener().Describe(port));
+  QString hint = QString::fromStdString(m_session.PortDescription(port));
   const std::string stable = m_session.Opener().StableName(port);
   if (!stable.empty()) hint += "\n" + QString::fromStdString(stable);
   return hint;

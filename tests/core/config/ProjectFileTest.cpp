@@ -29,6 +29,8 @@ ProjectData Changed() {
   data.Rows[1] = {"01 02 $9", ""};
   data.Rows[17] = {"", "\"OK\""};
   data.Rows[60] = {"\"last\xE9\"", "FF"};
+  data.Names[1] = "Meter";
+  data.Names[128] = "Z\xC3\xA4hler 2";
   return data;
 }
 
@@ -44,9 +46,23 @@ TEST(ProjectFile, WritesChangedSettingsInOrder) {
             "S0A1115200\r\n"
             "S4061\r\n"
             "S801300\r\nS8024\r\nS8035\r\nS8041\r\nS8051\r\nS8061\r\n"
+            "S01NMeter\r\nS80NZ\xC3\xA4hler 2\r\n"
             "C10\r\nC20\r\nC364\r\nC47E\r\nC52C\r\nC61\r\nC74995\r\nC8300\r\n"
             "UP0101 02 $9\r\nUP3C\"last\xE9\"\r\n"
             "UT11\"OK\"\r\nUT3CFF\r\n");
+}
+
+TEST(ProjectFile, ANameLineLeavesThePortsSettingsAlone) {
+  // A reader that takes only the digits passes the name line over: the
+  // settings lines of the same port around it are read as they were.
+  ProjectData data;
+  ReadProjectBytes(";TAPWISE PROJECT\r\nS0214800\r\nS02N19200 Meter\r\nS0222\r\nS02Xfuture\r\n", data);
+  EXPECT_EQ(data.Ports[2].BaudRate, 4800u);
+  EXPECT_EQ(data.Ports[2].Parity, ParityEven);
+  EXPECT_EQ(data.Names[2], "19200 Meter");
+  EXPECT_EQ(data.Ports[3], PortSettings{});
+  ReadProjectBytes(";TAPWISE PROJECT\r\nS02N\r\n", data);
+  EXPECT_EQ(data.Names[2], "");
 }
 
 TEST(ProjectFile, EveryFieldRoundTrips) {
@@ -115,6 +131,7 @@ TEST(ProjectFile, ReadingStartsFromDefaultPortsAndTextsButKeepsOptions) {
   ReadProjectBytes("UP0305\r\n", data);
   ProjectData expected = Changed();
   expected.Ports.fill(PortSettings{});
+  expected.Names.fill(std::string());  // names belong to the ports
   expected.Rows.fill(UserPacketRow{});
   expected.Rows[3].Packet = "05";
   EXPECT_EQ(data, expected);
