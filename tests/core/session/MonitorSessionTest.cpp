@@ -5,16 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/format/HexLines.h"
+#include "core/recorder/RecorderState.h"
 #include "core/platform/PosixSerialDevice.h"
 #include "core/session/MonitorSession.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
+#include "support/PtyPorts.h"
 #include "support/QueueWait.h"
 #include "support/TempDir.h"
 
@@ -231,6 +239,167 @@ TEST(SessionFiles, OneFileAtATimeRefusesAFileToPlayBesideOneToRecord) {
             "(the headless monitor does both)");
   EXPECT_FALSE(std::filesystem::exists(folder / "out.DAT"));
   EXPECT_EQ(session.GetRecorder().State(), RecorderState::Idle);
+}
+
+// Shutting down in the middle of everything: a file plays without end out of
+// one port while a tap passes a stream both ways and the far ends go on
+// writing. The session stops what sends before the ports, and the ports
+// before the taps they feed, so it returns, and nothing runs after it: the
+// wire of the playing port goes quiet, and the tap's link goes with it.
+TEST(SessionShutdown, WhileAFilePlaysAndATapRunsItReturnsAndEverythingStops) {
+  Pty device;
+  Pty out;
+  ASSERT_TRUE(device.Ok() && out.Ok());
+  TempDir folder;
+  std::string lines;
+  for (int i = 0; i < 200; ++i) lines += "01 02 03 04 05 06 07 08\n";
+  TempDir::WriteFile(folder / "loop.hex", lines);
+  const std::string link = folder / "app";
+  MonitorOptions options;
+  options.PortOptions = {"-tap:1,2=" + device.SlavePath() + ",link=" + link, "-port:3=" + out.SlavePath()};
+  options.OnlyGiven = true;  // the ports named here, no probing of the machine's own
+  options.PlayFormat = RecorderState::PlayHex;
+  options.PlayPath = folder / "loop.hex";
+  options.SelectPort = 3;
+  options.PlayGap = 0;
+  options.PlayGapGiven = true;
+  options.Repeat = true;
+  options.ContinuousPlay = true;
+
+  auto session = std::make_unique<MonitorSession>();
+  ASSERT_TRUE(session->Start(options));
+  ASSERT_EQ(session->PresentPorts(), (std::vector<uint8_t>{1, 2, 3}));
+  ASSERT_TRUE(IsPlayingState(session->GetRecorder().State()));
+  const int app = Pty::OpenPlain(link);
+  ASSERT_GE(app, 0);
+  // The file comes out of COM3 and the tap carries both ways.
+  ASSERT_EQ(out.ReadFor(8).size(), 8u);
+  ASSERT_TRUE(device.WriteAll(Pty::Bytes(64, 'd')));
+  ASSERT_EQ(Pty::ReadFor(app, 64).size(), 64u);
+  ASSERT_TRUE(Pty::WriteAll(app, Pty::Bytes(64, 'a')));
+  ASSERT_EQ(device.ReadFor(64).size(), 64u);
+  session->Tick();
+
+  // The far ends keep writing while it goes.
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    while (writing.load()) {
+      (void)Pty::WriteAll(device.MasterFd(), Pty::Bytes(16, 'x'), 20ms);
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  session->Shutdown();
+  EXPECT_EQ(session->GetRecorder().State(), RecorderState::Idle);
+  EXPECT_TRUE(session->PresentPorts().empty());
+  // Whatever was on its way has come out; after that, nothing more.
+  while (!out.ReadFor(4096, 200ms).empty()) {
+  }
+  EXPECT_TRUE(out.ReadFor(1, 300ms).empty());
+  session.reset();  // a second shutdown, from the destructor, finds nothing to do
+  // The link the tap made for the application goes with the session.
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+  writing.store(false);
+  writer.join();
+  ::close(app);
+}
+
+// What a tick reports happens once: the front ends show each event as it
+// comes, so an event reported twice is a message shown twice, and one never
+// reported is a button left down.
+TEST(SessionTicks, AFileThatEndsOrIsOutOfLayoutIsReportedOnceAndPlayingStops) {
+  struct Case {
+    const char* Name;
+    RecorderState Format;
+    const char* Text;
+    bool Finished;
+    bool FileError;
+  };
+  const Case cases[] = {
+      {"hex file played to its end", RecorderState::PlayHex, "01 02\n03 04\n", true, false},
+      {"packet data file out of its layout", RecorderState::PlayPacketData, "this is no packet data\n", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    PtyPorts ports;
+    Pty& wire = ports.AddPort(1);
+    TempDir folder;
+    TempDir::WriteFile(folder / "in", c.Text);
+    MonitorOptions options;
+    options.PlayFormat = c.Format;
+    options.PlayPath = folder / "in";
+    options.SelectPort = 1;
+    options.PlayGap = 0;
+    options.PlayGapGiven = true;
+    options.ContinuousPlay = true;
+    MonitorSession session(ports.opener);
+    ASSERT_TRUE(session.Start(options));
+    int finished = 0;
+    int fileErrors = 0;
+    ASSERT_TRUE(Eventually([&] {
+      const TickEvents events = session.Tick();
+      finished += events.PlaybackFinished;
+      fileErrors += events.PlayFileError;
+      return session.GetRecorder().State() == RecorderState::Idle;
+    }, 5s));
+    for (int i = 0; i < 3; ++i) {
+      const TickEvents events = session.Tick();
+      finished += events.PlaybackFinished;
+      fileErrors += events.PlayFileError;
+    }
+    EXPECT_EQ(finished, c.Finished ? 1 : 0);
+    EXPECT_EQ(fileErrors, c.FileError ? 1 : 0);
+    if (c.Finished) EXPECT_EQ(wire.ReadFor(4), (Pty::Bytes{1, 2, 3, 4}));
+  }
+}
+
+TEST(SessionTicks, AFailedRecordingIsReportedOnceAndMonitoringGoesOn) {
+  PtyPorts ports;
+  Pty& wire = ports.AddPort(1);
+  MonitorOptions options;
+  options.RecordFormat = RecorderState::RecordRaw;
+  options.RecordPath = "/dev/full";  // takes the file, refuses every byte written
+  MonitorSession session(ports.opener);
+  ASSERT_TRUE(session.Start(options));
+  ASSERT_TRUE(wire.WriteAll(Pty::Bytes(5000, 'r')));
+  int failures = 0;
+  ASSERT_TRUE(Eventually([&] {
+    failures += session.Tick().RecordingFailed.has_value();
+    return failures > 0;
+  }, 5s));
+  for (int i = 0; i < 3; ++i) failures += session.Tick().RecordingFailed.has_value();
+  EXPECT_EQ(failures, 1);
+  EXPECT_EQ(session.GetRecorder().State(), RecorderState::Idle);
+  // The port is still watched.
+  const int before = session.PacketCounter();
+  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(wire.WriteAll({'m', 'o', 'r', 'e'}));
+  EXPECT_TRUE(Eventually([&] {
+    session.Tick();
+    return session.PacketCounter() > before;
+  }, 5s));
+}
+
+TEST(SessionTicks, ATapsNewLineSettingsAreReportedOnTheNextTickOnly) {
+  Pty device;
+  ASSERT_TRUE(device.Ok());
+  TempDir folder;
+  const std::string link = folder / "app";
+  MonitorOptions options;
+  options.PortOptions = {"-tap:1,2=" + device.SlavePath() + ",link=" + link};
+  options.OnlyGiven = true;
+  MonitorSession session;
+  ASSERT_TRUE(session.Start(options));
+  EXPECT_FALSE(session.Tick().SettingsFollowed);
+  const int app = Pty::OpenPlain(link);
+  ASSERT_GE(app, 0);
+  termios settings{};
+  ASSERT_EQ(tcgetattr(app, &settings), 0);
+  cfsetspeed(&settings, B57600);
+  ASSERT_EQ(tcsetattr(app, TCSANOW, &settings), 0);
+  ASSERT_TRUE(Eventually([&] { return session.Comms().GetPortSettings(1).BaudRate == 57600; }, 5s));
+  EXPECT_TRUE(session.Tick().SettingsFollowed);
+  EXPECT_FALSE(session.Tick().SettingsFollowed);
+  ::close(app);
 }
 
 }  // namespace
