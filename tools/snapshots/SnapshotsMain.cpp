@@ -15,7 +15,7 @@
 #include "gui/options/Properties.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
-#include "gui/controls/MessageBox.h"
+#include "gui/messagebox/MessageBox.h"
 #include "gui/controls/NiceLabel.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/controls/TickedLabel.h"

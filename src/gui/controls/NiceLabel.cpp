@@ -1,6 +1,6 @@
 #include "gui/controls/NiceLabel.h"
 
-#include "gui/controls/Markup.h"
+#include "gui/markup/Markup.h"
 
 #include <QEvent>
 #include <QPainter>

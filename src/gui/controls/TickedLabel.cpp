@@ -1,6 +1,6 @@
 #include "gui/controls/TickedLabel.h"
 
-#include "gui/controls/Markup.h"
+#include "gui/markup/Markup.h"
 #include "gui/controls/WindowsLib.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "gui/controls/WindowDialogs.h"
 
-#include "gui/controls/MessageBox.h"
+#include "gui/messagebox/MessageBox.h"
 
 #include <QColorDialog>
 #include <QFontDialog>

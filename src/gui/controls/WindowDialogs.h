@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "gui/controls/FileDialogs.h"
-#include "gui/controls/MessageKind.h"
+#include "gui/messagebox/MessageKind.h"
 
 class QWidget;
 

@@ -2,7 +2,7 @@
 // follows caption, gap and font, alignment places the text, and the border
 // hugs the text block at the top-left whatever the alignment.
 
-#include "gui/controls/Markup.h"
+#include "gui/markup/Markup.h"
 #include "gui/controls/NiceLabel.h"
 #include "gui/controls/WindowsLib.h"
 

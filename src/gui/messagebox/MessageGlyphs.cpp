@@ -1,4 +1,4 @@
-#include "gui/controls/MessageGlyphs.h"
+#include "gui/messagebox/MessageGlyphs.h"
 
 #include "gui/controls/FoldedSheet.h"
 

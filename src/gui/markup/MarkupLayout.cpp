@@ -1,4 +1,4 @@
-#include "gui/controls/MarkupLayout.h"
+#include "gui/markup/MarkupLayout.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // the start size 8 that is 7 px per character, a text height of 13, so
 // H0 = 14 and a tab stop every 56 px.
 
-#include "gui/controls/Markup.h"
-#include "gui/controls/MarkupLayout.h"
+#include "gui/markup/Markup.h"
+#include "gui/markup/MarkupLayout.h"
 
 #include <QImage>
 #include <QPainter>

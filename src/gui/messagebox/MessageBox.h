@@ -8,8 +8,8 @@
 // any other character beeps and leaves the box open. The box has no caption
 // bar: it is dragged by its body above the button strip.
 
-#include "gui/controls/MessageBoxLayout.h"
-#include "gui/controls/MessageKind.h"
+#include "gui/messagebox/MessageBoxLayout.h"
+#include "gui/messagebox/MessageKind.h"
 
 #include <QDialog>
 

@@ -1,11 +1,11 @@
-#include "gui/controls/MessageBox.h"
+#include "gui/messagebox/MessageBox.h"
 
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/Border.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/BtnTransparent.h"
-#include "gui/controls/Markup.h"
-#include "gui/controls/MessageGlyphs.h"
+#include "gui/markup/Markup.h"
+#include "gui/messagebox/MessageGlyphs.h"
 #include "gui/controls/WindowsLib.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "gui/controls/Markup.h"
+#include "gui/markup/Markup.h"
 
 #include "gui/controls/AnsiText.h"
-#include "gui/controls/MarkupLayout.h"
+#include "gui/markup/MarkupLayout.h"
 
 #include <QFontMetrics>
 #include <QPainter>

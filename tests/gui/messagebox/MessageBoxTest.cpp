@@ -4,10 +4,10 @@
 
 #include "gui/controls/Box.h"
 #include "gui/controls/BtnTransparent.h"
-#include "gui/controls/Markup.h"
-#include "gui/controls/MessageBox.h"
+#include "gui/markup/Markup.h"
+#include "gui/messagebox/MessageBox.h"
 #include "gui/controls/WindowDialogs.h"
-#include "gui/controls/MessageGlyphs.h"
+#include "gui/messagebox/MessageGlyphs.h"
 #include "gui/controls/WindowsLib.h"
 
 #include <QGuiApplication>

@@ -9,7 +9,7 @@
 //   sign, \[ start size, \] twice, \^ two thirds, \| one and a half times the
 //   start size. Any other escape, and a lone backslash at the end, is dropped.
 
-#include "gui/controls/MarkupMetrics.h"
+#include "gui/markup/MarkupMetrics.h"
 
 #include <array>
 #include <cstdint>

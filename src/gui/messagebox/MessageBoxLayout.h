@@ -4,7 +4,7 @@
 // list is cut into words, which glyph a word gets, and where a box that
 // reaches off the screen is pulled back to.
 
-#include "gui/controls/Markup.h"
+#include "gui/markup/Markup.h"
 
 #include <QPoint>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "gui/controls/MessageBoxLayout.h"
+#include "gui/messagebox/MessageBoxLayout.h"
 
 #include "core/util/AnsiStringLib.h"
 
