@@ -224,14 +224,43 @@ std::string OneDash(const std::string& arg) {
   return arg.size() > 2 && arg.compare(0, 2, "--") == 0 ? arg.substr(1) : arg;
 }
 
+namespace {
+// The options the window toolkit reads from the command line (Qt's, with the
+// X11 ones), their values included: neither unknown options nor, for those
+// with a value, a project file named after the value.
+int ToolkitOptionLength(const std::vector<std::string>& args, size_t at) {
+  static const char* const withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                          "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-session",
+                                          "-display", "-geometry", "-style", "-stylesheet", "-qmljsdebugger"};
+  static const char* const flags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+  // The toolkit, like this program, takes two dashes for one.
+  const std::string arg = OneDash(args[at]);
+  if (arg.size() < 2 || arg[0] != '-') return 0;
+  for (const char* option : flags) {
+    if (arg == option) return 1;
+  }
+  for (const char* option : withValue) {
+    const std::string name = option;
+    if (arg == name) return at + 1 < args.size() ? 2 : 1;
+    if (arg.compare(0, name.size() + 1, name + "=") == 0) return 1;
+  }
+  return 0;
+}
+}  // namespace
+
 std::string UnknownOptionText(const std::string& option) { return "unknown option " + option + ", ignored"; }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine result;
-  for (const std::string& typed : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& typed = args[i];
     if (typed.empty()) continue;
     const std::string arg = OneDash(typed);
-    if (arg[0] != '-') {
+    if (const int taken = ToolkitOptionLength(args, i); taken > 0) {
+      // The window toolkit takes these from the arguments itself.
+      for (int k = 0; k < taken; ++k) result.ToolkitOptions.push_back(args[i + static_cast<size_t>(k)]);
+      i += static_cast<size_t>(taken - 1);
+    } else if (arg[0] != '-') {
       result.ProjectFiles.push_back(typed);
     } else if (Is(arg, "-headless")) {
       result.Headless = true;

@@ -30,6 +30,9 @@ struct CommandLine : MonitorOptions {
   // The options the program does not know, as typed: ignored, but a typing
   // mistake must not go unnoticed.
   std::vector<std::string> UnknownOptions;
+  // The window toolkit's own options (-platform NAME, -style=NAME, …) with
+  // their values, as typed: the toolkit reads them itself.
+  std::vector<std::string> ToolkitOptions;
 };
 
 // The argument with a leading "--" shortened to "-", so that the GNU

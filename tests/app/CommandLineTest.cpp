@@ -256,6 +256,23 @@ TEST(CommandLine, UnknownOptionsAreKeptAsTypedAndNothingElseIs) {
   EXPECT_EQ(UnknownOptionText("-recrod:/tmp/x.DAT"), "unknown option -recrod:/tmp/x.DAT, ignored");
 }
 
+// The window toolkit's own options are its, value and all: no unknown
+// option, and the value after -platform is no project file.
+TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToIt) {
+  const CommandLine line = ParseCommandLine(
+      {"-platform", "offscreen", "-style=fusion", "-reverse", "-geometry", "640x480", "a.TW", "-stylesheet"});
+  EXPECT_TRUE(line.UnknownOptions.empty());
+  EXPECT_TRUE(line.Problems.empty());
+  EXPECT_EQ(line.ProjectFiles, std::vector<std::string>{"a.TW"});
+  EXPECT_EQ(line.ToolkitOptions, (std::vector<std::string>{"-platform", "offscreen", "-style=fusion", "-reverse",
+                                                           "-geometry", "640x480", "-stylesheet"}));
+  // Two dashes mean one for the toolkit as well; a longer name is no toolkit option.
+  const CommandLine dashes = ParseCommandLine({"--platform", "xcb", "-platformx"});
+  EXPECT_EQ(dashes.ToolkitOptions, (std::vector<std::string>{"--platform", "xcb"}));
+  EXPECT_EQ(dashes.UnknownOptions, std::vector<std::string>{"-platformx"});
+  EXPECT_TRUE(dashes.ProjectFiles.empty());
+}
+
 // Every option may be written with two dashes and means the same.
 TEST(CommandLine, TwoDashesSpellTheSameOptions) {
   const CommandLine gnu = ParseCommandLine({"--headless", "--List-Ports", "--nosplash", "--NOHS", "--port:3=pty",

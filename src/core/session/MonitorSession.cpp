@@ -112,7 +112,14 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   m_recorder.SetPortDescriber([this](uint8_t port) { return PortDescription(port); });
   if (Result recording = StartRecorder(options); !recording) return recording;
   StartLiveFeed(options);
-  for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
+  for (int row : options.SendRows) {
+    // Without a project every user packet is empty: sending nothing must
+    // not pass for having sent it.
+    if (m_userPackets.SendUserPacket(row, SelectedPort.load()) == UserPackets::SendResult::EmptyText) {
+      m_messages.Post("-send:" + std::to_string(row) + ": user packet #" + std::to_string(row) +
+                      " is empty, nothing was sent (the user packets come from a project file)");
+    }
+  }
   m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
   return Result::Success();
 }

@@ -402,5 +402,21 @@ TEST(SessionTicks, ATapsNewLineSettingsAreReportedOnTheNextTickOnly) {
   ::close(app);
 }
 
+TEST(SessionStart, ASendOfAnEmptyUserPacketSaysSoAndSendsNothing) {
+  PtyPorts ports;
+  Pty& wire = ports.AddPort(1);
+  TempDir folder;
+  TempDir::WriteFile(folder / "p.tw", ";TAPWISE PROJECT\r\nUP04\"HI\"\r\n");
+  MonitorOptions options;
+  options.ProjectFiles = {folder / "p.tw"};
+  options.SendRows = {3, 4};
+  MonitorSession session(ports.opener);
+  ASSERT_TRUE(session.Start(options));
+  EXPECT_EQ(session.Tick().Messages,
+            std::vector<std::string>{
+                "-send:3: user packet #3 is empty, nothing was sent (the user packets come from a project file)"});
+  EXPECT_EQ(wire.ReadFor(2), (Pty::Bytes{'H', 'I'}));
+}
+
 }  // namespace
 }  // namespace tapwise
