@@ -458,8 +458,10 @@ std::string UsageText() {
          "By default COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31 and COM65-96\n"
          "/dev/ttyACM0-31. Options are matched without regard to case, and each may\n"
          "begin with two dashes instead of one (--headless, --list-ports, --demo,\n"
-         "--record:FILE); an unknown option is ignored, with a warning. SIGINT,\n"
-         "SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes the window).\n");
+         "--record:FILE); an unknown option is ignored, with a warning. The window\n"
+         "toolkit's own options (-platform NAME, -style NAME, -reverse, ...) are left\n"
+         "to it. SIGINT, SIGTERM, SIGHUP or SIGQUIT ends the monitor (and closes the\n"
+         "window).\n");
 }
 
 }  // namespace tapwise
