@@ -10,6 +10,7 @@
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabs.h"
+#include "gui/mainwindow/ProjectCommands.h"
 #include "gui/mainwindow/RecorderControls.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/ToolWindows.h"
@@ -40,7 +41,8 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
       m_options(std::move(options)),
       m_dialogs(dialogs),
       m_appearance(appearance),
-      m_messages(dialogs) {
+      m_messages(dialogs),
+      m_project(session, dialogs, *this) {
   setObjectName("TWForm");
   setWindowTitle("Tapwise");
   m_session.Drain().SetListener(this);
@@ -123,7 +125,7 @@ bool TTWForm::FormShow() {
 
   m_ports->RemoveAll();
   const Result started = m_session.Start(m_options);
-  if (!m_session.Report().ProjectsRead.empty()) ShowCaption();
+  if (!m_session.Report().ProjectsRead.empty()) m_project.ShowCaption();
   m_display->LinesChanged();
   // What the project files had to say comes first.
   ShowSessionMessages();
@@ -185,27 +187,8 @@ void TTWForm::SessionChanged(SessionChange change) {
   if (change == SessionChange::DisplayMode) m_display->LinesChanged();
 }
 
-void TTWForm::ShowCaption() {
-  // One project at a time: the suffix names the project last read.
-  const std::string& project = m_session.Project().ConfigName();
-  setWindowTitle(project.empty() ? QString("Tapwise") : "Tapwise - " + PathToQString(project));
-}
-
 void TTWForm::ReadProject(bool askForFile, const std::string& name) {
-  std::string chosen = name;
-  bool cancelled = false;
-  if (askForFile) {
-    const auto answer = m_dialogs.AskForFile(this, {false, std::string(ReadProjectDialogTitle),
-                                                    std::string(ProjectFileFilter), m_session.Project().DialogFileName(), 1});
-    cancelled = !answer;
-    if (answer) chosen = answer->Path;
-  }
-  if (cancelled) {
-    m_session.DiscardProjectChanges();
-  } else if (m_session.ReadProject(chosen).Read()) {
-    m_display->LinesChanged();
-    ShowCaption();
-  }
+  if (m_project.Read(askForFile, name)) m_display->LinesChanged();
   m_tools->UserPackets().TableReloaded();
   // A file that could not be read has its message waiting.
   ShowSessionMessages();
@@ -214,18 +197,7 @@ void TTWForm::ReadProject(bool askForFile, const std::string& name) {
   m_tools->Properties().Load();
 }
 
-void TTWForm::WriteProject() {
-  if (!m_session.Project().ConfigChanged()) return;
-  if (!m_dialogs.MsgYesNo(SaveChangesQuestion)) return;
-  const auto chosen = m_dialogs.AskForFile(this, {true, std::string(WriteProjectDialogTitle),
-                                                  std::string(ProjectFileFilter), m_session.Project().DialogFileName(), 1});
-  if (!chosen) return;
-  if (const Result written = m_session.WriteProject(chosen->Path); !written) {
-    m_dialogs.MsgError(written.Message());
-  } else {
-    ShowCaption();
-  }
-}
+void TTWForm::WriteProject() { m_project.Write(); }
 
 void TTWForm::ShowSessionMessages() {
   m_messages.Add(m_session.Messages().TakeAll());

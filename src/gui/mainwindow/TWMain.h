@@ -21,6 +21,7 @@
 #include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
 #include "gui/mainwindow/MessageQueue.h"
+#include "gui/mainwindow/ProjectCommands.h"
 #include "core/session/SessionListener.h"
 
 namespace tapwise {
@@ -115,7 +116,6 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   void ShowStartFailure(const Result& failure);
   // What the session's parts posted, shown now.
   void ShowSessionMessages();
-  void ShowCaption();
 
   MonitorSession& m_session;
   SettingsStore& m_settings;
@@ -124,6 +124,7 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   Appearance& m_appearance;
   UserSettings m_userSettings;
   MessageQueue m_messages;
+  ProjectCommands m_project;
 
   MainToolBar* m_toolBar;
   PortTabs* m_ports;
