@@ -57,8 +57,8 @@ Result FifoOutput::Flush() {
     m_sent = 0;
   }
   if (Waiting() > m_limit) {
-    return Result::Failure("the packet analyser fell " + std::to_string(m_limit >> 20) +
-                           " MiB behind; the capture stops");
+    return Result::Failure("the packet analyser fell " + std::to_string(m_limit >> 10) +
+                           " KiB behind; the capture stops");
   }
   return Result::Success();
 }
