@@ -4,16 +4,15 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 
 #include "core/platform/ComNumbers.h"
 #include "core/platform/PortMap.h"
+#include "extcap/MonitorSocket.h"
 
 namespace tapwise {
 
@@ -51,15 +50,9 @@ struct Asking {
 };
 
 int ConnectAndAsk(const std::string& socketPath) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (socketPath.size() >= sizeof(address.sun_path)) return -1;
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  const int fd = ConnectToMonitor(socketPath, true);
   if (fd < 0) return -1;
-  // A Unix socket connects at once or not at all (EAGAIN: its backlog is full).
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::send(fd, "list\n", 5, MSG_NOSIGNAL) != 5) {
+  if (::send(fd, "list\n", 5, MSG_NOSIGNAL) != 5) {
     ::close(fd);
     return -1;
   }

@@ -2,13 +2,13 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "extcap/MonitorSocket.h"
 #include "extcap/PcapngBlockSplitter.h"
 #include "extcap/StopSignal.h"
 
@@ -22,25 +22,6 @@ constexpr int PassMs = 50;
 // At the end, what is queued gets this long to reach the analyser.
 constexpr auto DrainTime = std::chrono::seconds(1);
 
-int Connect(const std::string& socketPath) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (socketPath.size() >= sizeof(address.sun_path)) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
-}
-
 int Fail(const std::string& text) {
   std::fprintf(stderr, "tapwise-extcap: %s\n", text.c_str());
   return 1;
@@ -53,7 +34,7 @@ std::string LiveFeedRequest(uint8_t port) { return port == 0 ? "ports=all" : "po
 int CopyLiveFeed(pid_t monitor, const std::string& socketPath, const std::string& request, FifoOutput& out,
                  const sigset_t& stopSignals) {
   const std::string who = "the monitor (process " + std::to_string(monitor) + ")";
-  const int fd = Connect(socketPath);
+  const int fd = ConnectToMonitor(socketPath, false);
   if (fd < 0) return Fail("cannot reach " + who + ": " + std::strerror(errno));
   const std::string line = request + "\n";
   if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) {

@@ -19,6 +19,7 @@
 #include "extcap/ExtcapQueries.h"
 #include "extcap/FifoOutput.h"
 #include "extcap/LiveFeedCopy.h"
+#include "extcap/MonitorSocket.h"
 #include "extcap/OwnCapture.h"
 #include "extcap/StopSignal.h"
 
@@ -28,8 +29,15 @@ namespace {
 // Well inside the time the analyser gives its extcap programs at start-up.
 constexpr auto MonitorAnswerTime = std::chrono::milliseconds(150);
 
+// The running monitors, in a folder that may be trusted.
+std::vector<RunningMonitor> Monitors() {
+  const std::string folder = LiveFeedFolder();
+  if (!LiveFeedFolderIsPrivate(folder)) return {};
+  return RunningMonitors(folder);
+}
+
 std::vector<ExtcapInterface> ListInterfaces() {
-  const std::vector<RunningMonitor> monitors = RunningMonitors(LiveFeedFolder());
+  const std::vector<RunningMonitor> monitors = Monitors();
   if (monitors.empty()) return OwnInterfaces();
   return MonitorInterfaces(AskMonitors(monitors, MonitorAnswerTime));
 }
@@ -37,7 +45,7 @@ std::vector<ExtcapInterface> ListInterfaces() {
 // The running monitor that has this port open, if any: a port one process
 // holds is captured from its feed.
 std::optional<RunningMonitor> MonitorWithPort(uint8_t port) {
-  const std::vector<RunningMonitor> monitors = RunningMonitors(LiveFeedFolder());
+  const std::vector<RunningMonitor> monitors = Monitors();
   if (monitors.empty()) return std::nullopt;
   for (const MonitorPorts& monitor : AskMonitors(monitors, MonitorAnswerTime)) {
     for (const MonitorPorts::Port& one : monitor.Ports) {
@@ -58,7 +66,13 @@ int Capture(const ExtcapOptions& options, const ExtcapInterfaceName& name, const
   if (!out.IsOpen()) return 0;
   std::optional<RunningMonitor> monitor;
   if (name.Monitor != 0) {
-    monitor = RunningMonitor{name.Monitor, LiveFeedSocketPath(LiveFeedFolder(), name.Monitor)};
+    const std::string folder = LiveFeedFolder();
+    if (!LiveFeedFolderIsPrivate(folder)) {
+      std::fprintf(stderr, "tapwise-extcap: %s is not a folder of this user's closed to others; no live feed is read "
+                   "from it\n", folder.c_str());
+      return 1;
+    }
+    monitor = RunningMonitor{name.Monitor, LiveFeedSocketPath(folder, name.Monitor)};
   } else if (name.Port != 0) {
     monitor = MonitorWithPort(name.Port);
   }
