@@ -6,6 +6,8 @@
 // here. Standard output carries the answers; standard error only what the
 // user must read (the analyser shows it as an error).
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -67,7 +69,9 @@ int Capture(const ExtcapOptions& options, const ExtcapInterfaceName& name, const
   std::optional<RunningMonitor> monitor;
   if (name.Monitor != 0) {
     const std::string folder = LiveFeedFolder();
-    if (!LiveFeedFolderIsPrivate(folder)) {
+    // A missing folder means no monitor: connecting says so.
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) == 0 && !LiveFeedFolderIsPrivate(folder)) {
       std::fprintf(stderr, "tapwise-extcap: %s is not a folder of this user's closed to others; no live feed is read "
                    "from it\n", folder.c_str());
       return 1;
