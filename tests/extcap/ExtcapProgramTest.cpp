@@ -415,6 +415,19 @@ TEST_F(ExtcapProgram, WhatCannotBeCapturedIsSaidOnStandardError) {
     EXPECT_EQ(extcap.Stderr().substr(0, c.Err.size()), c.Err) << extcap.Stderr();
     EXPECT_EQ(extcap.Stdout(), "");
   }
+  // A live-feed folder others may enter is not read from, and not listed.
+  ASSERT_EQ(::mkdir((runtime + "/tapwise").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((runtime + "/tapwise").c_str(), 0755), 0);
+  TempDir::WriteFile(runtime + "/tapwise/live-" + std::to_string(::getpid()) + ".sock", "");
+  ChildProcess foreign({TAPWISE_EXTCAP, "--capture", "--extcap-interface",
+                        "tapwise-" + std::to_string(::getpid()) + "-all", "--fifo", fifo});
+  EXPECT_EQ(foreign.Wait(), 1);
+  EXPECT_EQ(foreign.Stderr(), "tapwise-extcap: " + runtime +
+                                  "/tapwise is not a folder of this user's closed to others; no live feed is read "
+                                  "from it\n");
+  ChildProcess list({TAPWISE_EXTCAP, "--extcap-interfaces"});
+  EXPECT_EQ(list.Wait(), 0);
+  EXPECT_EQ(list.Stdout().find("tapwise-" + std::to_string(::getpid())), std::string::npos) << list.Stdout();
 }
 
 }  // namespace
