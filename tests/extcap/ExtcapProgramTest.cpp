@@ -390,6 +390,32 @@ TEST_F(ExtcapSignal, TheReaderClosingTheFifoEndsTheCaptureQuietly) {
   EXPECT_EQ(demo->Wait(), 0);
 }
 
+// An interface listed before the monitor started names a port the monitor
+// now holds: the capture reads it from the monitor's feed instead of
+// failing to open it.
+TEST_F(ExtcapProgram, APortThatARunningMonitorHoldsIsReadFromItsFeed) {
+  const std::unique_ptr<ChildProcess> demo = StartDemo();
+  const std::string file = dir / "com98.pcapng";
+  ChildProcess extcap({TAPWISE_EXTCAP, "--capture", "--extcap-interface", "tapwise-com98", "--fifo", file});
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (std::chrono::steady_clock::now() < deadline &&
+         (!std::filesystem::exists(file) || ReadPcapngBlocks(TempDir::ReadFile(file)).Blocks.size() < 4)) {
+    std::this_thread::sleep_for(50ms);
+  }
+  extcap.Signal(SIGTERM);
+  EXPECT_EQ(extcap.Wait(), 0) << extcap.Stderr();
+  EXPECT_EQ(extcap.Stderr(), "");
+  const PcapngFile read = ReadPcapngBlocks(TempDir::ReadFile(file));
+  ASSERT_EQ(read.Error, "");
+  ASSERT_GE(read.Blocks.size(), 4u);
+  // The monitor's one interface for the port, then its packets.
+  EXPECT_EQ(read.Blocks[1].Option(2), "COM98");
+  EXPECT_NE(read.Blocks[1].Option(3).find("(pair with COM97)"), std::string::npos) << read.Blocks[1].Option(3);
+  for (size_t i = 2; i < read.Blocks.size(); ++i) EXPECT_EQ(read.Blocks[i].Interface, 0u);
+  demo->Signal(SIGTERM);
+  EXPECT_EQ(demo->Wait(), 0);
+}
+
 TEST_F(ExtcapProgram, WhatCannotBeCapturedIsSaidOnStandardError) {
   struct Case {
     std::vector<std::string> Args;
