@@ -19,6 +19,7 @@ namespace tapwise {
 namespace {
 
 constexpr const char* Prefix = "tapwise-";
+constexpr size_t ListLimit = size_t{1} << 20;
 
 // "com12" or "all": the port part of a name.
 std::optional<uint8_t> ParsePortPart(const std::string& text) {
@@ -146,6 +147,8 @@ std::vector<MonitorPorts> AskMonitors(const std::vector<RunningMonitor>& monitor
       const ssize_t n = ::recv(one.Fd, buffer, sizeof(buffer), MSG_DONTWAIT);
       if (n > 0) {
         one.Received.append(buffer, static_cast<size_t>(n));
+        // A list of 128 ports is a few KiB; what goes on past this is no list.
+        if (one.Received.size() > ListLimit) one.Done = true;
       } else if (n == 0) {
         // The monitor closes the connection at the end of its list.
         one.Done = true;
