@@ -12,3 +12,9 @@ set(TAPWISE_CORE_FOLDERS
   config        # project file, settings store, colours, placements
   session       # MonitorSession: one running monitor
 )
+# Programs beside the front ends that stand on the core alone: each a folder
+# under src/ that may include from the core and never from the GUI or the
+# front ends (src/app). The layer check reads this list too.
+set(TAPWISE_CORE_PROGRAMS
+  extcap        # tapwise-extcap, the packet analyser's capture interface
+)
