@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "core/recorder/PipeStream.h"
 #include "core/recorder/Recording.h"
 #include "core/util/ProcessSetup.h"
+#include "support/Pty.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
@@ -109,6 +111,25 @@ TEST_F(PipeStreamTest, OnlyANamedPipeOrStandardOutputIsAStream) {
   EXPECT_FALSE(PipeStream::IsStreamTarget(dir / "missing"));
   PipeStream stream;
   EXPECT_TRUE(FailedWith(stream.Open(dir / "plain"), "it is not a named pipe (FIFO)"));
+}
+
+// pcapng is binary: a terminal as standard output gets none of it.
+TEST_F(PipeStreamTest, StandardOutputThatIsATerminalIsRefused) {
+  Pty terminal;
+  ASSERT_TRUE(terminal.Ok());
+  const int slave = Pty::OpenPlain(terminal.SlavePath());
+  ASSERT_GE(slave, 0);
+  std::fflush(stdout);
+  const int saved = ::dup(STDOUT_FILENO);
+  ASSERT_GE(::dup2(slave, STDOUT_FILENO), 0);
+  PipeStream stream;
+  const Result opened = stream.Open("-");
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  ::close(slave);
+  EXPECT_TRUE(FailedWith(opened, "standard output is a terminal, and pcapng is binary: pipe it into an analyser "
+                                 "(| tshark -i -) or redirect it into a file"));
+  EXPECT_FALSE(stream.IsOpen());
 }
 
 // The pcapng recording on a named pipe: the header and every packet reach
