@@ -323,6 +323,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       }
     } else if (Is(arg, "-append")) {
       result.Append = true;
+    } else if (Is(arg, "-quiet")) {
+      result.Quiet = true;
     } else if (Is(arg, "-repeat")) {
       result.Repeat = true;
     } else if (Is(arg, "-trigger")) {
@@ -359,7 +361,7 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-quiet]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -415,7 +417,9 @@ std::string UsageText() {
          "  -append          add to an existing file instead of overwriting it (pcapng: a\n"
          "                   new section)\n") +
          "  -linktype:N      the pcapng link type, 0 to 65535 (default 147, the first\n"
-         "                   user type; map it to a dissector in the analyser)\n"
+         "                   user type; map it to a dissector in the analyser); 250,\n"
+         "                   RTAC serial, puts a header before each packet's bytes that\n"
+         "                   analysers read as direction and line error\n"
          "  -live:off        no live feed (by default every packet is served as pcapng\n"
          "                   on $XDG_RUNTIME_DIR/tapwise/live-PID.sock, for this user only)\n" +
          FileOptionsUsage(true) +
@@ -444,6 +448,8 @@ std::string UsageText() {
          "                   (the lines are then wider than 80 columns)\n"
          "  -color:WHEN      headless colours: auto (a terminal without NO_COLOR),\n"
          "                   always, never\n"
+         "  -quiet           headless: no packet lines (with -recordpcapng:- they go to\n"
+         "                   standard error otherwise)\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

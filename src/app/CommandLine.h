@@ -21,6 +21,9 @@ struct CommandLine : MonitorOptions {
   TimeStyle Time = TimeStyle::Tenths;
   bool FullPortLabel = false;
   ColourChoice Colour = ColourChoice::Auto;
+  // -quiet: the headless monitor writes no packet lines (a recording, the
+  // live feed and the messages go on).
+  bool Quiet = false;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

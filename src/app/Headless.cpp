@@ -15,6 +15,7 @@
 #include "core/config/SettingsLocation.h"
 #include "core/config/UserSettings.h"
 #include "core/platform/PortMap.h"
+#include "core/recorder/PipeStream.h"
 #include "core/session/MonitorSession.h"
 #include "core/session/PortReport.h"
 #include "core/util/MarkupText.h"
@@ -95,6 +96,10 @@ void PrintMessages(const std::vector<std::string>& messages) {
   for (const std::string& text : messages) std::fprintf(stderr, "tapwise: %s\n", MarkupToPlainText(text).c_str());
 }
 
+bool PcapngToStandardOutput(const CommandLine& commandLine) {
+  return commandLine.RecordFormat == RecorderState::RecordPcapng && PipeStream::IsStandardOutput(commandLine.RecordPath);
+}
+
 // What start-up found, as the window shows it in its tabs and status bar.
 void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
   const StartReport& report = session.Report();
@@ -109,7 +114,9 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
   if (!report.LiveFeedProblem.empty()) {
     std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
   }
-  if (commandLine.RecordFormat != RecorderState::Idle) {
+  if (PcapngToStandardOutput(commandLine)) {
+    std::fprintf(stderr, "Recording pcapng to standard output\n");
+  } else if (commandLine.RecordFormat != RecorderState::Idle) {
     // With rotation the file is the first stamped name, not the one given.
     std::fprintf(stderr, "Recording %s\n", session.RecordingPath().c_str());
   }
@@ -147,10 +154,12 @@ int RunHeadless(const CommandLine& commandLine) {
   const sigset_t stopSignals = BlockStopSignals();
 
   MonitorSession session;
-  const bool terminal = isatty(STDOUT_FILENO) != 0;
-  HeadlessMonitor monitor(STDOUT_FILENO, terminal);
+  // With the pcapng stream on standard output the lines make way for it.
+  const int linesFd = PcapngToStandardOutput(commandLine) ? STDERR_FILENO : STDOUT_FILENO;
+  const bool terminal = isatty(linesFd) != 0;
+  HeadlessMonitor monitor(linesFd, terminal);
   monitor.SetLayout(LayoutFor(commandLine, session, terminal));
-  session.AddSink(monitor);
+  if (!commandLine.Quiet) session.AddSink(monitor);
   const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;
   // Nobody is there to release Pause for each packet.
@@ -192,7 +201,7 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
-  session.RemoveSink(monitor);
+  if (!commandLine.Quiet) session.RemoveSink(monitor);
   PrintMessages(session.Messages().TakeAll());
   return status;
 }

@@ -171,7 +171,8 @@ TEST(CommandLine, LineSettingsFromLineOptionsAndDeviceSuffixes) {
 
 TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
   CommandLine line = ParseCommandLine({"-only:1,33-40", "-only:97", "-exclude:35", "-name:33=Meter A",
-                                       "-name:40=x=y", "-time:US", "-portlabel:full", "-color:never"});
+                                       "-name:40=x=y", "-time:US", "-portlabel:full", "-color:never", "-Quiet",
+                                       "-recordpcapng:-", "-linktype:250"});
   ASSERT_TRUE(line.Problems.empty()) << line.Problems.front();
   EXPECT_TRUE(line.OnlyGiven);
   EXPECT_EQ(line.Only.count(), 10u);
@@ -181,8 +182,14 @@ TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
   EXPECT_EQ(line.Time, TimeStyle::Microseconds);
   EXPECT_TRUE(line.FullPortLabel);
   EXPECT_EQ(line.Colour, ColourChoice::Never);
+  EXPECT_TRUE(line.Quiet);
+  // "-" is standard output, which the recording sees as it is named.
+  EXPECT_EQ(line.RecordFormat, RecorderState::RecordPcapng);
+  EXPECT_EQ(line.RecordPath, "-");
+  EXPECT_EQ(line.LinkType, 250);
 
   const CommandLine defaults = ParseCommandLine({"-headless"});
+  EXPECT_FALSE(defaults.Quiet);
   EXPECT_FALSE(defaults.OnlyGiven);
   EXPECT_EQ(defaults.Time, TimeStyle::Tenths);
   EXPECT_FALSE(defaults.FullPortLabel);

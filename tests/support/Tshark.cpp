@@ -23,12 +23,13 @@ std::string TsharkPath() {
 }
 
 TsharkRun RunTsharkFields(const std::string& file, const std::vector<std::string>& fields,
-                          const std::vector<std::string>& options) {
+                          const std::vector<std::string>& options, const std::vector<std::string>& arguments) {
   std::vector<std::string> argv = {TsharkPath(), "-n", "-r", file};
   for (const std::string& option : options) {
     argv.push_back("-o");
     argv.push_back(option);
   }
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
   argv.insert(argv.end(), {"-T", "fields", "-E", "separator=/t", "-E", "aggregator=,"});
   for (const std::string& field : fields) {
     argv.push_back("-e");

@@ -20,10 +20,16 @@ struct TsharkRun {
 // The tshark program on the PATH, or "" when it is not installed.
 std::string TsharkPath();
 
-// tshark -r FILE -T fields -e FIELD… with the extra options given: one row
-// per packet, one column per field (multiple values joined with ',').
+// The RTAC serial link type's payload read as Modbus RTU (Decode As), as
+// the arguments for tshark.
+inline const std::vector<std::string> ModbusRtuAfterRtac = {"-d", "rtacser.data,mbrtu"};
+
+// tshark -r FILE -T fields -e FIELD… with the preferences given (each one
+// -o) and any further arguments: one row per packet, one column per field
+// (multiple values joined with ',').
 TsharkRun RunTsharkFields(const std::string& file, const std::vector<std::string>& fields,
-                          const std::vector<std::string>& options = {});
+                          const std::vector<std::string>& options = {},
+                          const std::vector<std::string>& arguments = {});
 std::vector<std::vector<std::string>> FieldRows(const std::string& out);
 
 }  // namespace tapwise

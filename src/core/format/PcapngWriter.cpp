@@ -41,6 +41,23 @@ void Put32(std::string& out, uint32_t value) {
 
 void PadTo32Bits(std::string& out, size_t length) { out.append((4 - length % 4) % 4, '\0'); }
 
+void Put32BigEndian(std::string& out, uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+                         static_cast<char>(value)};
+  out.append(bytes, 4);
+}
+
+// The RTAC serial header of a packet (see the header file).
+void AppendRtacHeader(const PacketRecord& record, uint64_t unixMicros, std::string& out) {
+  Put32BigEndian(out, static_cast<uint32_t>(unixMicros / 1'000'000));
+  Put32BigEndian(out, static_cast<uint32_t>(unixMicros % 1'000'000));
+  RtacEvent event = RtacEvent::DataTxStart;
+  if (record.Origin == OriginReceived) event = record.Error != 0 ? RtacEvent::FramingError : RtacEvent::DataRxStart;
+  out.push_back(static_cast<char>(event));
+  out.push_back('\0');  // the modem lines: not known per packet
+  out.append(2, '\0');  // footer
+}
+
 void PutOption(std::string& out, uint16_t code, const void* value, size_t length) {
   // An option's length field is 16 bits; nothing this program writes comes near it.
   length = std::min<size_t>(length, 0xFFFC);
@@ -114,17 +131,20 @@ uint32_t PcapngWriter::InterfaceFor(uint8_t port, std::string& out) {
 void PcapngWriter::AppendPacket(const PacketRecord& record, std::string& out) {
   const uint32_t interface = InterfaceFor(record.Port, out);
   const uint32_t length = std::min<uint32_t>(record.Length, PacketCapacity);
-  out.reserve(out.size() + 64 + length);
+  const bool rtac = m_linkType == LinkTypeRtacSerial;
+  const uint32_t captured = length + (rtac ? static_cast<uint32_t>(RtacHeaderSize) : 0);
+  out.reserve(out.size() + 64 + captured);
   const size_t start = BeginBlock(out, EnhancedPacketBlock);
   Put32(out, interface);
   // Before 1970 cannot be written; the clock would have to be far wrong.
   const auto timestamp = static_cast<uint64_t>(std::max<int64_t>(m_toUnixMicros(record.Time), 0));
   Put32(out, static_cast<uint32_t>(timestamp >> 32));
   Put32(out, static_cast<uint32_t>(timestamp));
-  Put32(out, length);  // captured
-  Put32(out, length);  // on the line
+  Put32(out, captured);
+  Put32(out, captured);  // on the line
+  if (rtac) AppendRtacHeader(record, timestamp, out);
   out.append(reinterpret_cast<const char*>(record.Data), length);
-  PadTo32Bits(out, length);
+  PadTo32Bits(out, captured);
   const uint32_t flags = record.Origin == OriginReceived ? FlagInbound : FlagOutbound;
   const char flagBytes[4] = {static_cast<char>(flags), 0, 0, 0};
   PutOption(out, EpbFlags, flagBytes, 4);

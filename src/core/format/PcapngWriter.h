@@ -19,10 +19,22 @@
 //    outbound for transmitted packets, and an opt_comment on a packet with
 //    the error flag: "line error" when received, "write failed" when sent.
 //
+// With LINKTYPE_RTAC_SERIAL (250) each packet's bytes follow a 12-byte
+// header that analysers dissect without any table of user link types (all
+// big-endian): the instant again as seconds (32 bits) and microseconds
+// (32 bits), the event type (8 bits), the modem lines (8 bits: CTS 0x01,
+// DCD 0x02, DSR 0x04, RTS 0x08, DTR 0x10, RI 0x20) and a 16-bit footer, 0.
+// The event is DATA_TX_START (1) for a sent packet and DATA_RX_START (2)
+// for a received one; a received packet with the error flag is
+// FRAMING_ERROR (7), since the serial layer reports parity, framing,
+// break and overrun errors as that one flag. The modem lines are not
+// carried by the packets and are written as 0.
+//
 // The writer only builds bytes; it keeps which ports have an interface and
 // which number each got, in the order of their first packets.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,6 +44,15 @@
 namespace tapwise {
 
 constexpr uint16_t LinkTypeUser0 = 147;
+constexpr uint16_t LinkTypeRtacSerial = 250;
+
+// The event types of the RTAC serial header that this program writes.
+enum class RtacEvent : uint8_t {
+  DataTxStart = 0x01,
+  DataRxStart = 0x02,
+  FramingError = 0x07,
+};
+constexpr size_t RtacHeaderSize = 12;
 
 class PcapngWriter {
  public:

@@ -13,7 +13,10 @@ constexpr RecordFormat Formats[] = {
     {RecorderState::RecordPcapng, "-recordpcapng:", "pcapng Files (*.pcapng)", "*.pcapng", "pcapng",
      "record every packet to FILE as pcapng, for packet analysers\n"
      "(-record: does so too when FILE ends .pcapng): one\n"
-     "interface per port, the direction and time of each packet"},
+     "interface per port, the direction and time of each packet;\n"
+     "FILE - is standard output (the packet lines then go to\n"
+     "standard error), and FILE may be a named pipe (FIFO):\n"
+     "-recordpcapng:- | tshark -i - shows the packets live"},
     {RecorderState::PlayPacketData, "-play:", "Packet Data File  (*.DAT)", "*.dat", nullptr,
      "play a packet data file out of the selected port, packet by\n"
      "packet; played packets show as transmissions"},

@@ -26,6 +26,9 @@ void Recording::SetRotation(const RotationSettings& rotation, bool append) {
 Result Recording::Start(const std::string& path, RecorderState format, uint16_t linkType,
                         PcapngWriter::PortDescriber describePort) {
   if (Open() || !IsRecordingState(format)) return Result::Failure("a file is already being recorded or played");
+  if (format == RecorderState::RecordPcapng && PipeStream::IsStreamTarget(path)) {
+    return StartStream(path, linkType, std::move(describePort));
+  }
   RotatingFile::Builder header;
   if (format == RecorderState::RecordPcapng) {
     // Each file is a pcapng file from its first byte: even a recording that
@@ -41,14 +44,40 @@ Result Recording::Start(const std::string& path, RecorderState format, uint16_t 
   return Result::Success();
 }
 
+Result Recording::StartStream(const std::string& path, uint16_t linkType, PcapngWriter::PortDescriber describePort) {
+  // A stream cannot be named anew or added to.
+  if (m_rotation.Rotates() || m_append) {
+    return Result::Failure(std::string(PipeStream::IsStandardOutput(path) ? "standard output" : "a named pipe") +
+                           " is a stream, which -rotate: and -append cannot be used with");
+  }
+  if (Result opened = m_stream.Open(path); !opened) return opened;
+  m_pcapng = PcapngWriter(linkType, std::move(describePort));
+  m_block.clear();
+  m_pcapng.AppendSectionHeader(m_block);
+  if (Result written = m_stream.Write(m_block); !written) return written;
+  m_path = path;
+  m_failure.reset();
+  m_failureReason.clear();
+  m_format = RecorderState::RecordPcapng;
+  return Result::Success();
+}
+
 void Recording::Close() {
   m_format = RecorderState::Idle;
   m_file.Close();
+  m_stream.Close();
 }
 
 void Recording::Take(const PacketView& packet) {
   if (!Open()) return;
   const PacketRecord& record = packet.Record();
+  if (m_stream.IsOpen()) {
+    // Sent at once, so that the reader sees the packet within the tick.
+    m_block.clear();
+    m_pcapng.AppendPacket(record, m_block);
+    Written(m_stream.Write(m_block));
+    return;
+  }
   RotatingFile::Builder build;
   if (m_format == RecorderState::RecordPacketData) {
     build = [&packet](std::string& out) { AppendPacketDataLines(packet.HexLines(), out); };
@@ -66,12 +95,12 @@ void Recording::Take(const PacketView& packet) {
 }
 
 void Recording::Poll() {
-  if (Open()) Written(m_file.Poll());
+  if (Open()) Written(m_stream.IsOpen() ? m_stream.Flush() : m_file.Poll());
 }
 
 void Recording::Written(const Result& written) {
   if (written) {
-    m_path = m_file.CurrentPath();
+    if (m_file.IsOpen()) m_path = m_file.CurrentPath();
     return;
   }
   // A recording that cannot be written must not go on looking as if it

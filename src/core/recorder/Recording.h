@@ -5,6 +5,11 @@
 // for while a file plays. As a packet sink it writes every packet it is
 // handed while it is open; whoever registers it decides about pausing.
 //
+// A pcapng recording may also go to a stream (PipeStream: standard output
+// as "-", or a named pipe), read by an analyser as it is written; each
+// packet's blocks are sent as the packet is taken. A stream is not rotated
+// or added to.
+//
 // Tick thread only: nothing here is shared with the playback thread, which
 // only ever reads the recorder's own file.
 
@@ -15,6 +20,7 @@
 
 #include "core/format/PacketSink.h"
 #include "core/format/PcapngWriter.h"
+#include "core/recorder/PipeStream.h"
 #include "core/recorder/RecorderState.h"
 #include "core/recorder/RotatingFile.h"
 #include "core/recorder/RotationSettings.h"
@@ -42,14 +48,16 @@ class Recording : public PacketSink {
   // Creates (or truncates, or with append adds to) path, or its first
   // stamped file, and writes what the format starts with (a pcapng section
   // header). Fails with the system's plain reason, or when `format` is not a
-  // recording state or a file is open already.
+  // recording state or a file is open already. For pcapng, "-" and a FIFO
+  // are streams; rotation or append with one fails, saying so.
   [[nodiscard]] Result Start(const std::string& path, RecorderState format, uint16_t linkType,
                              PcapngWriter::PortDescriber describePort);
   void Close();
   // Idle when closed, else the recording state it was started in.
   RecorderState Format() const { return m_format; }
   bool Open() const { return m_format != RecorderState::Idle; }
-  // The file being written, or the last one: with rotation a stamped name.
+  // The file being written, or the last one: with rotation a stamped name;
+  // "-" for standard output.
   const std::string& Path() const { return m_path; }
 
   // Writes the packet whole, or not at all. A write that fails closes the
@@ -68,8 +76,13 @@ class Recording : public PacketSink {
  private:
   // After a write or a poll: a failure closes the recording.
   void Written(const Result& written);
+  [[nodiscard]] Result StartStream(const std::string& path, uint16_t linkType,
+                                   PcapngWriter::PortDescriber describePort);
 
   RotatingFile m_file;
+  // Open instead of m_file when the recording goes to a stream.
+  PipeStream m_stream;
+  std::string m_block;
   RotationSettings m_rotation;
   bool m_append = false;
   PcapngWriter m_pcapng;

@@ -84,6 +84,18 @@ std::string WriteTraffic(uint16_t linkType = LinkTypeUser0) {
   return file;
 }
 
+// tshark's fields of a file of the traffic: one row per packet, one column
+// per field, or none when that is not what came.
+std::vector<std::vector<std::string>> TrafficRows(const std::string& file, const std::vector<std::string>& fields) {
+  const TsharkRun run = RunTsharkFields(file, fields);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  auto rows = FieldRows(run.Out);
+  bool whole = rows.size() == Traffic().size();
+  for (const auto& row : rows) whole = whole && row.size() == fields.size();
+  EXPECT_TRUE(whole) << run.Out;
+  return whole ? rows : decltype(rows){};
+}
+
 TEST(PcapngWriter, EveryBlockIsExactAndEachPortGetsOneInterfaceBeforeItsFirstPacket) {
   const std::string file = WriteTraffic();
   const PcapngFile read = ReadPcapngBlocks(file);
@@ -154,17 +166,12 @@ TEST(PcapngWriter, TsharkReadsEveryPacketWithItsInterfaceDirectionCommentAndTime
   TempDir dir;
   TempDir::WriteFile(dir / "t.pcapng", WriteTraffic());
   // frame.comment is the name this tshark gives the packet comment.
-  const TsharkRun run = RunTsharkFields(dir / "t.pcapng",
-                                        {"frame.interface_name", "frame.interface_description",
-                                         "frame.packet_flags_direction", "frame.len", "frame.time_epoch",
-                                         "frame.comment", "data"});
-  ASSERT_EQ(run.Status, 0) << run.Err;
-  const auto rows = FieldRows(run.Out);
-  ASSERT_EQ(rows.size(), Traffic().size()) << run.Out;
+  const auto rows = TrafficRows(dir / "t.pcapng", {"frame.interface_name", "frame.interface_description",
+                                                    "frame.packet_flags_direction", "frame.len", "frame.time_epoch",
+                                                    "frame.comment", "data"});
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE("packet " + std::to_string(i));
     const Sent& sent = Traffic()[i];
-    ASSERT_EQ(rows[i].size(), 7u);
     EXPECT_EQ(rows[i][0], "COM" + std::to_string(sent.Port));
     EXPECT_EQ(rows[i][1], Describe(sent.Port));
     EXPECT_EQ(rows[i][2], sent.Origin == OriginReceived ? "0x00000001" : "0x00000002");
@@ -181,6 +188,74 @@ TEST(PcapngWriter, TsharkReadsEveryPacketWithItsInterfaceDirectionCommentAndTime
   ASSERT_EQ(other.Status, 0) << other.Err;
   EXPECT_EQ(FieldRows(other.Out).size(), Traffic().size());
   EXPECT_NE(other.Out.find("user_dlt"), std::string::npos) << other.Out;
+}
+
+// The RTAC serial header, byte by byte, ahead of the packet's own bytes: the
+// instant in big-endian seconds and microseconds, the event, the modem lines
+// and the footer.
+TEST(PcapngWriter, RtacSerialPutsItsHeaderBeforeEveryPacket) {
+  const PcapngFile read = ReadPcapngBlocks(WriteTraffic(LinkTypeRtacSerial));
+  ASSERT_EQ(read.Error, "");
+  size_t packet = 0;
+  for (const PcapngBlock& block : read.Blocks) {
+    if (block.Type == Interface) {
+      EXPECT_EQ(block.LinkType, 250);
+    }
+    if (block.Type != Packet) continue;
+    ASSERT_LT(packet, Traffic().size());
+    const Sent& sent = Traffic()[packet];
+    SCOPED_TRACE("packet " + std::to_string(packet));
+    ASSERT_EQ(block.Data.size(), RtacHeaderSize + sent.Bytes.size());
+    EXPECT_EQ(block.OriginalLength, block.Data.size());
+    const uint32_t seconds = 1'717'171'717 + static_cast<uint32_t>(packet);
+    const std::string header{static_cast<char>(seconds >> 24), static_cast<char>(seconds >> 16),
+                             static_cast<char>(seconds >> 8),  static_cast<char>(seconds),
+                             0x00, 0x01, static_cast<char>(0xE2), 0x40,  // 123456 µs
+                             static_cast<char>(sent.Origin == OriginTransmitted ? 0x01 : sent.Error ? 0x07 : 0x02),
+                             0x00, 0x00, 0x00};
+    EXPECT_EQ(Hex(block.Data.substr(0, RtacHeaderSize)), Hex(header));
+    EXPECT_EQ(block.Data.substr(RtacHeaderSize), sent.Bytes);
+    // The direction and the error comment are there as with any link type.
+    EXPECT_EQ(block.Option(2), std::string(1, sent.Origin == OriginReceived ? '\x01' : '\x02') + std::string(3, '\0'));
+    ++packet;
+  }
+  EXPECT_EQ(packet, Traffic().size());
+}
+
+// What this machine's tshark makes of the header: the event names the
+// direction or the line error, its time is the packet's, and what follows
+// is the packet's bytes, which Decode As hands to Modbus RTU.
+TEST(PcapngWriter, TsharkDissectsTheRtacSerialHeaderAndDecodesModbusAfterIt) {
+  TAPWISE_REQUIRE_TSHARK();
+  TempDir dir;
+  TempDir::WriteFile(dir / "rtac.pcapng", WriteTraffic(LinkTypeRtacSerial));
+  const auto rows = TrafficRows(dir / "rtac.pcapng", {"frame.protocols", "rtacser.eventtype", "rtacser.timestamp",
+                                                       "frame.time_epoch", "frame.packet_flags_direction", "data"});
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE("packet " + std::to_string(i));
+    const Sent& sent = Traffic()[i];
+    EXPECT_EQ(rows[i][0], sent.Bytes.empty() ? "rtacser" : "rtacser:data");
+    EXPECT_EQ(rows[i][1], sent.Origin == OriginTransmitted ? "0x01" : sent.Error ? "0x07" : "0x02");
+    EXPECT_EQ(rows[i][2], std::to_string(1'717'171'717 + i) + ".123456000");
+    EXPECT_EQ(rows[i][3], rows[i][2]);
+    EXPECT_EQ(rows[i][4], sent.Origin == OriginReceived ? "0x00000001" : "0x00000002");
+    EXPECT_EQ(rows[i][5], Hex(sent.Bytes));
+  }
+
+  // A Modbus RTU poll and its answer, each a packet of its own.
+  PcapngWriter writer(LinkTypeRtacSerial, Describe, Sequence());
+  std::string modbus;
+  writer.AppendSectionHeader(modbus);
+  writer.AppendPacket(*MakeRecord(1, std::string("\x01\x03\x00\x00\x00\x02\xc4\x0b", 8), OriginTransmitted), modbus);
+  writer.AppendPacket(*MakeRecord(1, std::string("\x01\x03\x04\x00\x01\x00\x02\x2a\x32", 9)), modbus);
+  TempDir::WriteFile(dir / "modbus.pcapng", modbus);
+  const TsharkRun decoded = RunTsharkFields(dir / "modbus.pcapng", {"rtacser.eventtype", "mbrtu.unit_id",
+                                                                    "modbus.func_code", "modbus.regval_uint16"},
+                                            {}, ModbusRtuAfterRtac);
+  ASSERT_EQ(decoded.Status, 0) << decoded.Err;
+  EXPECT_EQ(FieldRows(decoded.Out),
+            (std::vector<std::vector<std::string>>{{"0x01", "1", "3", ""}, {"0x02", "1", "3", "1,2"}}))
+      << decoded.Out;
 }
 
 class PcapngThroughTheDrain : public ::testing::Test {

@@ -272,24 +272,39 @@ TEST_F(LiveFeedTest, FolderFollowsTheRuntimeDirectory) {
   if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);
 }
 
-TEST_F(LiveFeedTest, TsharkReadsAClientsStream) {
+// With either link type the feed's streams are what the setting says: the
+// RTAC serial one adds its header, which tshark reads as the direction.
+TEST_F(LiveFeedTest, TsharkReadsAClientsStreamInTheLinkTypeSet) {
   TAPWISE_REQUIRE_TSHARK();
-  LiveFeed feed(SettingsFor({2, 9}));
-  ASSERT_TRUE(Succeeded(feed.Open()));
-  LiveClient client(feed.SocketPath());
-  client.Send("ports=all\n");
-  Settle(feed, 1);
-  feed.Packet(*MakeRecord(9, std::string("\x01\x03\x00\x00\x00\x02\xC4\x0B", 8)));
-  feed.Packet(*MakeRecord(2, "reply", OriginTransmitted));
-  feed.Poll();
-  client.ReadUntilQuiet();
-  TempDir::WriteFile(dir / "stream.pcapng", client.Received());
-  const TsharkRun run = RunTsharkFields(dir / "stream.pcapng",
-                                        {"frame.interface_name", "frame.interface_description",
-                                         "frame.packet_flags_direction", "frame.len"});
-  ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_EQ(FieldRows(run.Out), (std::vector<std::vector<std::string>>{{"COM9", "/dev/pts/19", "0x00000001", "8"},
-                                                                         {"COM2", "/dev/pts/12", "0x00000002", "5"}}));
+  struct Case {
+    uint16_t LinkType;
+    std::vector<std::vector<std::string>> Rows;
+  };
+  const std::vector<Case> cases = {
+      {LinkTypeUser0, {{"COM9", "/dev/pts/19", "0x00000001", "8", ""}, {"COM2", "/dev/pts/12", "0x00000002", "5", ""}}},
+      {LinkTypeRtacSerial,
+       {{"COM9", "/dev/pts/19", "0x00000001", "20", "0x02"}, {"COM2", "/dev/pts/12", "0x00000002", "17", "0x01"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("link type " + std::to_string(c.LinkType));
+    LiveFeed::Settings settings = SettingsFor({2, 9});
+    settings.LinkType = c.LinkType;
+    LiveFeed feed(settings);
+    ASSERT_TRUE(Succeeded(feed.Open()));
+    LiveClient client(feed.SocketPath());
+    client.Send("ports=all\n");
+    Settle(feed, 1);
+    feed.Packet(*MakeRecord(9, std::string("\x01\x03\x00\x00\x00\x02\xC4\x0B", 8)));
+    feed.Packet(*MakeRecord(2, "reply", OriginTransmitted));
+    feed.Poll();
+    client.ReadUntilQuiet();
+    TempDir::WriteFile(dir / "stream.pcapng", client.Received());
+    const TsharkRun run = RunTsharkFields(dir / "stream.pcapng",
+                                          {"frame.interface_name", "frame.interface_description",
+                                           "frame.packet_flags_direction", "frame.len", "rtacser.eventtype"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(FieldRows(run.Out), c.Rows);
+  }
 }
 
 }  // namespace
