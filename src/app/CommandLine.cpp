@@ -110,7 +110,7 @@ void TakePortOption(const std::string& arg, CommandLine& result) {
   if (pair && second > 0) result.LineOptions.push_back({second, *split.Line, arg});
 }
 
-// "-only:LIST" or "-exclude:LIST".
+// "-only:LIST", "-exclude:LIST" or "-onlyport:LIST".
 void TakePortList(const std::string& arg, PortSet& into, CommandLine& result) {
   const PortListParse parsed = ParsePortList(ValueOf(arg));
   if (!parsed.Problem.empty()) {
@@ -254,6 +254,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (StartsWith(arg, "-only:")) {
       result.OnlyGiven = true;
       TakePortList(arg, result.Only, result);
+    } else if (StartsWith(arg, "-onlyport:")) {
+      result.OnlyPortGiven = true;
+      TakePortList(arg, result.OnlyPort, result);
     } else if (StartsWith(arg, "-exclude:")) {
       TakePortList(arg, result.Exclude, result);
     } else if (StartsWith(arg, "-name:")) {
@@ -330,7 +333,7 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-onlyport:LIST]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -415,6 +418,8 @@ std::string UsageText() {
          "                   (the lines are then wider than 80 columns)\n"
          "  -color:WHEN      headless colours: auto (a terminal without NO_COLOR),\n"
          "                   always, never\n"
+         "  -onlyport:LIST   headless: print only these ports' packets (1,33-40); every\n"
+         "                   port is still captured, counted and recorded\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

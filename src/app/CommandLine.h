@@ -21,6 +21,10 @@ struct CommandLine : MonitorOptions {
   TimeStyle Time = TimeStyle::Tenths;
   bool FullPortLabel = false;
   ColourChoice Colour = ColourChoice::Auto;
+  // -onlyport:LIST (headless output only): print only these ports' packets;
+  // every port is still captured, counted and recorded.
+  bool OnlyPortGiven = false;
+  PortSet OnlyPort;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;
