@@ -1,0 +1,40 @@
+#include "core/userpackets/HighlightRules.h"
+
+namespace tapwise {
+
+HighlightRuleSet DefaultHighlightRules() {
+  constexpr std::array<uint32_t, MaxHighlightRules> Backgrounds = {0xFFFF80, 0xB8F0B8, 0xB8D8FF, 0xFFC0E0,
+                                                                   0xFFD8A0, 0xE0C8FF, 0xB0F0F0, 0xD8D8D8};
+  HighlightRuleSet rules;
+  for (size_t i = 0; i < MaxHighlightRules; ++i) rules[i].Colour = Backgrounds[i];
+  return rules;
+}
+
+HighlightRules::HighlightRules() { Set(DefaultHighlightRules()); }
+
+void HighlightRules::Set(const HighlightRuleSet& rules) {
+  m_rules = rules;
+  m_any = false;
+  for (size_t i = 0; i < MaxHighlightRules; ++i) {
+    m_patterns[i] = PacketPattern();
+    m_problems[i].clear();
+    if (const Result compiled = PacketPattern::Compile(rules[i].Pattern, m_patterns[i]); !compiled) {
+      m_problems[i] = compiled.Message();
+    }
+    m_any = m_any || !m_patterns[i].Empty();
+  }
+}
+
+uint8_t HighlightRules::MarkOf(const uint8_t* data, size_t size) const {
+  for (size_t i = 0; i < MaxHighlightRules; ++i) {
+    if (m_patterns[i].Matches(data, size)) return static_cast<uint8_t>(i + 1);
+  }
+  return 0;
+}
+
+uint32_t HighlightRules::MarkColour(uint8_t mark) const {
+  if (mark < 1 || mark > MaxHighlightRules || m_patterns[mark - 1].Empty()) return UnmarkedColour;
+  return m_rules[mark - 1].Colour & 0xFFFFFF;
+}
+
+}  // namespace tapwise
