@@ -8,7 +8,6 @@
 #include "gui/mainwindow/FilterControls.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabs.h"
 #include "gui/mainwindow/RecorderControls.h"
