@@ -3,8 +3,10 @@
 namespace tapwise {
 
 HighlightRuleSet DefaultHighlightRules() {
-  constexpr std::array<uint32_t, MaxHighlightRules> Backgrounds = {0xFFFF80, 0xB8F0B8, 0xB8D8FF, 0xFFC0E0,
-                                                                   0xFFD8A0, 0xE0C8FF, 0xB0F0F0, 0xD8D8D8};
+  // Stronger than the pale backgrounds of transmissions and errors, so that
+  // a marked packet never passes for one of those.
+  constexpr std::array<uint32_t, MaxHighlightRules> Backgrounds = {0xFFD966, 0x9FE09F, 0x9CC8FF, 0xFFAFD2,
+                                                                   0xFFB870, 0xD2B4FF, 0x8CE6E6, 0xC8C8C8};
   HighlightRuleSet rules;
   for (size_t i = 0; i < MaxHighlightRules; ++i) rules[i].Colour = Backgrounds[i];
   return rules;

@@ -171,14 +171,14 @@ class FilterFormTest : public QObject {
     QCOMPARE(rig.session->Highlights().Rules()[0].Pattern, std::string("\"PING\""));
     QVERIFY(rig.session->Project().ConfigChanged());
     QVERIFY(editor.lProblem->text().isEmpty());
-    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFFF80));
+    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFD966));
     QCOMPARE(RowBackground(rig, 1), plain);
 
     // A packet that comes later is marked as it is shown.
     QTest::qWait(60);
     QVERIFY(three.WriteAll({'>', 'P', 'I', 'N', 'G'}));
     QVERIFY(rig.WaitForLines(3));
-    QCOMPARE(RowBackground(rig, 2), QColor::fromRgb(0xFFFF80));
+    QCOMPARE(RowBackground(rig, 2), QColor::fromRgb(0xFFD966));
 
     // A pattern that does not compile: the compiler's message in the error
     // colour, and the other rule goes on marking.
@@ -186,11 +186,11 @@ class FilterFormTest : public QObject {
     QCOMPARE(editor.lProblem->text(),
              QString("Rule 2: Not a pattern: 'z' at character 4 is neither a hex byte nor quoted text"));
     QCOMPARE(editor.ePatterns[1]->palette().color(QPalette::Text), QColor(192, 0, 0));
-    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFFF80));
+    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFD966));
 
     const std::string path = dir / "rules.TW";
     QVERIFY(rig.session->WriteProject(path).Ok());
-    QVERIFY(TempDir::ReadFile(path).find("\r\nH1FFFF80\"PING\"\r\nH2B8F0B802 zz\r\n") != std::string::npos);
+    QVERIFY(TempDir::ReadFile(path).find("\r\nH1FFD966\"PING\"\r\nH29FE09F02 zz\r\n") != std::string::npos);
     editor.ePatterns[0]->selectAll();
     QTest::keyClick(editor.ePatterns[0], Qt::Key_Backspace);
     QVERIFY(rig.session->Highlights().Rules()[0].Pattern.empty());
@@ -200,8 +200,8 @@ class FilterFormTest : public QObject {
     QCOMPARE(editor.ePatterns[0]->text(), QString("\"PING\""));
     QCOMPARE(editor.ePatterns[1]->text(), QString("02 zz"));
     rig.form->Display()->update();
-    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFFF80));
-    QCOMPARE(RowBackground(rig, 2), QColor::fromRgb(0xFFFF80));
+    QCOMPARE(RowBackground(rig, 0), QColor::fromRgb(0xFFD966));
+    QCOMPARE(RowBackground(rig, 2), QColor::fromRgb(0xFFD966));
   }
 
   // Alt+L opens the window (as the toolbar button does); Esc hides it.
