@@ -11,6 +11,9 @@ bool LineFilter::Passes(const DisplayLine& line) const {
   // A line without a port is an empty one waiting for text: it shows none
   // of the traffic asked for.
   if (line.Port == 0 || m_hiddenPorts.test(line.Port)) return false;
+  // A line of running text (no packet time) may hold the text of several
+  // packets and carries no kind: only its port counts.
+  if (line.Time == 0) return true;
   if (!(line.Origin == OriginReceived ? m_received : m_sent)) return false;
   return !m_errorsOnly || line.Error != 0;
 }

@@ -2,7 +2,8 @@
 // Which display lines the window shows: the ports the user left ticked and
 // the kinds of packet (received, sent, only those with line errors). It
 // decides line by line, from what every display line carries (port, origin,
-// error flag), so it applies alike to whatever lines the display holds. It
+// error flag), so it applies alike to whatever lines the display holds;
+// lines of running text carry no kind of packet, so only their port counts. It
 // is a view of the lines and nothing more: capture, recording, triggers and
 // the packet counter never look at it.
 //

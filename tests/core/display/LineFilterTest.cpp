@@ -14,12 +14,23 @@
 namespace tapwise {
 namespace {
 
-DisplayLine Line(uint8_t port, uint8_t origin, uint8_t error) {
+// A hex line (it has its packet's time) unless `time` is 0, as running text has.
+DisplayLine Line(uint8_t port, uint8_t origin, uint8_t error, DateTime time = 46000.5) {
   DisplayLine line;
   line.Port = port;
   line.Origin = origin;
   line.Error = error;
+  line.Time = time;
   return line;
+}
+
+LineFilter MakeFilter(const std::vector<uint8_t>& hidden, bool received, bool sent, bool errorsOnly) {
+  LineFilter filter;
+  for (uint8_t port : hidden) filter.SetPortShown(port, false);
+  filter.SetShowReceived(received);
+  filter.SetShowSent(sent);
+  filter.SetErrorsOnly(errorsOnly);
+  return filter;
 }
 
 struct PassCase {
@@ -48,14 +59,12 @@ TEST(LineFilterTest, DecidesLineByLine) {
       {"errors only keeps an error", {}, true, true, true, Line(3, OriginTransmitted, 1), true},
       {"errors only and a hidden port", {3}, true, true, true, Line(3, OriginReceived, 1), false},
       {"neither direction", {}, false, false, false, Line(3, OriginReceived, 1), false},
+      {"running text: sent only", {}, false, true, false, Line(3, OriginReceived, 0, 0), true},
+      {"running text: errors only", {}, true, true, true, Line(3, OriginReceived, 0, 0), true},
+      {"running text: hidden port", {3}, true, true, true, Line(3, OriginReceived, 0, 0), false},
   };
   for (const PassCase& c : cases) {
-    LineFilter filter;
-    for (uint8_t port : c.Hidden) filter.SetPortShown(port, false);
-    filter.SetShowReceived(c.Received);
-    filter.SetShowSent(c.Sent);
-    filter.SetErrorsOnly(c.ErrorsOnly);
-    EXPECT_EQ(filter.Passes(c.Candidate), c.Passes) << c.Name;
+    EXPECT_EQ(MakeFilter(c.Hidden, c.Received, c.Sent, c.ErrorsOnly).Passes(c.Candidate), c.Passes) << c.Name;
   }
 }
 
@@ -97,12 +106,7 @@ TEST(LineFilterTest, DescribesWhatIsShown) {
       {{1}, true, false, true, "Filter: COM3 COM7, received, errors only"},
   };
   for (const Case& c : cases) {
-    LineFilter filter;
-    for (uint8_t port : c.Hidden) filter.SetPortShown(port, false);
-    filter.SetShowReceived(c.Received);
-    filter.SetShowSent(c.Sent);
-    filter.SetErrorsOnly(c.ErrorsOnly);
-    EXPECT_EQ(filter.Describe(present), c.Text);
+    EXPECT_EQ(MakeFilter(c.Hidden, c.Received, c.Sent, c.ErrorsOnly).Describe(present), c.Text);
   }
 }
 
