@@ -5,6 +5,7 @@
 // should see at this rate.
 //
 //   window_bench [--seconds N] [--ports N] [--rate PACKETS_PER_SECOND] [--direct 1]
+//                [--filter 1] [--highlights N]
 //
 // Over the ports, packets 10 ms apart are closer than the default packet gap,
 // so the receive threads join them into longer packets: that measures the
@@ -12,10 +13,16 @@
 // records to the capture queue at the given rate instead, as receive threads
 // would, so the window sees exactly ports × rate packets a second.
 //
+// --filter 1 leaves every second port out of the display (and so every
+// tick works out the rows shown); --highlights N (up to 8) puts N highlight
+// rules on, two-byte patterns each of which some packets hold and one
+// quoted text that none does, so every packet is searched N times.
+//
 // Runs offscreen unless QT_QPA_PLATFORM or a display says otherwise.
 
 #include "core/capture/TWComms.h"
 #include "core/util/Clock.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
 #include "support/PtyGroup.h"
 #include "tests/support/TestRecords.h"
 #include "tests/support/window/WindowRig.h"
@@ -43,6 +50,8 @@ struct Options {
   int Ports = 16;
   int Rate = 100;
   bool Direct = false;
+  bool Filter = false;
+  int Highlights = 0;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -53,6 +62,8 @@ Options ParseOptions(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--ports")) options.Ports = std::clamp(value, 1, 32);
     if (!std::strcmp(argv[i], "--rate")) options.Rate = std::clamp(value, 1, 1000);
     if (!std::strcmp(argv[i], "--direct")) options.Direct = value != 0;
+    if (!std::strcmp(argv[i], "--filter")) options.Filter = value != 0;
+    if (!std::strcmp(argv[i], "--highlights")) options.Highlights = std::clamp(value, 0, 8);
   }
   return options;
 }
@@ -98,6 +109,17 @@ int main(int argc, char** argv) {
   });
   form.show();
   if (!form.FormShow()) return 1;
+  if (options.Filter) {
+    for (int i = 1; i < options.Ports; i += 2) session.Drain().Filter().SetPortShown(static_cast<uint8_t>(97 + i), false);
+    form.Display()->LinesChanged();
+  }
+  HighlightRuleSet rules = DefaultHighlightRules();
+  for (int i = 0; i < options.Highlights; ++i) {
+    char pattern[16];
+    std::snprintf(pattern, sizeof pattern, "%02X %02X", (i * 29) & 0xFF, (i * 29 + 1) & 0xFF);
+    rules[static_cast<size_t>(i)].Pattern = i == options.Highlights - 1 ? "\"PING\"" : pattern;
+  }
+  session.SetHighlightRules(rules);
 
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> packetsSent{0};
@@ -142,6 +164,10 @@ int main(int argc, char** argv) {
   std::printf("window under load: %d ports x %d packets/s of 20 bytes for %d s, %s\n", options.Ports,
               options.Rate, options.Seconds,
               options.Direct ? "records appended to the queue" : "written to the ports");
+  std::printf("  display filter         %s; highlight rules %d\n",
+              options.Filter ? "every second port left out" : "off", options.Highlights);
+  std::printf("  rows shown at the end  %d of %d lines held\n", form.Display()->Shown().Count(),
+              session.Drain().LineCount());
   std::printf("  packets written        %llu\n", static_cast<unsigned long long>(packetsSent.load()));
   std::printf("  display packets shown  %u (counter, mod 65536)\n", session.Drain().PacketCounter());
   std::printf("  timer ticks measured   %zu (%.1f per second)\n", ticks.size(),

@@ -110,7 +110,7 @@ void TakePortOption(const std::string& arg, CommandLine& result) {
   if (pair && second > 0) result.LineOptions.push_back({second, *split.Line, arg});
 }
 
-// "-only:LIST" or "-exclude:LIST".
+// "-only:LIST", "-exclude:LIST" or "-onlyport:LIST".
 void TakePortList(const std::string& arg, PortSet& into, CommandLine& result) {
   const PortListParse parsed = ParsePortList(ValueOf(arg));
   if (!parsed.Problem.empty()) {
@@ -283,6 +283,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (StartsWith(arg, "-only:")) {
       result.OnlyGiven = true;
       TakePortList(arg, result.Only, result);
+    } else if (StartsWith(arg, "-onlyport:")) {
+      result.OnlyPortGiven = true;
+      TakePortList(arg, result.OnlyPort, result);
     } else if (StartsWith(arg, "-exclude:")) {
       TakePortList(arg, result.Exclude, result);
     } else if (StartsWith(arg, "-name:")) {
@@ -362,6 +365,7 @@ std::string UsageText() {
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
          "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-quiet]\n"
+         "                [-onlyport:LIST]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -450,6 +454,8 @@ std::string UsageText() {
          "                   always, never\n"
          "  -quiet           headless: no packet lines (with -recordpcapng:- they go to\n"
          "                   standard error otherwise)\n"
+         "  -onlyport:LIST   headless: print only these ports' packets (1,33-40); every\n"
+         "                   port is still captured, counted and recorded\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

@@ -24,6 +24,10 @@ struct CommandLine : MonitorOptions {
   // -quiet: the headless monitor writes no packet lines (a recording, the
   // live feed and the messages go on).
   bool Quiet = false;
+  // -onlyport:LIST (headless output only): print only these ports' packets;
+  // every port is still captured, counted and recorded.
+  bool OnlyPortGiven = false;
+  PortSet OnlyPort;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/HeadlessMonitor.h"
+#include "app/OnlyPortsSink.h"
 #include "app/TerminalColour.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
@@ -111,6 +112,12 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.PortDescription(port).c_str());
   }
   for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
+  if (commandLine.OnlyPortGiven) {
+    bool anyPrinted = false;
+    for (uint8_t port : session.PresentPorts()) anyPrinted = anyPrinted || commandLine.OnlyPort.test(port);
+    // Not an error: a port of the list may still come (a USB adapter).
+    if (!anyPrinted) std::fprintf(stderr, "tapwise: -onlyport: names no open port; nothing is printed yet\n");
+  }
   if (!report.LiveFeedProblem.empty()) {
     std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
   }
@@ -159,7 +166,8 @@ int RunHeadless(const CommandLine& commandLine) {
   const bool terminal = isatty(linesFd) != 0;
   HeadlessMonitor monitor(linesFd, terminal);
   monitor.SetLayout(LayoutFor(commandLine, session, terminal));
-  if (!commandLine.Quiet) session.AddSink(monitor);
+  OnlyPortsSink printed(monitor, commandLine.OnlyPortGiven ? commandLine.OnlyPort : PortSet().set());
+  if (!commandLine.Quiet) session.AddSink(printed);
   const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;
   // Nobody is there to release Pause for each packet.
@@ -201,7 +209,7 @@ int RunHeadless(const CommandLine& commandLine) {
   }
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
-  if (!commandLine.Quiet) session.RemoveSink(monitor);
+  if (!commandLine.Quiet) session.RemoveSink(printed);
   PrintMessages(session.Messages().TakeAll());
   return status;
 }

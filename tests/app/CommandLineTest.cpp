@@ -200,6 +200,17 @@ TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
     EXPECT_EQ(ParseCommandLine({text}).Time, style) << text;
   }
   EXPECT_EQ(ParseCommandLine({"-colour:always"}).Colour, ColourChoice::Always);
+
+  // -onlyport: is a list of its own, apart from -only:, which it must not
+  // be taken for.
+  const CommandLine printed = ParseCommandLine({"--onlyport:3,33-34", "-ONLYPORT:97"});
+  ASSERT_TRUE(printed.Problems.empty()) << printed.Problems.front();
+  EXPECT_TRUE(printed.OnlyPortGiven);
+  EXPECT_FALSE(printed.OnlyGiven);
+  EXPECT_EQ(printed.OnlyPort.count(), 4u);
+  EXPECT_TRUE(printed.OnlyPort.test(3) && printed.OnlyPort.test(34) && printed.OnlyPort.test(97));
+  EXPECT_TRUE(printed.UnknownOptions.empty());
+  EXPECT_FALSE(defaults.OnlyPortGiven);
 }
 
 TEST(CommandLine, MalformedValuesNameTheirOption) {
@@ -220,6 +231,7 @@ TEST(CommandLine, MalformedValuesNameTheirOption) {
                          "stop bits (1, 1.5, 2) such as 8N1"},
       {"-only:1,x", "-only:1,x: \"x\" is not a COM number (1 to 128) or a range such as 33-40"},
       {"-exclude:", "-exclude:: expected COM numbers and ranges, e.g. 1,33-40,97"},
+      {"-onlyport:0", "-onlyport:0: \"0\" is not a COM number (1 to 128) or a range such as 33-40"},
       {"-name:200=x", "-name:200=x: expected -name:N=TEXT with N a COM number from 1 to 128"},
       {"-name:3=a\tb", "-name:3=a\tb: a name cannot hold control characters"},
       {"-time:ns", "-time:ns: expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta"},

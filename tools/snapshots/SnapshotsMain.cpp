@@ -25,12 +25,15 @@
 #include "gui/controls/ToolIcons.h"
 #include "gui/controls/WindowsLib.h"
 #include "gui/controls/DrawGridZebra.h"
+#include "gui/filter/FilterForm.h"
+#include "gui/filter/HighlightEditor.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/userpackets/UserPacketsForm.h"
 #include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPainter>
 #include <QTest>
 #include <QThread>
@@ -142,6 +145,7 @@ bool Icons(const QString& out) {
       {"port off", ToolIcon::PortDisabled}, {"port on", ToolIcon::PortEnabled},
       {"copy", ToolIcon::Copy},        {"play pkt", ToolIcon::PlayPacket},
       {"cut", ToolIcon::Cut},          {"paste", ToolIcon::Paste},
+      {"filter", ToolIcon::Filter},
   };
   for (const auto& [name, icon] : icons) {
     const QPixmap pixmap = DrawToolIcon(icon);
@@ -398,6 +402,44 @@ bool UserPacketsWindow(const QString& out) {
   return saved;
 }
 
+// The Display Filter window over a pair and a named third port: COM2 left
+// out of the display, two highlight rules in use and one that does not
+// compile; and the main window it filters, the matching packets on their
+// rules' backgrounds and the filter named in the status bar.
+bool FilterWindow(const QString& out) {
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2", "-port:3=pty"};
+  options.Names = {{3, "Meter"}};
+  FreshWindow window(options);
+  MonitorSession& session = window.session;
+  TTWForm& main = window.form;
+  main.show();
+  if (!main.FormShow()) return false;
+  HighlightRuleSet rules = DefaultHighlightRules();
+  rules[0].Pattern = "\"PING\"";
+  rules[1].Pattern = "02 30 31";
+  rules[2].Pattern = "02 3X";
+  session.SetHighlightRules(rules);
+  TFilterForm* form = &main.Tools().Filter();
+  form->show();
+  QListWidgetItem* second = form->lbPorts->item(1);
+  if (!second) return false;
+  second->setCheckState(Qt::Unchecked);
+  TWComms& comms = session.Comms();
+  const std::vector<std::pair<uint8_t, std::string>> traffic = {
+      {1, "PING 1\r"}, {2, "PONG 1\r"}, {1, std::string("\x02" "012 status?", 12)}, {2, "temperature=21.5C\r"},
+      {1, "PING 2\r"}, {2, "PONG 2\r"}, {1, "AT+RESET\r"}};
+  for (const auto& [port, bytes] : traffic) {
+    comms.WritePacket(port, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint16_t>(bytes.size()));
+    QTest::qWait(60);
+  }
+  QTest::qWait(200);
+  bool saved = form->grab().save(QDir(out).filePath("filter-window.png"));
+  saved = main.grab().save(QDir(out).filePath("filtered-display.png")) && saved;
+  main.close();
+  return saved;
+}
+
 constexpr const char* UsageText =
     "usage: tapwise-snapshots OUTDIR\n"
     "Draws every window and control of Tapwise, offscreen, to PNG files in OUTDIR\n"
@@ -435,6 +477,7 @@ int main(int argc, char** argv) {
       {"tap-window", TapWindow},
       {"user-packets-window", UserPacketsWindow},
       {"port-tabs-hotplug", PortTabsComingAndGoing},
+      {"filter-window", FilterWindow},
   };
   int failures = 0;
   for (const auto& [name, draw] : pictures) {

@@ -1,7 +1,7 @@
 #pragma once
 // What a project holds: the line settings of every port, the display and
-// play options that belong to the job, and the 60 user packets with their
-// triggers. The defaults are the values the program starts with.
+// play options that belong to the job, the 60 user packets with their
+// triggers, and the display's highlight rules. The defaults are the values the program starts with.
 
 #include <array>
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "core/capture/PortSettings.h"
 #include "core/recorder/PlaySettings.h"
+#include "core/userpackets/HighlightRules.h"
 #include "core/userpackets/UserPacketRow.h"
 
 namespace tapwise {
@@ -22,6 +23,7 @@ struct ProjectData {
   uint16_t PacketGap = 10;  // milliseconds
   PlaySettings Play;
   UserPacketRows Rows;  // by row number; index 0 unused
+  HighlightRuleSet Highlights = DefaultHighlightRules();
   bool operator==(const ProjectData&) const = default;
 };
 

@@ -149,6 +149,22 @@ void ReadTextLine(std::string_view line, ProjectData& data) {
   (kind == 'P' ? entry.Packet : entry.Trigger) = std::move(text);
 }
 
+// "Hnrrggbbtext": rule n keeps its place; a line whose number or colour
+// does not read is passed over whole.
+void ReadHighlightLine(std::string_view line, ProjectData& data) {
+  const char place = At(line, 2);
+  if (place < '1' || place > static_cast<char>('0' + MaxHighlightRules)) return;
+  uint32_t colour = 0;
+  for (size_t col = 3; col <= 8; ++col) {
+    const int digit = HexDigitValue(At(line, col));
+    if (digit < 0) return;
+    colour = colour << 4 | static_cast<uint32_t>(digit);
+  }
+  HighlightRule& rule = data.Highlights[static_cast<size_t>(place - '1')];
+  rule.Colour = colour;
+  rule.Pattern = std::string(line.size() > 8 ? line.substr(8) : std::string_view());
+}
+
 void ReadTextLayout(std::string_view bytes, ProjectData& data) {
   size_t pos = 0;
   while (pos < bytes.size()) {
@@ -161,6 +177,7 @@ void ReadTextLayout(std::string_view bytes, ProjectData& data) {
       case 'C': ReadOptionLine(line, data); break;
       case 'S': ReadPortLine(line, data); break;
       case 'U': ReadTextLine(line, data); break;
+      case 'H': ReadHighlightLine(line, data); break;
       default: break;
     }
   }
@@ -229,6 +246,13 @@ std::string FormatProjectText(const ProjectData& data) {
     const std::string& text = data.Rows[static_cast<size_t>(row)].Trigger;
     if (!text.empty()) AddLine(out, "UT" + HexByte(static_cast<uint8_t>(row)) + LineSafeText(text));
   }
+  for (size_t i = 0; i < MaxHighlightRules; ++i) {
+    const HighlightRule& rule = data.Highlights[i];
+    if (rule.Pattern.empty()) continue;
+    const std::string colour = HexByte(static_cast<uint8_t>(rule.Colour >> 16)) +
+                               HexByte(static_cast<uint8_t>(rule.Colour >> 8)) + HexByte(static_cast<uint8_t>(rule.Colour));
+    AddLine(out, "H" + std::string(1, static_cast<char>('1' + i)) + colour + LineSafeText(rule.Pattern));
+  }
   // The reader knows the fixed layouts by their size alone, so a text of
   // exactly such a size would come back as garbage. A line that no reader
   // knows moves it off that size.
@@ -240,6 +264,7 @@ void ReadProjectBytes(std::string_view bytes, ProjectData& data) {
   data.Ports.fill(PortSettings{});
   data.Names.fill(std::string());
   data.Rows.fill(UserPacketRow{});
+  data.Highlights = DefaultHighlightRules();
   if (bytes.size() == ProjectFixedLayoutSize) {
     ReadFixedLayout(bytes, data, true);
   } else if (bytes.size() == ProjectFixedLayoutShortSize) {

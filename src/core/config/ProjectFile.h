@@ -10,6 +10,9 @@
 //           (older readers ignore the line and keep the low byte)
 //   UPiitext / UTiitext   user packet / trigger of row ii (hex); only
 //           texts that are not empty
+//   Hnrrggbbtext   highlight rule n (1..8): the background in hex, then
+//           the pattern; only rules whose pattern is not empty (a reader
+//           that knows no H lines passes over them)
 // The reader takes any bytes: lines end at any byte below 32, lines it does
 // not know are ignored and the header is not required. Two older fixed-layout
 // forms are still read, recognised by their exact sizes; they are never

@@ -29,6 +29,7 @@ constexpr std::string_view MainWindowName = "TWForm";
 constexpr std::string_view UserPacketsWindowName = "UserPacketsForm";
 constexpr std::string_view PropertiesWindowName = "PropertiesForm";
 constexpr std::string_view ColoursWindowName = "ColoursForm";
+constexpr std::string_view FilterWindowName = "FilterForm";
 constexpr std::string_view UserPacketsGridPrefix = "UserPacketsFormGrid";
 
 struct WindowLayout {

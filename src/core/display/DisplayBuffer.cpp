@@ -26,6 +26,7 @@ DisplayLine& DisplayBuffer::NewDisplayLine(uint16_t sequence) {
   line.Port = 0;
   line.Origin = OriginReceived;
   line.Error = 0;
+  line.Mark = 0;
   line.Time = 0;
   line.Text.clear();
   return line;
@@ -49,6 +50,10 @@ const DisplayLine& DisplayBuffer::Line(int index) const {
   static const DisplayLine empty;
   if (index < 0 || index >= LineCount()) return empty;
   return m_slots[SlotOf(index)];
+}
+
+void DisplayBuffer::SetMark(int index, uint8_t mark) {
+  if (index >= 0 && index < LineCount()) m_slots[SlotOf(index)].Mark = mark;
 }
 
 LineRange DisplayBuffer::PacketLinesAt(int index) const {

@@ -30,7 +30,8 @@ class DisplayBuffer {
   static constexpr int MaxLines = SlotCount - 1;
 
   // Starts a new line after the newest, dropping the oldest when 999 are
-  // held, and returns it reset: `sequence`, port 0, received, no error, no text.
+  // held, and returns it reset: `sequence`, port 0, received, no error, no
+  // mark, no text.
   DisplayLine& NewDisplayLine(uint16_t sequence);
 
   // Empties the ring. The slot of the current line is kept (and so are the
@@ -45,6 +46,8 @@ class DisplayBuffer {
   // Held line `index` (0 = oldest); an index outside 0..LineCount()-1 gives
   // an empty line rather than a stale slot.
   const DisplayLine& Line(int index) const;
+  // Marks held line `index` (PacketMarker); nothing outside the held range.
+  void SetMark(int index, uint8_t mark);
   // The slot that line `index` takes, counted round the ring from the oldest.
   uint16_t SlotOf(int index) const;
   const DisplayLine& Slot(uint16_t slot) const { return m_slots[slot % SlotCount]; }

@@ -1,6 +1,9 @@
 #include "core/display/DisplayDrain.h"
 
 #include "core/format/HexLines.h"
+#include "core/util/AnsiStringLib.h"
+
+#include <algorithm>
 
 namespace tapwise {
 
@@ -19,8 +22,14 @@ void DisplayDrain::Take(const PacketView& packet) {
   }
 }
 
+uint8_t DisplayDrain::MarkOf(const PacketRecord& record) const {
+  if (!m_marker || !m_marker->Any()) return 0;
+  return m_marker->MarkOf(record.Data, record.Length <= PacketCapacity ? record.Length : PacketCapacity);
+}
+
 void DisplayDrain::AddHexLines(const PacketView& packet) {
   const PacketRecord& record = packet.Record();
+  const uint8_t mark = MarkOf(record);
   for (const std::string& text : packet.HexLines()) {
     DisplayLine& line = StartLine();
     // Into the slot's own storage: a ring that has gone round allocates
@@ -29,6 +38,7 @@ void DisplayDrain::AddHexLines(const PacketView& packet) {
     line.Port = record.Port;
     line.Origin = record.Origin;
     line.Error = record.Error;
+    line.Mark = mark;
     line.Time = record.Time;
     if (m_listener) m_listener->LineFinished(line);
   }
@@ -38,6 +48,7 @@ void DisplayDrain::AddHexLines(const PacketView& packet) {
 void DisplayDrain::AddAsciiText(const PacketView& packet) {
   const PacketRecord& record = packet.Record();
   const uint16_t length = record.Length <= PacketCapacity ? record.Length : PacketCapacity;
+  const uint8_t mark = MarkOf(record);
   for (uint16_t i = 0; i < length; ++i) {
     const uint8_t byte = record.Data[i];
     if (m_buffer.LineCount() == 0) {
@@ -54,8 +65,37 @@ void DisplayDrain::AddAsciiText(const PacketView& packet) {
     line.Text += ShownCharacter(byte);
     line.Port = record.Port;
     line.Sequence = m_packetCounter;
+    // A line of running text is marked when any packet it shows matched.
+    if (mark != 0) line.Mark = mark;
   }
   PacketShown();
+}
+
+void DisplayDrain::Remark() {
+  if (!m_hexDisplay) return;
+  // Columns 14 to 63 of a hex line hold the bytes in hex; the characters
+  // after them cannot be read back (the middle dot stands for many bytes).
+  constexpr size_t HexStart = 13;
+  constexpr size_t HexEnd = 63;
+  const int count = m_buffer.LineCount();
+  for (int first = 0; first < count;) {
+    const uint16_t sequence = m_buffer.Line(first).Sequence;
+    int end = first;
+    m_remarkBytes.clear();
+    for (; end < count && m_buffer.Line(end).Sequence == sequence; ++end) {
+      const std::string& text = m_buffer.Line(end).Text;
+      for (size_t at = HexStart; at + 1 < std::min(text.size(), HexEnd); ++at) {
+        const int high = HexDigitValue(text[at]);
+        const int low = HexDigitValue(text[at + 1]);
+        if (high < 0 || low < 0) continue;
+        m_remarkBytes.push_back(static_cast<uint8_t>(high * 16 + low));
+        ++at;
+      }
+    }
+    const uint8_t mark = m_marker && m_marker->Any() ? m_marker->MarkOf(m_remarkBytes.data(), m_remarkBytes.size()) : 0;
+    for (int index = first; index < end; ++index) m_buffer.SetMark(index, mark);
+    first = end;
+  }
 }
 
 bool DisplayDrain::SwitchMode(bool hex) {

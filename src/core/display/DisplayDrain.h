@@ -5,14 +5,18 @@
 // mode. It never sees the capture queue or the port manager.
 //
 // Holds the display state the main window shows: the line ring, the last
-// packet number, the freeze flag and the display mode. Tick thread only.
+// packet number, the freeze flag, the display mode and the filter of the
+// lines shown (which leaves the ring itself whole). Tick thread only.
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/capture/PacketRecord.h"
 #include "core/display/DisplayBuffer.h"
 #include "core/display/DisplayListener.h"
+#include "core/display/LineFilter.h"
+#include "core/display/PacketMarker.h"
 #include "core/format/PacketSink.h"
 
 namespace tapwise {
@@ -59,6 +63,19 @@ class DisplayDrain : public PacketSink {
   // changed.
   bool SwitchMode(bool hex);
 
+  // Which of the held lines the window shows; the lines are added whatever
+  // it says.
+  LineFilter& Filter() { return m_filter; }
+  const LineFilter& Filter() const { return m_filter; }
+
+  // What marks packets (the highlight rules); may be null, not owned. A
+  // packet is marked as it is added; Remark marks the held lines again
+  // after the rules changed (in hex mode: running text keeps its marks,
+  // since its lines no longer tell which bytes were which packet's).
+  void SetMarker(const PacketMarker* marker) { m_marker = marker; }
+  const PacketMarker* Marker() const { return m_marker; }
+  void Remark();
+
   // May be null; not owned.
   void SetListener(DisplayListener* listener) { m_listener = listener; }
 
@@ -66,15 +83,20 @@ class DisplayDrain : public PacketSink {
   // Starts a line after reporting the open ASCII line, if any, as finished.
   DisplayLine& StartLine();
   void PacketShown();
+  uint8_t MarkOf(const PacketRecord& record) const;
 
   DisplayBuffer m_buffer;
   uint16_t m_packetCounter = 0;
   bool m_frozen = false;
   bool m_hexDisplay = true;
+  LineFilter m_filter;
   // The current line is ASCII text that may still grow and has not been
   // reported to the listener.
   bool m_openLine = false;
   DisplayListener* m_listener = nullptr;
+  const PacketMarker* m_marker = nullptr;
+  // The bytes of one held packet, gathered back from its lines by Remark.
+  std::vector<uint8_t> m_remarkBytes;
 };
 
 }  // namespace tapwise

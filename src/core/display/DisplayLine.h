@@ -17,6 +17,9 @@ struct DisplayLine {
   uint8_t Port = 0;                 // COM number whose colour the text takes; 0: none yet
   uint8_t Origin = OriginReceived;  // PacketOrigin
   uint8_t Error = 0;
+  // The mark of the packet whose text the line holds (PacketMarker), 0 for
+  // none: its background while the mark's rule stands.
+  uint8_t Mark = 0;
   DateTime Time = 0;                // of the packet whose hex line this is; 0 for running text
   std::string Text;                 // at most 80 characters, 8-bit
 };

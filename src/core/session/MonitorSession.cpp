@@ -45,6 +45,7 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 
 void MonitorSession::AddOwnSinks() {
   m_comms.SetTriggerStep(&m_userPackets);
+  m_drain.SetMarker(&m_highlights);
   // The display first: what a recording holds never waits on it, but the
   // window's lines are the ones a user compares a recording with.
   m_fanOut.AddSink(m_drain);
@@ -296,11 +297,17 @@ void MonitorSession::Shutdown() {
 ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   bool hexDisplay = m_drain.HexDisplay();
   PlaySettings play = m_playSettings;
-  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
+  HighlightRuleSet highlights = m_highlights.Rules();
+  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play, highlights);
   if (!result.Outcome) m_messages.Post(result.Outcome.Message());
   if (result.Read()) {
     if (m_drain.SwitchMode(hexDisplay)) Notify(SessionChange::DisplayMode);
     ApplyPlaySettings(play);
+    if (highlights != m_highlights.Rules()) {
+      m_highlights.Set(highlights);
+      m_drain.Remark();
+      Notify(SessionChange::Highlights);
+    }
   } else {
     // Whatever was read, the triggers follow the texts.
     (void)m_userPackets.RebuildTriggerTable();
@@ -309,7 +316,8 @@ ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
 }
 
 Result MonitorSession::WriteProject(const std::string& chosen) {
-  return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+  return m_project.WriteProject(
+      chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings, m_highlights.Rules()));
 }
 
 void MonitorSession::ApplyPlaySettings(const PlaySettings& settings) {
@@ -351,6 +359,13 @@ bool MonitorSession::SetDisplayMode(bool hex) {
   if (!m_drain.SwitchMode(hex)) return false;
   Edited(SessionChange::DisplayMode);
   return true;
+}
+
+void MonitorSession::SetHighlightRules(const HighlightRuleSet& rules) {
+  if (rules == m_highlights.Rules()) return;
+  m_highlights.Set(rules);
+  m_drain.Remark();
+  Edited(SessionChange::Highlights);
 }
 
 void MonitorSession::EditUserPackets(const std::function<void(UserPacketTable&)>& edit) {

@@ -43,6 +43,7 @@
 #include "core/session/PacketFanOut.h"
 #include "core/session/SessionListener.h"
 #include "core/userpackets/CalcState.h"
+#include "core/userpackets/HighlightRules.h"
 #include "core/userpackets/UserPackets.h"
 #include "core/util/Result.h"
 #include "core/util/UserMessages.h"
@@ -170,6 +171,10 @@ class MonitorSession {
   // same mode again changes nothing. True when the mode changed.
   bool SetDisplayMode(bool hex);
   bool HexDisplay() const { return m_drain.HexDisplay(); }
+  // The highlight rules (by place, 1..8), which mark the matching packets'
+  // lines in the display: the held lines at once, then every packet added.
+  void SetHighlightRules(const HighlightRuleSet& rules);
+  const HighlightRules& Highlights() const { return m_highlights; }
   // Runs edit on the user packet table (none: the table was edited in
   // place already, as the window's grid does), then rebuilds the triggers;
   // what the rebuild finds wrong is posted to Messages().
@@ -216,6 +221,7 @@ class MonitorSession {
   CalcState m_calc;
   UserPackets m_userPackets;
   DisplayDrain m_drain;
+  HighlightRules m_highlights;
   Recorder m_recorder;
   Recording m_sideRecording;
   std::unique_ptr<LiveFeed> m_live;

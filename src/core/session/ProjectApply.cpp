@@ -5,7 +5,7 @@ namespace tapwise {
 static_assert(ProjectPortCount == MaxComPorts, "a project holds the settings of every port");
 
 ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, bool hexDisplay,
-                           const PlaySettings& play) {
+                           const PlaySettings& play, const HighlightRuleSet& highlights) {
   ProjectData data;
   for (uint8_t n : AllComNumbers()) {
     data.Ports[n] = comms.GetPortSettings(n);
@@ -15,6 +15,7 @@ ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, boo
   data.PacketGap = comms.PacketGap.load();
   data.Play = play;
   data.Rows = packets.Table().Rows();
+  data.Highlights = highlights;
   return data;
 }
 
@@ -32,15 +33,16 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 }
 
 ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms, UserPackets& packets,
-                        bool& hexDisplay, PlaySettings& play) {
+                        bool& hexDisplay, PlaySettings& play, HighlightRuleSet& highlights) {
   // The options keep their values unless the file sets them, so reading
   // starts from what the program has now.
-  ProjectData data = CollectProject(comms, packets, hexDisplay, play);
+  ProjectData data = CollectProject(comms, packets, hexDisplay, play, highlights);
   ProjectRead result = project.ReadProject(chosen, data);
   if (result.Read()) {
     ApplyProject(data, comms, packets);
     hexDisplay = data.HexDisplay;
     play = data.Play;
+    highlights = data.Highlights;
   }
   return result;
 }

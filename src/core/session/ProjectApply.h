@@ -15,7 +15,7 @@ namespace tapwise {
 
 // The project as the program has it now.
 ProjectData CollectProject(const TWComms& comms, const UserPackets& packets, bool hexDisplay,
-                           const PlaySettings& play);
+                           const PlaySettings& play, const HighlightRuleSet& highlights = DefaultHighlightRules());
 
 // Puts a read project into effect: the port settings of all 128 ports (and
 // into the device of every present port whose settings changed, so that the
@@ -26,9 +26,10 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 
 // Reads the project file that chosen names (see ProjectState::ReadProject)
 // and, when it was read, puts it into effect: ApplyProject, then the display
-// mode and play settings into the caller's. A file that cannot be read
+// mode, play settings and highlight rules into the caller's. A file that cannot be read
 // fails as ProjectState::ReadProject says.
 [[nodiscard]] ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
-                                      UserPackets& packets, bool& hexDisplay, PlaySettings& play);
+                                      UserPackets& packets, bool& hexDisplay, PlaySettings& play,
+                                      HighlightRuleSet& highlights);
 
 }  // namespace tapwise

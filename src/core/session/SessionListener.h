@@ -13,6 +13,7 @@ enum class SessionChange {
   DisplayMode,   // hex lines or ASCII text; the display has been cleared
   UserPackets,   // the user packet and trigger texts; triggers rebuilt
   PlaySettings,  // one-shot, play gap, repeat, terminator
+  Highlights,    // the highlight rules; the held lines marked again
 };
 
 class SessionListener {

@@ -164,6 +164,13 @@ QPixmap DrawToolIcon(ToolIcon icon) {
       p.drawRect(QRectF(4.5, 1.5, 4, 2));
       Document(p, QRectF(6.5, 5.5, 8, 9), Qt::white);
       break;
+    case ToolIcon::Filter:
+      // A funnel: wide at the top, a narrow spout below.
+      p.setPen(QPen(QColor(20, 70, 130), 1));
+      p.setBrush(QColor(90, 160, 230));
+      p.drawPolygon(QPolygonF({QPointF(1.5, 2.5), QPointF(14.5, 2.5), QPointF(9.5, 8.5), QPointF(9.5, 14.5),
+                               QPointF(6.5, 12.5), QPointF(6.5, 8.5)}));
+      break;
   }
   return pixmap;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The program's small pictures, drawn in code so that they stay sharp and no
 // image files need shipping: the main toolbar's buttons, the port tab's
-// enabled/disabled mark and the popup menus' play, cut, copy and paste
+// enabled/disabled mark, the display filter's funnel and the popup menus' play, cut, copy and paste
 // images.
 
 #include <QPixmap>
@@ -25,6 +25,7 @@ enum class ToolIcon {
   PlayPacket,
   Cut,
   Paste,
+  Filter,
 };
 
 // A 16 × 16 picture on a transparent background.

@@ -103,7 +103,7 @@ void DisplayPaintBox::MeasureFont() {
   m_geometry = DisplayGeometry(charWidth, metrics.height(), metrics.ascent());
   m_scrollBox->verticalScrollBar()->setSingleStep(m_geometry.LineHeight());
   m_scrollBox->horizontalScrollBar()->setSingleStep(m_geometry.CharWidth());
-  resize(m_geometry.BoxWidth(), m_geometry.BoxHeight(m_drain.LineCount()));
+  UpdateHeight();
   update();
 }
 
@@ -142,8 +142,9 @@ QColor DisplayPaintBox::PortColour(int port) const {
 }
 
 void DisplayPaintBox::UpdateHeight() {
-  const int height = m_geometry.BoxHeight(m_drain.LineCount());
-  if (height != this->height()) resize(m_geometry.BoxWidth(), height);
+  m_shown.Update(m_drain.Buffer(), m_drain.Filter());
+  const int height = m_geometry.BoxHeight(m_shown.Count());
+  if (height != this->height() || width() != m_geometry.BoxWidth()) resize(m_geometry.BoxWidth(), height);
 }
 
 void DisplayPaintBox::ScrollToEnd() {
@@ -205,13 +206,21 @@ void DisplayPaintBox::paintEvent(QPaintEvent* event) {
   const QRect clip = event->rect();
   const DisplayBuffer& buffer = m_drain.Buffer();
   const bool hex = m_drain.HexDisplay();
-  const auto [first, end] = m_geometry.RowsInBand(clip.top(), clip.bottom(), buffer.LineCount());
+  // Text that ran on in the current line may have changed its port.
+  m_shown.Update(buffer, m_drain.Filter());
+  const auto [first, end] = m_geometry.RowsInBand(clip.top(), clip.bottom(), m_shown.Count());
   for (int row = first; row < end; ++row) {
     const int y = m_geometry.RowTop(row);
-    const DisplayLine& line = buffer.Line(row);
-    const QColor& background = line.Error        ? m_colours[ColourTable::Errors]
-                               : line.Origin == 1 ? m_windowColour
-                                                  : m_colours[ColourTable::Transmissions];
+    const DisplayLine& line = buffer.Line(m_shown.HeldIndex(row));
+    QColor background = line.Error        ? m_colours[ColourTable::Errors]
+                        : line.Origin == 1 ? m_windowColour
+                                           : m_colours[ColourTable::Transmissions];
+    // A highlight rule's colour over the kind of packet; line errors still
+    // show as such.
+    if (line.Mark != 0 && !line.Error && m_drain.Marker()) {
+      const uint32_t marked = m_drain.Marker()->MarkColour(line.Mark);
+      if (marked != PacketMarker::UnmarkedColour) background = QColor::fromRgb(static_cast<QRgb>(marked));
+    }
     const QString text = DisplayText(line.Text);
     // The background covers the text only: a short ASCII line is coloured
     // as far as its text reaches.
@@ -245,7 +254,7 @@ void DisplayPaintBox::mousePressEvent(QMouseEvent* event) {
     m_pmMain->popup(event->globalPosition().toPoint());
     return;
   }
-  const int index = m_geometry.RowAt(static_cast<int>(std::floor(event->position().y())));
+  const int index = m_shown.HeldIndex(m_geometry.RowAt(static_cast<int>(std::floor(event->position().y()))));
   // The frames follow on the next pass of the event loop; nothing waits for them.
   if (m_selection.SelectAt(m_drain.Buffer(), index, m_drain.HexDisplay())) update();
 }

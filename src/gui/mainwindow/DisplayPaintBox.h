@@ -19,6 +19,7 @@
 #include "core/config/ColourTable.h"
 #include "core/display/DisplayDrain.h"
 #include "core/display/PacketSelection.h"
+#include "core/display/ShownLines.h"
 #include "gui/mainwindow/DisplayGeometry.h"
 #include "gui/mainwindow/MainKeys.h"
 
@@ -53,10 +54,13 @@ class DisplayPaintBox : public QWidget {
   // take the colours of 1..16 again in turn.
   QColor PortColour(int port) const;
 
+  // The rows drawn: the held lines that pass the drain's filter.
+  const ShownLines& Shown() const { return m_shown; }
   // Height follows the lines held; the view goes to the newest line and is
   // repainted at once.
   void ScrollToEnd();
-  // Height follows the lines held (after Clear, say) and repaints.
+  // Height follows the lines held (after Clear, or a new filter, say) and
+  // repaints.
   void LinesChanged();
   // Moves the view by pixels (positive: down).
   void ScrollBy(int pixels);
@@ -91,6 +95,7 @@ class DisplayPaintBox : public QWidget {
   QScrollArea* m_scrollBox;
   QMenu* m_pmMain;
   PacketSelection m_selection;
+  ShownLines m_shown;
   // As set, system colours unresolved, so that a new palette can resolve
   // them again.
   ColourTable m_colourTable;

@@ -24,6 +24,7 @@ struct MainKeyCommand {
     UserPacketsWindow,
     Options,
     About,
+    FilterWindow,
     PageDown,
     PageUp,
     LineDown,

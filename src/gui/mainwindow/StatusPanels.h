@@ -1,7 +1,9 @@
 #pragma once
 // The status bar: the clock (hh:mm:ss) in the first panel, and the window's
 // status text, with the playback progress when there is one, in the second,
-// both in bold. The owner repaints it every 500 ms to keep the clock going.
+// both in bold; while the display shows only some lines, a third panel at
+// the right says which. The owner repaints it every 500 ms to keep the clock
+// going.
 
 #include <QColor>
 #include <QString>
@@ -25,6 +27,9 @@ class StatusPanels : public QWidget {
   uint8_t Progress() const { return m_progress; }
   // What the second panel shows.
   QString StatusLine() const;
+  // The display filter in words; empty: no filter, and no third panel.
+  void SetFilterNote(const QString& note);
+  QString FilterNote() const { return m_filterNote; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,6 +38,7 @@ class StatusPanels : public QWidget {
   QString m_text;
   QColor m_colour;
   uint8_t m_progress = 0;
+  QString m_filterNote;
 };
 
 }  // namespace tapwise

@@ -5,9 +5,9 @@
 #include "core/session/PortReport.h"
 #include "gui/mainwindow/DisplayCommands.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/FilterControls.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabs.h"
 #include "gui/mainwindow/ProjectCommands.h"
@@ -80,6 +80,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
     m_ports->Tabs()->update();
   });
   new DisplayCommands(*m_display, session, m_messages, this);
+  new FilterControls(session, m_tools->Filter(), *m_display, *m_statusBar, this);
   m_recorder = new RecorderControls(session.GetRecorder(), *m_toolBar, *m_statusBar, dialogs, *this);
   connect(m_toolBar->bOpenProject, &QToolButton::clicked, this, [this] {
     WriteProject();

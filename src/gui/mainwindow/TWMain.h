@@ -18,7 +18,6 @@
 
 #include "core/config/UserSettings.h"
 #include "core/display/DisplayListener.h"
-#include "core/session/MonitorOptions.h"
 #include "core/session/MonitorSession.h"
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/ProjectCommands.h"

@@ -2,6 +2,7 @@
 
 #include "core/config/INIUnit.h"
 #include "gui/about/AboutForm.h"
+#include "gui/filter/FilterForm.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/options/Colours.h"
 #include "gui/options/Properties.h"
@@ -47,6 +48,7 @@ ToolWindows::ToolWindows(MonitorSession& session, Appearance& appearance, Window
   m_colours = new TColoursForm(appearance, dialogs, &owner);
   m_properties = new TPropertiesForm(session, appearance, *m_colours, dialogs, &owner);
   m_about = new TAboutForm(&owner);
+  m_filter = new TFilterForm(session, dialogs, &owner);
   TUserPacketsForm* grid = m_userPackets;
   Register(UserPacketsWindowName, *m_userPackets, Sizing::Sizeable, toolBar.bUserPackets,
            {UserPacketsGridPrefix, [grid] { return grid->ColumnWidths(); },
@@ -56,6 +58,7 @@ ToolWindows::ToolWindows(MonitorSession& session, Appearance& appearance, Window
   Register(ColoursWindowName, *m_colours, Sizing::Sizeable, nullptr);
   // Not modal here: the box stays up beside the window until closed.
   Register({}, *m_about, Sizing::FixedBorder, toolBar.bHelp);
+  Register(FilterWindowName, *m_filter, Sizing::Sizeable, toolBar.bFilter);
 }
 
 void ToolWindows::Register(std::string_view name, QWidget& window, Sizing sizing, QToolButton* button, Grid grid) {

@@ -27,6 +27,7 @@ class MonitorSession;
 class SettingsStore;
 class TAboutForm;
 class TColoursForm;
+class TFilterForm;
 class TPropertiesForm;
 class TUserPacketsForm;
 class WindowDialogs;
@@ -42,6 +43,7 @@ class ToolWindows {
   TPropertiesForm& Properties() const { return *m_properties; }
   TColoursForm& Colours() const { return *m_colours; }
   TAboutForm& About() const { return *m_about; }
+  TFilterForm& Filter() const { return *m_filter; }
 
   void Restore(SettingsStore& store, QWidget& main);
   void KeepMain(SettingsStore& store, const QWidget& main);
@@ -70,6 +72,7 @@ class ToolWindows {
   TColoursForm* m_colours;
   TPropertiesForm* m_properties;
   TAboutForm* m_about;
+  TFilterForm* m_filter;
   std::vector<Tool> m_tools;
   WindowLayouts m_layouts;
 };
