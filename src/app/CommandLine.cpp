@@ -145,20 +145,10 @@ void TakeName(const std::string& arg, CommandLine& result) {
   result.Names.emplace_back(com, name);
 }
 
-struct TimeName {
-  const char* Name;
-  TimeStyle Format;
-};
-constexpr TimeName TimeNames[] = {{"tenths", TimeStyle::Tenths},   {"ms", TimeStyle::Milliseconds},
-                                  {"us", TimeStyle::Microseconds}, {"iso", TimeStyle::Iso},
-                                  {"delta", TimeStyle::Delta}};
-
 void TakeTimeFormat(const std::string& arg, CommandLine& result) {
-  for (const TimeName& name : TimeNames) {
-    if (Is(ValueOf(arg), name.Name)) {
-      result.Time = name.Format;
-      return;
-    }
+  if (const std::optional<TimeStyle> style = TimeStyleNamed(ValueOf(arg))) {
+    result.Time = *style;
+    return;
   }
   result.Problems.push_back(arg + ": expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta");
 }

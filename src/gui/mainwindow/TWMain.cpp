@@ -73,6 +73,10 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
+  connect(&appearance, &Appearance::TimeChanged, this, [this] {
+    m_display->SetTimeStyle(m_appearance.Time());
+    resize(m_display->WindowWidth(), height());
+  });
   connect(&appearance, &Appearance::ColoursChanged, this, [this] {
     m_display->SetColours(m_appearance.Colours());
     m_ports->Tabs()->update();
@@ -239,8 +243,7 @@ void TTWForm::bClearClick() {
 
 void TTWForm::ApplyDisplayFont() {
   m_display->ApplyDisplayFont(AnsiToQString(m_appearance.FontName()), static_cast<int>(m_appearance.FontSize()));
-  // The window's width follows the font: 80 columns, the scroll bar and frame.
-  resize(80 * m_display->CharWidth() + 2 * DisplayPaintBox::ScrollBarWidth + 4, height());
+  resize(m_display->WindowWidth(), height());
 }
 
 void TTWForm::TimerTimer() {
