@@ -34,26 +34,42 @@ QString StatusPanels::StatusLine() const {
   return m_text + " - " + QString::number(m_progress) + "%";
 }
 
+void StatusPanels::SetPort(const QString& text, const QColor& colour) {
+  if (text == m_port && colour == m_portColour) return;
+  m_port = text;
+  m_portColour = colour;
+  update();
+}
+
 void StatusPanels::paintEvent(QPaintEvent*) {
   QPainter canvas(this);
   canvas.fillRect(rect(), ButtonFaceColour());
   QFont bold = font();
   bold.setBold(true);
   canvas.setFont(bold);
-  const int ascent = QFontMetrics(bold).ascent();
-  const QRect panels[2] = {QRect(0, 1, ClockPanelWidth - 2, height() - 2),
-                           QRect(ClockPanelWidth, 1, width() - ClockPanelWidth, height() - 2)};
-  for (const QRect& panel : panels) {
+  const QFontMetrics metrics(bold);
+  const int ascent = metrics.ascent();
+  const int portWidth = m_port.isEmpty() ? 0 : metrics.horizontalAdvance(m_port) + 8;
+  const int statusLeft = ClockPanelWidth + (portWidth > 0 ? portWidth + 2 : 0);
+  const QRect clockPanel(0, 1, ClockPanelWidth - 2, height() - 2);
+  const QRect portPanel(ClockPanelWidth, 1, portWidth, height() - 2);
+  const QRect statusPanel(statusLeft, 1, width() - statusLeft, height() - 2);
+  for (const QRect& panel : {clockPanel, portPanel, statusPanel}) {
+    if (panel.width() <= 0) continue;
     canvas.setPen(ButtonShadowColour());
     PolylineExclusive(canvas, {panel.bottomLeft(), panel.topLeft(), panel.topRight()});
     canvas.setPen(ButtonHighlightColour());
     PolylineExclusive(canvas, {panel.topRight(), panel.bottomRight(), panel.bottomLeft()});
   }
   canvas.setPen(palette().color(QPalette::WindowText));
-  canvas.drawText(QPoint(panels[0].left() + 2, panels[0].top() + 2 + ascent),
+  canvas.drawText(QPoint(clockPanel.left() + 2, clockPanel.top() + 2 + ascent),
                   QTime::currentTime().toString("hh:mm:ss"));
+  if (portWidth > 0) {
+    canvas.setPen(m_portColour);
+    canvas.drawText(QPoint(portPanel.left() + 4, portPanel.top() + 2 + ascent), m_port);
+  }
   canvas.setPen(m_colour);
-  canvas.drawText(QPoint(panels[1].left() + 2, panels[1].top() + 2 + ascent), StatusLine());
+  canvas.drawText(QPoint(statusPanel.left() + 2, statusPanel.top() + 2 + ascent), StatusLine());
 }
 
 }  // namespace tapwise

@@ -1,7 +1,9 @@
 #pragma once
-// The status bar: the clock (hh:mm:ss) in the first panel, and the window's
-// status text, with the playback progress when there is one, in the second,
-// both in bold. The owner repaints it every 500 ms to keep the clock going.
+// The status bar: the clock (hh:mm:ss) in the first panel, the selected
+// port (its COM number, the name the user gave it and its line settings) in
+// the second, as wide as it needs, and the window's status text, with the
+// playback progress when there is one, in the last, all in bold. The owner
+// repaints it every 500 ms to keep the clock going.
 
 #include <QColor>
 #include <QString>
@@ -23,8 +25,11 @@ class StatusPanels : public QWidget {
   QString StatusText() const { return m_text; }
   QColor StatusColour() const { return m_colour; }
   uint8_t Progress() const { return m_progress; }
-  // What the second panel shows.
+  // What the last panel shows.
   QString StatusLine() const;
+  // The selected port's panel, in the port's colour; empty text hides it.
+  void SetPort(const QString& text, const QColor& colour);
+  QString PortText() const { return m_port; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,6 +38,8 @@ class StatusPanels : public QWidget {
   QString m_text;
   QColor m_colour;
   uint8_t m_progress = 0;
+  QString m_port;
+  QColor m_portColour;
 };
 
 }  // namespace tapwise

@@ -7,7 +7,6 @@
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainKeys.h"
 #include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabs.h"
 #include "gui/mainwindow/RecorderControls.h"
@@ -63,6 +62,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
 
   m_statusBar = new StatusPanels(client);
   column->addWidget(m_statusBar);
+  connect(m_ports, &PortTabs::PortShown, m_statusBar, &StatusPanels::SetPort);
   setCentralWidget(client);
   resize(577, 324);
   setMinimumHeight(200);
