@@ -246,6 +246,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       TakePortList(arg, result.Only, result);
     } else if (StartsWith(arg, "-exclude:")) {
       TakePortList(arg, result.Exclude, result);
+    } else if (StartsWith(arg, "-lowlatency:")) {
+      const int com = NumberIn(ValueOf(arg), 1, 128);
+      if (com < 0) {
+        result.Problems.push_back(arg + ": expected -lowlatency:N with N a COM number from 1 to 128");
+      } else {
+        result.LowLatencyPorts.push_back(com);
+      }
     } else if (StartsWith(arg, "-name:")) {
       TakeName(arg, result);
     } else if (StartsWith(arg, "-time:")) {
@@ -320,7 +327,7 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-lowlatency:N]... [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -400,6 +407,8 @@ std::string UsageText() {
          "                   -port:, -pair: and -tap:\n"
          "  -exclude:LIST    never open these ports\n"
          "  -name:N=TEXT     name COM N: on its tab, in the start lines, in pcapng\n"
+         "  -lowlatency:N    set the latency timer of COM N's USB adapter (FTDI) to 1 ms\n"
+         "                   while Tapwise runs, for packet times and gaps to the ms\n"
          "  -time:FORMAT     headless packet times: tenths (default), ms, us, iso, delta\n"
          "  -portlabel:full  headless: COM40 (or the name) for the one-character port\n"
          "                   (the lines are then wider than 80 columns)\n"

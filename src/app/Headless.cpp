@@ -106,6 +106,8 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     std::fprintf(stderr, "%s %s\n", ComName(port).c_str(), session.PortDescription(port).c_str());
   }
   for (const std::string& line : report.UnusablePorts) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const std::string& line : report.LatencyTimers) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const std::string& line : report.LatencyProblems) std::fprintf(stderr, "tapwise: %s\n", line.c_str());
   if (!report.LiveFeedProblem.empty()) {
     std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
   }

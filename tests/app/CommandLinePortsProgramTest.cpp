@@ -109,6 +109,24 @@ TEST(CommandLinePorts, OnlyAndExcludeChooseThePortsAndListPortsSaysWhy) {
   EXPECT_TRUE(Has(nothing.Stderr(), "No COM Ports are Available")) << nothing.Stderr();
 }
 
+TEST(CommandLinePorts, StartLinesNameThePortsAndSayWhyALatencyTimerWasNotSet) {
+  Pty wire;
+  ASSERT_TRUE(wire.Ok());
+  // A pseudo-terminal is no USB adapter: the real sysfs has no timer for it.
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-port:1=" + wire.SlavePath(), "-name:1=Bench meter",
+                        "-lowlatency:1", "-live:off"});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("latency timer"))) << tapwise.Stderr();
+  // Monitoring goes on without it.
+  ASSERT_TRUE(wire.WriteAll({'o', 'k'}));
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(1))) << tapwise.Stdout();
+  tapwise.Signal(SIGINT);
+  EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  const std::string err = tapwise.Stderr();
+  EXPECT_TRUE(Has(err, "COM1 " + wire.SlavePath() + " \"Bench meter\"\n")) << err;
+  EXPECT_TRUE(Has(err, "tapwise: -lowlatency:1: COM1 " + wire.SlavePath() + " has no latency timer")) << err;
+  EXPECT_TRUE(Has(tapwise.Stdout(), " 6F 6B ")) << tapwise.Stdout();
+}
+
 // "hh:mm:ss.uuuuuu" of a Unix instant in local time, without the program's code.
 std::string LocalClock(int64_t unixUs, int digits) {
   const time_t seconds = static_cast<time_t>(unixUs / 1'000'000);

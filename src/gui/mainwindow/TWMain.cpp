@@ -138,22 +138,11 @@ bool TTWForm::FormShow() {
   m_ports->Build();
   m_tools->Properties().Load();
   m_recorder->ShowState();
-  // A project file or a port the user named that could not be used is
-  // worth a word, not a stop.
-  std::string unusable;
-  for (const std::string& name : m_session.Report().ProjectsMissing) {
-    unusable += (unusable.empty() ? "" : "; ") + ("no project file " + name);
-  }
-  for (const std::string& line : m_session.Report().UnusablePorts) {
-    unusable += (unusable.empty() ? "" : "; ") + line;
-  }
+  // What could not be used is worth a word, not a stop. Where the application
+  // of each tap is to connect comes first: it cannot connect without it.
+  const std::string unusable = m_session.Report().ProblemLine();
   if (!unusable.empty()) ReportProblem(unusable);
-  // Where the application of each tap is to connect, until something else
-  // takes the status bar.
-  std::string taps;
-  for (const std::string& line : m_session.Report().Taps) taps += (taps.empty() ? "" : "; ") + line;
-  // The tap line comes first: the application cannot connect without it.
-  if (!taps.empty()) {
+  if (const std::string taps = m_session.Report().TapLine(); !taps.empty()) {
     m_statusBar->SetStatus(PathToQString(taps + (unusable.empty() ? "" : "; " + unusable)), QColor(0, 0, 0));
   }
 
