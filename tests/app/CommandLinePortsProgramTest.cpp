@@ -9,9 +9,11 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sstream>
 #include <thread>
 
 #include "core/platform/SysCalls.h"
+#include "core/platform/SysfsTty.h"
 #include "core/platform/Termios2.h"
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
@@ -91,8 +93,16 @@ TEST(CommandLinePorts, OnlyAndExcludeChooseThePortsAndListPortsSaysWhy) {
   EXPECT_TRUE(Has(out, "COM40   " + first.SlavePath())) << out;
   EXPECT_TRUE(Has(out, "COM97   " + second.SlavePath())) << out;
   EXPECT_TRUE(Has(out, "skipped (-exclude:)")) << out;
-  EXPECT_FALSE(Has(out, "COM1 ")) << out;
-  EXPECT_FALSE(Has(out, "/dev/ttyS")) << out;
+  // The fixed serial ports are left closed: one with a UART (as sysfs says,
+  // without opening it) is listed as left out, never probed as present or busy.
+  size_t fixed = 0;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!Has(line, "/dev/ttyS")) continue;
+    ++fixed;
+    EXPECT_TRUE(line.size() > 23 && line.substr(line.size() - 23) == "skipped (not in -only:)") << line;
+  }
+  EXPECT_EQ(fixed > 0, SysfsUartKnown("/dev/ttyS0")) << out;
 
   ChildProcess headless({TAPWISE_PROGRAM, "-headless", "-only:33-64", "-port:2=" + first.SlavePath(),
                          "-port:3=" + second.SlavePath(), "-exclude:3"});

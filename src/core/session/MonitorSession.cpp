@@ -168,10 +168,7 @@ Result MonitorSession::CheckLineOptions(const MonitorOptions& options) {
 }
 
 std::string MonitorSession::PortDescription(uint8_t n) const {
-  const std::string& name = m_comms.PortName(n);
-  const std::string device = m_opener.Describe(n);
-  if (name.empty()) return device;
-  return device.empty() ? "\"" + name + "\"" : device + " \"" + name + "\"";
+  return WithPortName(m_opener.Describe(n), m_comms.PortName(n));
 }
 
 void MonitorSession::SetLatencyTimers(const MonitorOptions& options, const PortSet& skipped) {
