@@ -68,7 +68,8 @@ bool LatencyTimer::WriteValue(const std::string& attribute, int value, int& erro
 LatencyTimer::Outcome LatencyTimer::Set(const std::string& devicePath, int milliseconds) {
   Outcome outcome;
   if (devicePath.empty()) {
-    outcome.Message = "no local device, so no latency timer (only USB serial adapters have one)";
+    outcome.Message =
+        "has no device here (a virtual or network port), so no latency timer: only USB serial adapters have one";
     return outcome;
   }
   const std::string attribute = AttributePath(devicePath);

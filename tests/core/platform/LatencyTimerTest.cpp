@@ -91,7 +91,7 @@ TEST(LatencyTimer, SaysWhyItCannotAndWhatToDo) {
     std::vector<std::string> parts;
   };
   const Case cases[] = {
-      {"a virtual or network port", "", false, {"no local device, so no latency timer"}},
+      {"a virtual or network port", "", false, {"has no device here (a virtual or network port), so no latency timer"}},
       {"an adapter not plugged in yet", sysfs.dir / "ttyUSB9", false,
        {sysfs.dir / "ttyUSB9", "is not there; its latency timer is set when it appears"}},
       {"a port without a latency timer", sysfs.dir / "ttyS0", false,
