@@ -99,6 +99,11 @@ QString PortTabs::PortCaption(uint8_t port) const {
   return caption;
 }
 
+void PortTabs::ColoursChanged() {
+  m_tabs->update();
+  if (const uint8_t port = m_session.SelectedPort.load(); port != 0) EmitPortShown(port);
+}
+
 void PortTabs::EmitPortShown(uint8_t port) {
   // The rate in full: the baud list cannot show one outside it.
   const QString settings = QString::fromStdString(LineFormatText(m_session.Comms().GetPortSettings(port).Line()));

@@ -34,8 +34,10 @@ class PortTabs : public QWidget {
  public:
   PortTabs(MonitorSession& session, QWidget* parent = nullptr);
 
-  // The captions are drawn in the display's port colours.
+  // The captions are drawn in the display's port colours; after a change of
+  // them the tabs and the selected port's panel are drawn again.
   void SetCaptionColours(const DisplayPaintBox& display) { m_display = &display; }
+  void ColoursChanged();
 
   TTabControlSmart* Tabs() const { return m_tabs; }
   PortSetupPanel* Setup() const { return m_setup; }

@@ -30,6 +30,7 @@ class StatusPanels : public QWidget {
   // The selected port's panel, in the port's colour; empty text hides it.
   void SetPort(const QString& text, const QColor& colour);
   QString PortText() const { return m_port; }
+  QColor PortColour() const { return m_portColour; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

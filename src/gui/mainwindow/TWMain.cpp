@@ -79,7 +79,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   });
   connect(&appearance, &Appearance::ColoursChanged, this, [this] {
     m_display->SetColours(m_appearance.Colours());
-    m_ports->Tabs()->update();
+    m_ports->ColoursChanged();
   });
   new DisplayCommands(*m_display, session, m_messages, this);
   m_recorder = new RecorderControls(session.GetRecorder(), *m_toolBar, *m_statusBar, dialogs, *this);

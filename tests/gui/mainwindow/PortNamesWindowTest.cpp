@@ -7,6 +7,7 @@
 #include "core/config/ProjectState.h"
 #include "core/session/MonitorSession.h"
 #include "gui/controls/TabControlSmart.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/StatusPanels.h"
@@ -58,6 +59,10 @@ class PortNamesWindowTest : public QObject {
     QCOMPARE(status->PortText(), "COM3 Meter" + Dot() + "115200,8N1");
     // The status text keeps its own panel.
     QCOMPARE(status->StatusLine(), QString());
+    // In the port's colour, as its tab.
+    QCOMPARE(status->PortColour(), rig.form->Display()->PortColour(3));
+    rig.appearance.SetColour(3, ColourTable::Rgb(0, 90, 200));
+    QCOMPARE(status->PortColour(), QColor(0, 90, 200));
   }
 
   void ReadingAProjectBringsItsNamesToTheTabs() {
