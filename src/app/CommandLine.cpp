@@ -145,20 +145,10 @@ void TakeName(const std::string& arg, CommandLine& result) {
   result.Names.emplace_back(com, name);
 }
 
-struct TimeName {
-  const char* Name;
-  TimeStyle Format;
-};
-constexpr TimeName TimeNames[] = {{"tenths", TimeStyle::Tenths},   {"ms", TimeStyle::Milliseconds},
-                                  {"us", TimeStyle::Microseconds}, {"iso", TimeStyle::Iso},
-                                  {"delta", TimeStyle::Delta}};
-
 void TakeTimeFormat(const std::string& arg, CommandLine& result) {
-  for (const TimeName& name : TimeNames) {
-    if (Is(ValueOf(arg), name.Name)) {
-      result.Time = name.Format;
-      return;
-    }
+  if (const std::optional<TimeStyle> style = TimeStyleNamed(ValueOf(arg))) {
+    result.Time = *style;
+    return;
   }
   result.Problems.push_back(arg + ": expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta");
 }
@@ -288,6 +278,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       TakePortList(arg, result.OnlyPort, result);
     } else if (StartsWith(arg, "-exclude:")) {
       TakePortList(arg, result.Exclude, result);
+    } else if (StartsWith(arg, "-lowlatency:")) {
+      const int com = NumberIn(ValueOf(arg), 1, 128);
+      if (com < 0) {
+        result.Problems.push_back(arg + ": expected -lowlatency:N with N a COM number from 1 to 128");
+      } else {
+        result.LowLatencyPorts.push_back(com);
+      }
     } else if (StartsWith(arg, "-name:")) {
       TakeName(arg, result);
     } else if (StartsWith(arg, "-time:")) {
@@ -364,8 +361,8 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-quiet]\n"
-         "                [-onlyport:LIST]\n"
+         "                [-lowlatency:N]... [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-quiet] [-onlyport:LIST]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -447,6 +444,8 @@ std::string UsageText() {
          "                   -port:, -pair: and -tap:\n"
          "  -exclude:LIST    never open these ports\n"
          "  -name:N=TEXT     name COM N: on its tab, in the start lines, in pcapng\n"
+         "  -lowlatency:N    set the latency timer of COM N's USB adapter (FTDI) to 1 ms\n"
+         "                   while Tapwise runs, for packet times and gaps to the ms\n"
          "  -time:FORMAT     headless packet times: tenths (default), ms, us, iso, delta\n"
          "  -portlabel:full  headless: COM40 (or the name) for the one-character port\n"
          "                   (the lines are then wider than 80 columns)\n"

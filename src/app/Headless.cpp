@@ -17,6 +17,7 @@
 #include "core/config/UserSettings.h"
 #include "core/platform/PortMap.h"
 #include "core/recorder/PipeStream.h"
+#include "core/platform/SysfsTty.h"
 #include "core/session/MonitorSession.h"
 #include "core/session/PortReport.h"
 #include "core/util/MarkupText.h"
@@ -118,6 +119,8 @@ void PrintStart(MonitorSession& session, const CommandLine& commandLine) {
     // Not an error: a port of the list may still come (a USB adapter).
     if (!anyPrinted) std::fprintf(stderr, "tapwise: -onlyport: names no open port; nothing is printed yet\n");
   }
+  for (const std::string& line : report.LatencyTimers) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const std::string& line : report.LatencyProblems) std::fprintf(stderr, "tapwise: %s\n", line.c_str());
   if (!report.LiveFeedProblem.empty()) {
     std::fprintf(stderr, "tapwise: no live feed: %s\n", report.LiveFeedProblem.c_str());
   }
@@ -214,6 +217,19 @@ int RunHeadless(const CommandLine& commandLine) {
   return status;
 }
 
+namespace {
+
+// The port's device in the listing, with the name -name: gave it.
+std::string ListedDevice(const CommandLine& commandLine, const PortMap& map, uint8_t com) {
+  std::string name;
+  for (const auto& [port, given] : commandLine.Names) {
+    if (port == com) name = given;
+  }
+  return WithPortName(map.Describe(com), name);
+}
+
+}  // namespace
+
 int RunListPorts(const CommandLine& commandLine) {
   PortMap map;
   if (const Result mapped = BuildPortMap(commandLine, map); !mapped) {
@@ -229,12 +245,16 @@ int RunListPorts(const CommandLine& commandLine) {
     if (!map.IsMapped(com)) continue;
     if (skipped.test(com)) {
       // A default serial port (/dev/ttyS*) exists whether or not a UART is
-      // behind it, so only ports worth naming are listed.
-      if (!map.IsExplicit(com) && (map.WatchPath(com).empty() || access(map.DevicePath(com).c_str(), F_OK) != 0)) {
+      // behind it, so only ports worth naming are listed: sysfs tells
+      // without opening them.
+      const std::string device = map.DevicePath(com);
+      const bool fixedPort = map.WatchPath(com).empty();
+      if (!map.IsExplicit(com) &&
+          (fixedPort ? !SysfsUartKnown(device) : access(device.c_str(), F_OK) != 0)) {
         continue;
       }
       const char* why = commandLine.Exclude.test(com) ? "skipped (-exclude:)" : "skipped (not in -only:)";
-      std::printf("%-7s %-32s %s\n", ComName(com).c_str(), map.Describe(com).c_str(), why);
+      std::printf("%-7s %-32s %s\n", ComName(com).c_str(), ListedDevice(commandLine, map, com).c_str(), why);
       ++listed;
       continue;
     }
@@ -242,7 +262,7 @@ int RunListPorts(const CommandLine& commandLine) {
     if (probe == OpenStatus::Absent && !map.IsExplicit(com)) continue;
     const char* state = probe == OpenStatus::Opened ? "present" : OpenStatusText(probe);
     const std::string stable = map.StableName(com);
-    std::printf("%-7s %-32s %s%s%s\n", ComName(com).c_str(), map.Describe(com).c_str(), state,
+    std::printf("%-7s %-32s %s%s%s\n", ComName(com).c_str(), ListedDevice(commandLine, map, com).c_str(), state,
                 stable.empty() ? "" : "  ", stable.c_str());
     ++listed;
   }

@@ -172,7 +172,7 @@ TEST(CommandLine, LineSettingsFromLineOptionsAndDeviceSuffixes) {
 TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
   CommandLine line = ParseCommandLine({"-only:1,33-40", "-only:97", "-exclude:35", "-name:33=Meter A",
                                        "-name:40=x=y", "-time:US", "-portlabel:full", "-color:never", "-Quiet",
-                                       "-recordpcapng:-", "-linktype:250"});
+                                       "-recordpcapng:-", "-linktype:250", "-lowlatency:33", "-LOWLATENCY:40"});
   ASSERT_TRUE(line.Problems.empty()) << line.Problems.front();
   EXPECT_TRUE(line.OnlyGiven);
   EXPECT_EQ(line.Only.count(), 10u);
@@ -187,6 +187,8 @@ TEST(CommandLine, PortChoiceNamesAndOutputOptions) {
   EXPECT_EQ(line.RecordFormat, RecorderState::RecordPcapng);
   EXPECT_EQ(line.RecordPath, "-");
   EXPECT_EQ(line.LinkType, 250);
+  EXPECT_EQ(line.LowLatencyPorts, (std::vector<int>{33, 40}));
+  EXPECT_EQ(line.SysfsRoot, "/sys");
 
   const CommandLine defaults = ParseCommandLine({"-headless"});
   EXPECT_FALSE(defaults.Quiet);
@@ -237,6 +239,8 @@ TEST(CommandLine, MalformedValuesNameTheirOption) {
       {"-time:ns", "-time:ns: expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta"},
       {"-color:yes", "-color:yes: expected -color:never, -color:always or -color:auto"},
       {"-portlabel:long", "-portlabel:long: expected -portlabel:full or -portlabel:short"},
+      {"-lowlatency:129", "-lowlatency:129: expected -lowlatency:N with N a COM number from 1 to 128"},
+      {"-lowlatency:", "-lowlatency:: expected -lowlatency:N with N a COM number from 1 to 128"},
   };
   for (const Case& c : cases) {
     const CommandLine parsed = ParseCommandLine({c.option});

@@ -11,6 +11,13 @@ std::string ColourKey(size_t entry) {
   return "Colour" + UIntToText(static_cast<uint32_t>(entry));
 }
 
+// The precisions the display offers.
+TimeStyle DisplayTimeNamed(const std::string& name) {
+  const std::optional<TimeStyle> style = TimeStyleNamed(name);
+  if (style == TimeStyle::Milliseconds || style == TimeStyle::Microseconds) return *style;
+  return TimeStyle::Tenths;
+}
+
 }  // namespace
 
 UserSettings ReadUserSettings(SettingsStore& store) {
@@ -24,6 +31,7 @@ UserSettings ReadUserSettings(SettingsStore& store) {
   settings.ConfigName = store.ReadText("ConfigName");
   settings.RecordName = store.ReadText("RecordName");
   settings.RecordType = store.ReadInteger("RecordType", 0);
+  settings.DisplayTime = DisplayTimeNamed(store.ReadText("DisplayTime"));
   return settings;
 }
 
@@ -36,6 +44,7 @@ void WriteUserSettings(SettingsStore& store, const UserSettings& settings) {
   store.WriteText("ConfigName", settings.ConfigName);
   store.WriteText("RecordName", settings.RecordName);
   store.WriteInteger("RecordType", settings.RecordType);
+  store.WriteText("DisplayTime", TimeStyleName(settings.DisplayTime));
 }
 
 }  // namespace tapwise

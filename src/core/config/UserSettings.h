@@ -1,17 +1,19 @@
 #pragma once
 // The settings the main window keeps in the settings store besides window
-// placements: the display font, the colours and the last file names.
+// placements: the display font, the colours, the last file names and the
+// precision of the display's packet times.
 //
 // Read when the main window is first shown and written when it closes, each
 // in a fixed order (a fresh store gets its lines in the read order):
 // "FontName", "FontSize", "Colour0".."Colour18", "ConfigName",
-// "RecordName", "RecordType".
+// "RecordName", "RecordType", "DisplayTime".
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "core/config/ColourTable.h"
+#include "core/format/PacketTime.h"
 
 namespace tapwise {
 
@@ -28,6 +30,9 @@ struct UserSettings {
   std::string ConfigName;  // the current project file
   std::string RecordName;  // the last record or play file
   int32_t RecordType = 0;  // the last file type chosen in the record/play dialogs
+  // The display's packet times: tenths (the packet data file's), ms or us,
+  // stored by name; anything else reads as tenths.
+  TimeStyle DisplayTime = TimeStyle::Tenths;
   bool operator==(const UserSettings&) const = default;
 };
 

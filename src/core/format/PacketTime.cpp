@@ -1,5 +1,6 @@
 #include "core/format/PacketTime.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace tapwise {
@@ -31,7 +32,39 @@ CivilDate CivilFromDays(int64_t days) {
   return {static_cast<int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
+struct StyleName {
+  TimeStyle Style;
+  const char* Name;
+};
+constexpr StyleName StyleNames[] = {{TimeStyle::Tenths, "tenths"},
+                                    {TimeStyle::Milliseconds, "ms"},
+                                    {TimeStyle::Microseconds, "us"},
+                                    {TimeStyle::Iso, "iso"},
+                                    {TimeStyle::Delta, "delta"}};
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+const char* TimeStyleName(TimeStyle style) {
+  for (const StyleName& entry : StyleNames) {
+    if (entry.Style == style) return entry.Name;
+  }
+  return StyleNames[0].Name;
+}
+
+std::optional<TimeStyle> TimeStyleNamed(std::string_view name) {
+  for (const StyleName& entry : StyleNames) {
+    if (SameLetters(name, entry.Name)) return entry.Style;
+  }
+  return std::nullopt;
+}
 
 int64_t PacketUnixMicroseconds(DateTime time) { return LocalToUnixMicroseconds(time); }
 

@@ -5,7 +5,9 @@
 // device's own buffering (a USB adapter's latency timer) come before it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/util/Clock.h"
 
@@ -18,6 +20,12 @@ enum class TimeStyle : uint8_t {
   Iso,           // 2026-12-09T14:03:07.123456+01:00
   Delta,         // +0.012345: seconds since the packet before, on any port
 };
+
+// The style's name as the command line and the settings spell it:
+// "tenths", "ms", "us", "iso", "delta".
+const char* TimeStyleName(TimeStyle style);
+// The style a name stands for, in any case; none for another word.
+std::optional<TimeStyle> TimeStyleNamed(std::string_view name);
 
 // The text for time; deltaMicros is used by Delta alone.
 std::string PacketTimeText(TimeStyle style, DateTime time, int64_t deltaMicros = 0);

@@ -41,6 +41,11 @@ struct MonitorOptions {
   PortSet SkippedPorts(const DeviceOpener& opener) const;
   // -name:N=TEXT, in order; a later one for the same port wins.
   std::vector<std::pair<int, std::string>> Names;
+  // -lowlatency:N, in order: the latency timer of these ports' USB adapters
+  // is set to 1 ms before they open (and again when one is plugged in) and
+  // put back at shutdown. SysfsRoot is where sysfs is; tests give a folder.
+  std::vector<int> LowLatencyPorts;
+  std::string SysfsRoot = "/sys";
 
   // -record:FILE and -recordraw:FILE record to FILE as named (-record: as
   // pcapng when FILE ends ".pcapng", in any case, as -recordpcapng: does);

@@ -96,7 +96,9 @@ Result MonitorSession::Start(const MonitorOptions& options) {
 
   ModemStatus.store(8);
   StartTaps();
-  m_comms.SetSkippedPorts(options.SkippedPorts(m_opener));
+  const PortSet skipped = options.SkippedPorts(m_opener);
+  SetLatencyTimers(options, skipped);
+  m_comms.SetSkippedPorts(skipped);
   m_comms.CreatePorts();
   m_report.UnusablePorts = UnusablePorts(m_comms, m_opener);
   if (m_comms.PresentCount() == 0) {
@@ -174,10 +176,62 @@ Result MonitorSession::CheckLineOptions(const MonitorOptions& options) {
 }
 
 std::string MonitorSession::PortDescription(uint8_t n) const {
-  const std::string& name = m_comms.PortName(n);
-  const std::string device = m_opener.Describe(n);
-  if (name.empty()) return device;
-  return device.empty() ? "\"" + name + "\"" : device + " \"" + name + "\"";
+  return WithPortName(m_opener.Describe(n), m_comms.PortName(n));
+}
+
+void MonitorSession::SetLatencyTimers(const MonitorOptions& options, const PortSet& skipped) {
+  if (options.LowLatencyPorts.empty()) return;
+  m_latency = std::make_unique<LatencyTimer>(options.SysfsRoot);
+  for (int port : options.LowLatencyPorts) {
+    const auto n = static_cast<uint8_t>(port);
+    const std::string option = "-lowlatency:" + std::to_string(port) + ": ";
+    if (skipped.test(n)) {
+      m_report.LatencyProblems.push_back(option + ComName(n) + " is not opened (-only:, -exclude:)");
+      continue;
+    }
+    m_lowLatency.set(n);
+    const std::string device = m_opener.DevicePath(n);
+    const LatencyTimer::Outcome outcome = m_latency->Set(device, 1);
+    if (outcome.Set) {
+      m_report.LatencyTimers.push_back(ComName(n) + " " + device + ": " + outcome.Message);
+    } else {
+      m_report.LatencyProblems.push_back(option + ComName(n) + " " + outcome.Message);
+    }
+  }
+}
+
+void MonitorSession::FollowLatencyTimers(const std::vector<PortEvent>& changes) {
+  if (!m_latency) return;
+  for (const PortEvent& change : changes) {
+    if (!m_lowLatency.test(change.Port)) continue;
+    if (change.Change != PortChange::New && change.Change != PortChange::Back) continue;
+    // A replugged adapter starts again from its driver's default.
+    const LatencyTimer::Outcome outcome = m_latency->Set(m_opener.DevicePath(change.Port), 1);
+    if (!outcome.Set) {
+      m_messages.Post("-lowlatency:" + std::to_string(change.Port) + ": " + ComName(change.Port) + " " +
+                      outcome.Message);
+    }
+  }
+}
+
+namespace {
+
+void AddToLine(std::string& line, const std::string& part) { line += (line.empty() ? "" : "; ") + part; }
+
+}  // namespace
+
+std::string StartReport::ProblemLine() const {
+  std::string line;
+  for (const std::string& name : ProjectsMissing) AddToLine(line, "no project file " + name);
+  for (const std::string& port : UnusablePorts) AddToLine(line, port);
+  for (const std::string& problem : LatencyProblems) AddToLine(line, problem);
+  return line;
+}
+
+std::string StartReport::TapLine() const {
+  std::string line;
+  for (const std::string& tap : Taps) AddToLine(line, tap);
+  return line;
 }
 
 void MonitorSession::StartTaps() {
@@ -269,6 +323,7 @@ TickEvents MonitorSession::Tick() {
   m_followsSeen = follows;
   events.Messages = m_messages.TakeAll();
   events.PortChanges = m_comms.TakePortEvents();
+  FollowLatencyTimers(events.PortChanges);
   return events;
 }
 
@@ -290,6 +345,7 @@ void MonitorSession::Shutdown() {
   // The receive threads answer triggers through the user packets: the ports
   // go before anything they call into.
   m_comms.DestroyPorts();
+  if (m_latency) m_latency->Restore();
   m_taps.clear();
   m_comms.SetTriggerStep(nullptr);
 }

@@ -103,4 +103,9 @@ std::string PortEventLine(const PortEvent& event, const DeviceOpener& map) {
   return PortLine(event.Port, map) + " " + what;
 }
 
+std::string WithPortName(const std::string& device, const std::string& name) {
+  if (name.empty()) return device;
+  return device.empty() ? "\"" + name + "\"" : device + " \"" + name + "\"";
+}
+
 }  // namespace tapwise

@@ -37,4 +37,9 @@ std::string NoPortsReport(const TWComms& comms, const DeviceOpener& map);
 // "COM33 /dev/ttyUSB0 gone", "... back", "... new".
 std::string PortEventLine(const PortEvent& event, const DeviceOpener& map);
 
+// A port's device as the user sees it, with the name they gave the port:
+// "/dev/ttyUSB0 \"Meter\"", "\"Meter\"" without a device, the device alone
+// without a name.
+std::string WithPortName(const std::string& device, const std::string& name);
+
 }  // namespace tapwise

@@ -24,8 +24,11 @@ int FloorDiv(int value, int divisor) {
 
 }  // namespace
 
-DisplayGeometry::DisplayGeometry(int charWidth, int textHeight, int ascent)
-    : m_charWidth(std::max(1, charWidth)), m_textHeight(std::max(1, textHeight)), m_ascent(ascent) {}
+DisplayGeometry::DisplayGeometry(int charWidth, int textHeight, int ascent, int columns)
+    : m_charWidth(std::max(1, charWidth)),
+      m_textHeight(std::max(1, textHeight)),
+      m_ascent(ascent),
+      m_columns(std::max(1, columns)) {}
 
 std::pair<int, int> DisplayGeometry::RowsInBand(int top, int bottom, int lineCount) const {
   if (bottom < top || lineCount <= 0) return {0, 0};

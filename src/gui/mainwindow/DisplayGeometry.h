@@ -1,6 +1,6 @@
 #pragma once
 // Where things are in the display's pixels: 80 columns of whole character
-// cells, and one row per held line, LineHeight high (the text and two pixels
+// cells (more when the packet times are finer than tenths), and one row per held line, LineHeight high (the text and two pixels
 // between lines). Plain numbers, worked out once when the display font
 // changes, so that painting and mouse clicks only look them up and a test
 // needs neither a widget nor a font.
@@ -19,13 +19,14 @@ class DisplayGeometry {
 
   // 8 by 14 pixel cells, until a font has been measured.
   DisplayGeometry() = default;
-  // A width or height below 1 counts as 1.
-  DisplayGeometry(int charWidth, int textHeight, int ascent);
+  // A width or height below 1 counts as 1, as does a column count.
+  DisplayGeometry(int charWidth, int textHeight, int ascent, int columns = Columns);
 
   int CharWidth() const { return m_charWidth; }
   int TextHeight() const { return m_textHeight; }
   int Ascent() const { return m_ascent; }
   int LineHeight() const { return m_textHeight + 2; }
+  int ColumnCount() const { return m_columns; }
 
   // The rows [first, end) of lineCount held lines that meet the pixel rows
   // top..bottom, both included (as a QRect's top() and bottom()).
@@ -37,8 +38,8 @@ class DisplayGeometry {
   // The x of a vertical line through the middle of a column's cell.
   int ColumnMiddle(int column) const;
 
-  // The paint box: 80 cells wide, as high as the lines held.
-  int BoxWidth() const { return TextWidth(Columns); }
+  // The paint box: a cell per column wide, as high as the lines held.
+  int BoxWidth() const { return TextWidth(m_columns); }
   int BoxHeight(int lineCount) const;
 
   bool operator==(const DisplayGeometry&) const = default;
@@ -47,6 +48,7 @@ class DisplayGeometry {
   int m_charWidth = 8;
   int m_textHeight = 14;
   int m_ascent = 11;
+  int m_columns = Columns;
 };
 
 }  // namespace tapwise

@@ -1,5 +1,6 @@
 #include "gui/mainwindow/DisplayPaintBox.h"
 
+#include "core/display/TimedHexLine.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/SystemColours.h"
 #include "gui/controls/ToolIcons.h"
@@ -100,7 +101,7 @@ void DisplayPaintBox::MeasureFont() {
     return;
   }
   const QFontMetrics metrics(font());
-  m_geometry = DisplayGeometry(charWidth, metrics.height(), metrics.ascent());
+  m_geometry = DisplayGeometry(charWidth, metrics.height(), metrics.ascent(), m_geometry.ColumnCount());
   m_scrollBox->verticalScrollBar()->setSingleStep(m_geometry.LineHeight());
   m_scrollBox->horizontalScrollBar()->setSingleStep(m_geometry.CharWidth());
   UpdateHeight();
@@ -110,6 +111,15 @@ void DisplayPaintBox::MeasureFont() {
 void DisplayPaintBox::SetColours(const ColourTable& colours) {
   m_colourTable = colours;
   ResolveColours();
+}
+
+void DisplayPaintBox::SetTimeStyle(TimeStyle style) {
+  m_time = style;
+  m_widerHeader = static_cast<int>(TimedHeaderWidth(style) - TimedHeaderWidth(TimeStyle::Tenths));
+  m_geometry = DisplayGeometry(m_geometry.CharWidth(), m_geometry.TextHeight(), m_geometry.Ascent(),
+                               DisplayGeometry::Columns + m_widerHeader);
+  resize(m_geometry.BoxWidth(), height());
+  update();
 }
 
 void DisplayPaintBox::ResolveColours() {
@@ -221,7 +231,7 @@ void DisplayPaintBox::paintEvent(QPaintEvent* event) {
       const uint32_t marked = m_drain.Marker()->MarkColour(line.Mark);
       if (marked != PacketMarker::UnmarkedColour) background = QColor::fromRgb(static_cast<QRgb>(marked));
     }
-    const QString text = DisplayText(line.Text);
+    const QString text = DisplayText(hex ? TimedHexLine(line, m_time) : line.Text);
     // The background covers the text only: a short ASCII line is coloured
     // as far as its text reaches.
     canvas.fillRect(QRect(0, y, m_geometry.TextWidth(static_cast<int>(text.size())), m_geometry.TextHeight()),
@@ -242,7 +252,8 @@ void DisplayPaintBox::paintEvent(QPaintEvent* event) {
   }
   if (hex) {
     canvas.setPen(m_separatorColour);
-    for (int column : {12, 63}) {
+    // Either side of the hex area, which a wider header moves right.
+    for (int column : {12 + m_widerHeader, 63 + m_widerHeader}) {
       const int x = m_geometry.ColumnMiddle(column);
       canvas.drawLine(x, clip.top(), x, clip.bottom());
     }

@@ -2,8 +2,9 @@
 // The live display: the lines of the display ring drawn in the port colours,
 // transmissions and packets with errors on their own backgrounds, separator
 // lines in hex mode, and a dotted frame round every line of the selected
-// packet. It sits in a scroll area, is exactly 80 characters wide and as high
-// as the lines held, and paints only the rows that meet the exposed area.
+// packet. It sits in a scroll area, is exactly 80 characters wide (wider by
+// what finer packet times add to the header) and as high as the lines held,
+// and paints only the rows that meet the exposed area.
 //
 // Painting only looks things up: the colours are resolved when they are set
 // or the palette changes, the cells measured when the font changes.
@@ -20,6 +21,7 @@
 #include "core/display/DisplayDrain.h"
 #include "core/display/PacketSelection.h"
 #include "core/display/ShownLines.h"
+#include "core/format/PacketTime.h"
 #include "gui/mainwindow/DisplayGeometry.h"
 #include "gui/mainwindow/MainKeys.h"
 
@@ -48,8 +50,15 @@ class DisplayPaintBox : public QWidget {
   const DisplayGeometry& Geometry() const { return m_geometry; }
   int CharWidth() const { return m_geometry.CharWidth(); }
   int LineHeight() const { return m_geometry.LineHeight(); }
+  // The main window's width for the box: its columns, the scroll bar and frame.
+  int WindowWidth() const { return m_geometry.BoxWidth() + 2 * ScrollBarWidth + 4; }
 
   void SetColours(const ColourTable& colours);
+  // The precision of the times in hex lines' headers: tenths as the packet
+  // data file has them, or ms or us in a wider header, which widens the
+  // box. The lines held stay as they are; the view keeps its place.
+  void SetTimeStyle(TimeStyle style);
+  TimeStyle Time() const { return m_time; }
   // The colour port n's text and tab caption are drawn in. Ports above 16
   // take the colours of 1..16 again in turn.
   QColor PortColour(int port) const;
@@ -103,6 +112,8 @@ class DisplayPaintBox : public QWidget {
   QColor m_windowColour;
   QColor m_separatorColour;
   DisplayGeometry m_geometry;
+  TimeStyle m_time = TimeStyle::Tenths;
+  int m_widerHeader = 0;  // columns the header has beyond the file's 12
   bool m_spacingFont = false;
   const QWheelEvent* m_lastWheel = nullptr;
   quint64 m_lastWheelTime = 0;

@@ -1,6 +1,7 @@
 #include "gui/mainwindow/PortTabs.h"
 
 #include "core/capture/TWComms.h"
+#include "core/platform/LineSpec.h"
 #include "core/session/MonitorSession.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/TabControlSmart.h"
@@ -68,6 +69,10 @@ void PortTabs::Build() {
 
 void PortTabs::SelectFirst() {
   if (m_tabs->count() == 0) return;
+  for (int index = 0; index < m_tabs->count(); ++index) {
+    m_tabs->setTabText(index, PortCaption(TabPort(index)));
+    m_tabs->setTabToolTip(index, PortHint(TabPort(index)));
+  }
   m_tabs->SetTabIndex(0);
   ShowSelectedPort();
 }
@@ -81,13 +86,29 @@ void PortTabs::AddPortTab(uint8_t port) {
   // The numbers first: inserting may announce a new current tab.
   std::copy_backward(m_tabPorts.begin() + index, m_tabPorts.begin() + count, m_tabPorts.begin() + count + 1);
   m_tabPorts[static_cast<size_t>(index)] = port;
+  m_tabs->insertTab(index, PortCaption(port));
+  m_tabs->setTabToolTip(index, PortHint(port));
+}
+
+QString PortTabs::PortCaption(uint8_t port) const {
   // The number stays the port's identity; a name the user gave goes beside it.
   const std::string& name = m_session.Comms().PortName(port);
   // Names come from the command line or a project as the user typed them (UTF-8).
   QString caption = AnsiToQString(ComName(port));
   if (!name.empty()) caption += " " + QString::fromStdString(name);
-  m_tabs->insertTab(index, caption);
-  m_tabs->setTabToolTip(index, PortHint(port));
+  return caption;
+}
+
+void PortTabs::ColoursChanged() {
+  m_tabs->update();
+  if (const uint8_t port = m_session.SelectedPort.load(); port != 0) EmitPortShown(port);
+}
+
+void PortTabs::EmitPortShown(uint8_t port) {
+  // The rate in full: the baud list cannot show one outside it.
+  const QString settings = QString::fromStdString(LineFormatText(m_session.Comms().GetPortSettings(port).Line()));
+  emit PortShown(PortCaption(port) + QString::fromUtf8(" \u00B7 ") + settings,
+                 m_display ? m_display->PortColour(port) : palette().color(QPalette::WindowText));
 }
 
 int PortTabs::TabIndexOf(uint8_t port) const {
@@ -121,6 +142,7 @@ void PortTabs::ShowSelectedPort() {
   if (port == 0) return;
   const TWComms& comms = m_session.Comms();
   m_setup->Load(comms.GetPortSettings(port), comms.IsPortEnabled(port));
+  EmitPortShown(port);
 }
 
 void PortTabs::PortControlChange() {
@@ -128,6 +150,7 @@ void PortTabs::PortControlChange() {
   if (port == 0) return;
   const PortSettings current = m_session.Comms().GetPortSettings(port);
   m_session.SetPortSettings(port, m_setup->Read(current.BaudRate));
+  EmitPortShown(port);
 }
 
 void PortTabs::bDisableClick(bool down) {

@@ -4,11 +4,13 @@
 // each drawn with its enabled or disabled glyph in the port's colour and
 // hinting its path (and stable name) or that its device has gone. The
 // selected tab is the session's selected port; the panel shows its line
-// settings and modem lines and applies the user's changes at once.
+// settings and modem lines and applies the user's changes at once, and
+// PortShown tells the status bar which port that is, and its settings.
 //
 // Main thread only; the session and the display (whose colours the
 // captions take) outlive it.
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -32,8 +34,10 @@ class PortTabs : public QWidget {
  public:
   PortTabs(MonitorSession& session, QWidget* parent = nullptr);
 
-  // The captions are drawn in the display's port colours.
+  // The captions are drawn in the display's port colours; after a change of
+  // them the tabs and the selected port's panel are drawn again.
   void SetCaptionColours(const DisplayPaintBox& display) { m_display = &display; }
+  void ColoursChanged();
 
   TTabControlSmart* Tabs() const { return m_tabs; }
   PortSetupPanel* Setup() const { return m_setup; }
@@ -48,13 +52,22 @@ class PortTabs : public QWidget {
   void ShowChanges(const std::vector<PortEvent>& changes);
   // The current tab's port becomes the selected one, its settings shown.
   void ShowSelectedPort();
-  // The first tab current, as after a project was read.
+  // The first tab current, as after a project was read (captions follow
+  // the names the project gave the ports).
   void SelectFirst();
+
+ signals:
+  // The selected port as the status bar names it: "COM40 Meter · 115200,8N1",
+  // in the port's colour; after a change of tab or of its settings.
+  void PortShown(const QString& text, const QColor& colour);
 
  private:
   // A tab for a present port, in ascending order of COM number.
   void AddPortTab(uint8_t port);
   int TabIndexOf(uint8_t port) const;
+  // "COM40", or "COM40 Meter" when the user named the port.
+  QString PortCaption(uint8_t port) const;
+  void EmitPortShown(uint8_t port);
   QString PortHint(uint8_t port) const;
   void PortControlChange();
   void bDisableClick(bool down);

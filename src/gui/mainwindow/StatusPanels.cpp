@@ -42,21 +42,30 @@ void StatusPanels::SetFilterNote(const QString& note) {
   update();
 }
 
+void StatusPanels::SetPort(const QString& text, const QColor& colour) {
+  if (text == m_port && colour == m_portColour) return;
+  m_port = text;
+  m_portColour = colour;
+  update();
+}
+
 void StatusPanels::paintEvent(QPaintEvent*) {
   QPainter canvas(this);
   canvas.fillRect(rect(), ButtonFaceColour());
   QFont bold = font();
   bold.setBold(true);
   canvas.setFont(bold);
-  const int ascent = QFontMetrics(bold).ascent();
+  const QFontMetrics metrics(bold);
+  const int ascent = metrics.ascent();
+  const int portWidth = m_port.isEmpty() ? 0 : metrics.horizontalAdvance(m_port) + 8;
+  const int statusLeft = ClockPanelWidth + (portWidth > 0 ? portWidth + 2 : 0);
   // The filter's panel takes what its words need, at most half the bar.
-  const int noteWidth =
-      m_filterNote.isEmpty() ? 0 : std::min(QFontMetrics(bold).horizontalAdvance(m_filterNote) + 8, width() / 2);
-  const int statusWidth = width() - ClockPanelWidth - (noteWidth > 0 ? noteWidth + 2 : 0);
-  const QRect panels[3] = {QRect(0, 1, ClockPanelWidth - 2, height() - 2),
-                           QRect(ClockPanelWidth, 1, statusWidth, height() - 2),
-                           QRect(width() - noteWidth, 1, noteWidth, height() - 2)};
-  for (const QRect& panel : panels) {
+  const int noteWidth = m_filterNote.isEmpty() ? 0 : std::min(metrics.horizontalAdvance(m_filterNote) + 8, width() / 2);
+  const QRect clockPanel(0, 1, ClockPanelWidth - 2, height() - 2);
+  const QRect portPanel(ClockPanelWidth, 1, portWidth, height() - 2);
+  const QRect statusPanel(statusLeft, 1, width() - statusLeft - (noteWidth > 0 ? noteWidth + 2 : 0), height() - 2);
+  const QRect notePanel(width() - noteWidth, 1, noteWidth, height() - 2);
+  for (const QRect& panel : {clockPanel, portPanel, statusPanel, notePanel}) {
     if (panel.width() <= 0) continue;
     canvas.setPen(ButtonShadowColour());
     PolylineExclusive(canvas, {panel.bottomLeft(), panel.topLeft(), panel.topRight()});
@@ -64,17 +73,21 @@ void StatusPanels::paintEvent(QPaintEvent*) {
     PolylineExclusive(canvas, {panel.topRight(), panel.bottomRight(), panel.bottomLeft()});
   }
   canvas.setPen(palette().color(QPalette::WindowText));
-  canvas.drawText(QPoint(panels[0].left() + 2, panels[0].top() + 2 + ascent),
+  canvas.drawText(QPoint(clockPanel.left() + 2, clockPanel.top() + 2 + ascent),
                   QTime::currentTime().toString("hh:mm:ss"));
+  if (portWidth > 0) {
+    canvas.setPen(m_portColour);
+    canvas.drawText(QPoint(portPanel.left() + 4, portPanel.top() + 2 + ascent), m_port);
+  }
   canvas.setPen(m_colour);
   canvas.save();
-  canvas.setClipRect(panels[1]);
-  canvas.drawText(QPoint(panels[1].left() + 2, panels[1].top() + 2 + ascent), StatusLine());
+  canvas.setClipRect(statusPanel);
+  canvas.drawText(QPoint(statusPanel.left() + 2, statusPanel.top() + 2 + ascent), StatusLine());
   canvas.restore();
   if (noteWidth > 0) {
     canvas.setPen(palette().color(QPalette::WindowText));
-    canvas.setClipRect(panels[2]);
-    canvas.drawText(QPoint(panels[2].left() + 4, panels[2].top() + 2 + ascent), m_filterNote);
+    canvas.setClipRect(notePanel);
+    canvas.drawText(QPoint(notePanel.left() + 4, notePanel.top() + 2 + ascent), m_filterNote);
   }
 }
 

@@ -65,6 +65,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
 
   m_statusBar = new StatusPanels(client);
   column->addWidget(m_statusBar);
+  connect(m_ports, &PortTabs::PortShown, m_statusBar, &StatusPanels::SetPort);
   setCentralWidget(client);
   resize(577, 324);
   setMinimumHeight(200);
@@ -75,9 +76,13 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
+  connect(&appearance, &Appearance::TimeChanged, this, [this] {
+    m_display->SetTimeStyle(m_appearance.Time());
+    resize(m_display->WindowWidth(), height());
+  });
   connect(&appearance, &Appearance::ColoursChanged, this, [this] {
     m_display->SetColours(m_appearance.Colours());
-    m_ports->Tabs()->update();
+    m_ports->ColoursChanged();
   });
   new DisplayCommands(*m_display, session, m_messages, this);
   new FilterControls(session, m_tools->Filter(), *m_display, *m_statusBar, this);
@@ -137,22 +142,11 @@ bool TTWForm::FormShow() {
   m_ports->Build();
   m_tools->Properties().Load();
   m_recorder->ShowState();
-  // A project file or a port the user named that could not be used is
-  // worth a word, not a stop.
-  std::string unusable;
-  for (const std::string& name : m_session.Report().ProjectsMissing) {
-    unusable += (unusable.empty() ? "" : "; ") + ("no project file " + name);
-  }
-  for (const std::string& line : m_session.Report().UnusablePorts) {
-    unusable += (unusable.empty() ? "" : "; ") + line;
-  }
+  // What could not be used is worth a word, not a stop. Where the application
+  // of each tap is to connect comes first: it cannot connect without it.
+  const std::string unusable = m_session.Report().ProblemLine();
   if (!unusable.empty()) ReportProblem(unusable);
-  // Where the application of each tap is to connect, until something else
-  // takes the status bar.
-  std::string taps;
-  for (const std::string& line : m_session.Report().Taps) taps += (taps.empty() ? "" : "; ") + line;
-  // The tap line comes first: the application cannot connect without it.
-  if (!taps.empty()) {
+  if (const std::string taps = m_session.Report().TapLine(); !taps.empty()) {
     m_statusBar->SetStatus(PathToQString(taps + (unusable.empty() ? "" : "; " + unusable)), QColor(0, 0, 0));
   }
 
@@ -212,8 +206,7 @@ void TTWForm::bClearClick() {
 
 void TTWForm::ApplyDisplayFont() {
   m_display->ApplyDisplayFont(AnsiToQString(m_appearance.FontName()), static_cast<int>(m_appearance.FontSize()));
-  // The window's width follows the font: 80 columns, the scroll bar and frame.
-  resize(80 * m_display->CharWidth() + 2 * DisplayPaintBox::ScrollBarWidth + 4, height());
+  resize(m_display->WindowWidth(), height());
 }
 
 void TTWForm::TimerTimer() {

@@ -12,6 +12,7 @@
 #include "gui/options/Colours.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tapwise {
 
@@ -29,6 +31,9 @@ namespace {
 
 constexpr int EditWidth = 62;
 constexpr int EditHeight = 21;
+
+// The precisions of the time list, in its order.
+constexpr TimeStyle TimeChoices[] = {TimeStyle::Tenths, TimeStyle::Milliseconds, TimeStyle::Microseconds};
 
 // A value the user may still be typing can lie outside the field's range;
 // what reaches the settings never does (they are 8 and 16 bits wide).
@@ -141,6 +146,12 @@ QWidget* TPropertiesForm::BuildDisplayGroup() {
   rbDisplayHex = new QRadioButton("Hex Packets", group);
   rbDisplayASCII = new QRadioButton("ASCII", group);
   eTimeOut = NumberEdit(group, 1, 1000, 5, "Delay between packets (character times)");
+  TimeComboBox = new QComboBox(group);
+  TimeComboBox->setObjectName("TimeComboBox");
+  TimeComboBox->addItems({"Tenths", "ms", QStringLiteral("\u00B5s")});
+  TimeComboBox->setToolTip("Precision of the packet times: tenths as in packet data files,\n"
+                           "or milliseconds or microseconds in a wider header");
+  TimeComboBox->setFixedHeight(EditHeight);
   bFont = GlyphButton(group, "&Font", FontGlyph(), "Change Display Font");
   bColours = GlyphButton(group, "&Colours", ColoursGlyph(), "Change Display Colours");
   column->addWidget(rbDisplayHex);
@@ -148,6 +159,9 @@ QWidget* TPropertiesForm::BuildDisplayGroup() {
   column->addSpacing(4);
   column->addWidget(new QLabel("Packet Gap", group));
   column->addLayout(WithUnit(eTimeOut, "mS"));
+  column->addSpacing(2);
+  column->addWidget(new QLabel("Packet Time", group));
+  column->addWidget(TimeComboBox);
   column->addStretch(1);
   column->addWidget(bFont);
   column->addWidget(bColours);
@@ -155,6 +169,7 @@ QWidget* TPropertiesForm::BuildDisplayGroup() {
   connect(rbDisplayHex, &QRadioButton::clicked, this, &TPropertiesForm::rgDisplayChangeClick);
   connect(rbDisplayASCII, &QRadioButton::clicked, this, &TPropertiesForm::rgDisplayChangeClick);
   connect(eTimeOut, &TEditUpDown::OnChange, this, &TPropertiesForm::eTimeOutChange);
+  connect(TimeComboBox, &QComboBox::currentIndexChanged, this, &TPropertiesForm::TimeComboBoxChange);
   connect(bFont, &QPushButton::clicked, this, &TPropertiesForm::bFontClick);
   connect(bColours, &QPushButton::clicked, this, &TPropertiesForm::bColoursClick);
   return group;
@@ -217,6 +232,8 @@ void TPropertiesForm::Load() {
   // As a click on the mode does: a project read in ASCII mode must not
   // leave the gap field looking editable.
   eTimeOut->setEnabled(hex);
+  const auto time = std::find(std::begin(TimeChoices), std::end(TimeChoices), m_appearance.Time());
+  TimeComboBox->setCurrentIndex(time == std::end(TimeChoices) ? 0 : static_cast<int>(time - std::begin(TimeChoices)));
   const PlaySettings& play = m_session.GetPlaySettings();
   rbPlayOne->setChecked(play.OneShot != 0);
   rbPlayCont->setChecked(play.OneShot == 0);
@@ -238,6 +255,12 @@ void TPropertiesForm::rgDisplayChangeClick() {
 void TPropertiesForm::eTimeOutChange() {
   if (m_loading) return;
   m_session.SetPacketGap(static_cast<uint16_t>(InRange(*eTimeOut) * eTimeOut->Scale()));
+}
+
+void TPropertiesForm::TimeComboBoxChange() {
+  if (m_loading) return;
+  const int index = TimeComboBox->currentIndex();
+  if (index >= 0 && index < static_cast<int>(std::size(TimeChoices))) m_appearance.SetTime(TimeChoices[index]);
 }
 
 void TPropertiesForm::RecorderParamClick() {

@@ -1,10 +1,11 @@
 #pragma once
 // The Properties window: the display options (hex or ASCII, the packet gap,
-// the font, the colours) and the play options (one shot or continuous, the
+// the precision of the packet times, the font, the colours) and the play options (one shot or continuous, the
 // gap between played packets, repeat, a raw file's packet terminator). Every
 // change takes effect at once; there is no OK or Cancel. Display mode,
 // packet gap and play options belong to the project and mark it changed;
-// the font belongs to the appearance (and so to the settings).
+// the time precision and the font belong to the appearance (and so to the
+// settings).
 //
 // The receive threads read the packet gap at the end of each packet and the
 // playback thread reads the play settings on every pass, so a change
@@ -19,6 +20,7 @@
 #include <cstdint>
 
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 class QRadioButton;
 
@@ -44,6 +46,7 @@ class TPropertiesForm : public QWidget {
   QRadioButton* rbDisplayHex;
   QRadioButton* rbDisplayASCII;
   TEditUpDown* eTimeOut;
+  QComboBox* TimeComboBox;  // tenths, ms, us
   QPushButton* bFont;
   QPushButton* bColours;
   QRadioButton* rbPlayOne;
@@ -62,6 +65,7 @@ class TPropertiesForm : public QWidget {
   QWidget* BuildPlayGroup();
   void rgDisplayChangeClick();
   void eTimeOutChange();
+  void TimeComboBoxChange();
   void RecorderParamClick();
   void bFontClick();
   void bColoursClick();

@@ -91,6 +91,7 @@ TEST(MainWindowSettingsTest, AFirstRunWritesEveryKeyWithItsValueInReadOrder) {
       "ConfigName\t\r\n"
       "RecordName\t\r\n"
       "RecordType\t0\r\n"
+      "DisplayTime\ttenths\r\n"
       "WinTWFormLeft\t10\r\n"
       "WinTWFormTop\t20\r\n"
       "WinTWFormWidth\t593\r\n"
@@ -131,6 +132,7 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
       s.ConfigName = "/home/me/rig tests/bench 2.TW";
       s.RecordName = "/tmp/capture 1.DAT";
       s.RecordType = 2;
+      s.DisplayTime = TimeStyle::Microseconds;
       Main(l).Placement = {-1200, 5, 700, 500};
       UserPackets(l).Placement = {300, 200, 640, 480};
       UserPackets(l).ColumnWidths = {70, 300, 150};
@@ -170,6 +172,22 @@ TEST(MainWindowSettingsTest, OddValuesReadAsTheirNumberOrTheirDefault) {
   EXPECT_EQ(settings.Colours[5], 8388736);
   EXPECT_EQ(settings.Colours[6], 0);
   EXPECT_EQ(settings.RecordType, 3);
+}
+
+TEST(MainWindowSettingsTest, TheDisplayTimeReadsAsAPrecisionTheDisplayOffersOrTenths) {
+  const std::pair<const char*, TimeStyle> cases[] = {
+      {"ms", TimeStyle::Milliseconds}, {"US", TimeStyle::Microseconds}, {"tenths", TimeStyle::Tenths},
+      // The command line's other formats are no display precision.
+      {"iso", TimeStyle::Tenths},      {"delta", TimeStyle::Tenths},    {"", TimeStyle::Tenths},
+      {"1", TimeStyle::Tenths},
+  };
+  for (const auto& [stored, style] : cases) {
+    SCOPED_TRACE(stored);
+    SettingsStore store;
+    store.Create();
+    store.WriteText("DisplayTime", stored);
+    EXPECT_EQ(ReadUserSettings(store).DisplayTime, style);
+  }
 }
 
 TEST(MainWindowSettingsTest, AStoredPositionNearOrBeyondTheFarEdgeMovesToZero) {

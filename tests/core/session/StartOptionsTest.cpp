@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "core/session/MonitorSession.h"
 #include "support/FakeOpener.h"
+#include "support/Pty.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -122,6 +125,49 @@ TEST(StartOptions, NamesGoWithTheProjectAndIntoDescriptions) {
   ASSERT_TRUE(reread.Start(options));
   EXPECT_EQ(reread.Comms().PortName(7), "Spare");
   EXPECT_EQ(reread.Comms().PortName(3), "");
+}
+
+// The latency timer is set before the port opens and put back at shutdown.
+// The ports are real pseudo-terminals; sysfs is a folder laid out as it
+// would be if the first one were a USB adapter.
+TEST(StartOptions, LowLatencySetsTheAdaptersTimerWhileTheMonitorRuns) {
+  Pty adapter;
+  Pty other;
+  Pty left;
+  ASSERT_TRUE(adapter.Ok() && other.Ok() && left.Ok());
+  TempDir dir;
+  const std::string slave = adapter.SlavePath();
+  const std::string tty = slave.substr(slave.rfind('/') + 1);
+  std::string folder = dir / "sys";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  for (const std::string& part : std::vector<std::string>{"/bus", "/usb-serial", "/devices", "/" + tty}) {
+    folder += part;
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0) << folder;
+  }
+  const std::string attribute = folder + "/latency_timer";
+  TempDir::WriteFile(attribute, "16\n");
+  {
+    MonitorSession session;
+    MonitorOptions options;
+    options.PortOptions = {"-port:1=" + slave, "-port:2=" + other.SlavePath(), "-port:3=" + left.SlavePath()};
+    options.OnlyGiven = true;  // nothing of the default map
+    options.Exclude.set(3);
+    options.LowLatencyPorts = {1, 2, 3};
+    options.SysfsRoot = dir / "sys";
+    options.LiveFeed = false;
+    ASSERT_TRUE(session.Start(options));
+    EXPECT_EQ(TempDir::ReadFile(attribute), "1\n");
+    const StartReport& report = session.Report();
+    EXPECT_EQ(report.LatencyTimers, std::vector<std::string>{"COM1 " + slave + ": latency timer 1 ms (was 16 ms)"});
+    ASSERT_EQ(report.LatencyProblems.size(), 2u);
+    EXPECT_EQ(report.LatencyProblems[0].rfind("-lowlatency:2: COM2 " + other.SlavePath() + " has no latency timer", 0),
+              0u)
+        << report.LatencyProblems[0];
+    EXPECT_EQ(report.LatencyProblems[1], "-lowlatency:3: COM3 is not opened (-only:, -exclude:)");
+    // The window's status bar says it with the other start-up problems.
+    EXPECT_EQ(report.ProblemLine(), report.LatencyProblems[0] + "; " + report.LatencyProblems[1]);
+  }
+  EXPECT_EQ(TempDir::ReadFile(attribute), "16\n");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -76,6 +77,20 @@ int PixelsInFirstLine(DisplayPaintBox* display, const QColor& colour) {
   int count = 0;
   for (int y = 0; y < display->LineHeight(); ++y) {
     for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == colour;
+  }
+  return count;
+}
+
+// How many pixels of text the display's first line has in the cells of
+// columns [first, end): pixels unlike the empty last cell's.
+int InkInCells(DisplayPaintBox* display, int first, int end) {
+  const QImage image = display->grab().toImage();
+  const QColor empty = image.pixelColor(image.width() - 2, 1);
+  int count = 0;
+  for (int y = 0; y < display->Geometry().TextHeight(); ++y) {
+    for (int x = first * display->CharWidth(); x < end * display->CharWidth() && x < image.width(); ++x) {
+      count += image.pixelColor(x, y) != empty;
+    }
   }
   return count;
 }
@@ -293,6 +308,54 @@ class OptionsWindowsTest : public QObject {
     rig.about->hide();
     QTest::keyClick(rig.form.get(), Qt::Key_H, Qt::AltModifier);
     QVERIFY(rig.about->isVisible());
+  }
+
+  void ThePacketTimePrecisionWidensTheHexLinesAndIsKeptInTheSettings() {
+    SettingsStore settings;
+    settings.Create();
+    {
+      PtyPorts ports;
+      WindowRig rig(&ports.opener, &settings);
+      Pty& wire = ports.AddPort(3);
+      QVERIFY(rig.Start());
+      QComboBox* time = rig.form->Tools().Properties().TimeComboBox;
+      DisplayPaintBox* display = rig.form->Display();
+      QCOMPARE(time->currentIndex(), 0);
+      QCOMPARE(display->Geometry().ColumnCount(), 80);
+      const int narrow = rig.form->width();
+      QVERIFY(wire.WriteAll({'h', 'i'}));
+      QVERIFY(rig.WaitForLines(1));
+      // The text area starts at column 64: "hi", then nothing at 69 and 70.
+      QVERIFY(InkInCells(display, 64, 66) > 0);
+      QCOMPARE(InkInCells(display, 69, 71), 0);
+
+      struct Case {
+        int index;
+        TimeStyle style;
+        int columns;
+      };
+      for (const Case& c : {Case{2, TimeStyle::Microseconds, 88}, Case{1, TimeStyle::Milliseconds, 85}}) {
+        time->setCurrentIndex(c.index);
+        QCOMPARE(rig.appearance.Time(), c.style);
+        QCOMPARE(display->Geometry().ColumnCount(), c.columns);
+        QCOMPARE(display->width(), c.columns * display->CharWidth());
+        QCOMPARE(rig.form->width(), narrow + (c.columns - 80) * display->CharWidth());
+      }
+      // Drawn five columns further right; the ring keeps the file's line.
+      QVERIFY(InkInCells(display, 69, 71) > 0);
+      QCOMPARE(rig.Lines().Line(0).Text.size(), size_t{80});
+      // A way of looking, not part of the project.
+      QVERIFY(!rig.session->Project().ConfigChanged());
+      rig.form->close();
+      QCOMPARE(settings.ReadText("DisplayTime"), std::string("ms"));
+    }
+    PtyPorts ports;
+    WindowRig again(&ports.opener, &settings);
+    ports.AddPort(3);
+    QVERIFY(again.Start());
+    QCOMPARE(again.appearance.Time(), TimeStyle::Milliseconds);
+    QCOMPARE(again.form->Tools().Properties().TimeComboBox->currentIndex(), 1);
+    QCOMPARE(again.form->Display()->Geometry().ColumnCount(), 85);
   }
 
   void OnlyThePropertiesWindowsPlaceIsRestoredAndBothAreKept() {
