@@ -58,6 +58,7 @@ void MonitorSession::ApplyDefaults() {
   for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
   m_drain.SetHexDisplay(true);
   ApplyPlaySettings(PlaySettings{});
+  m_rotation = RotationSettings{};
   m_userPackets.Table().Clear();
 }
 
@@ -92,6 +93,7 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   }
   if (options.ProjectFiles.empty()) (void)m_userPackets.RebuildTriggerTable();
   ApplyNamesAndLines(options);
+  if (options.Rotation.Rotates()) m_rotation = options.Rotation;
 
   ModemStatus.store(8);
   StartTaps();
@@ -197,6 +199,8 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 }
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
+  // The Record button's recordings rotate as the project says.
+  m_recorder.SetRotation(m_rotation, false);
   if (options.RecordFormat != RecorderState::Idle) {
     // Beside a file that plays, the recording is a sink of its own: the
     // recorder holds one file at a time.
@@ -211,8 +215,10 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (beside && SameFile(options.RecordPath, options.PlayPath)) {
       return Result::Failure("a file cannot be recorded and played at the same time", 2);
     }
-    m_recorder.SetRotation(options.Rotation, options.Append);
-    m_sideRecording.SetRotation(options.Rotation, options.Append);
+    // -append asks for the one file named, whatever the project rotates by.
+    const RotationSettings rotation = options.Append ? RotationSettings{} : m_rotation;
+    m_recorder.SetRotation(rotation, options.Append);
+    m_sideRecording.SetRotation(rotation, options.Append);
     const Result started =
         beside ? m_sideRecording.Start(options.RecordPath, options.RecordFormat, m_recorder.LinkType(),
                                        [this](uint8_t port) { return m_opener.Describe(port); })
@@ -289,9 +295,15 @@ void MonitorSession::Shutdown() {
 ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   bool hexDisplay = m_drain.HexDisplay();
   PlaySettings play = m_playSettings;
-  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play);
+  ProjectData read;
+  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play, &read);
   if (!result.Outcome) m_messages.Post(result.Outcome.Message());
   if (result.Read()) {
+    if (read.Rotation != m_rotation) {
+      m_rotation = read.Rotation;
+      m_recorder.SetRotation(m_rotation, false);
+      Notify(SessionChange::RecordRotation);
+    }
     if (m_drain.SwitchMode(hexDisplay)) Notify(SessionChange::DisplayMode);
     ApplyPlaySettings(play);
   } else {
@@ -302,7 +314,9 @@ ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
 }
 
 Result MonitorSession::WriteProject(const std::string& chosen) {
-  return m_project.WriteProject(chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings));
+  ProjectData data = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings);
+  data.Rotation = m_rotation;
+  return m_project.WriteProject(chosen, data);
 }
 
 void MonitorSession::ApplyPlaySettings(const PlaySettings& settings) {
@@ -356,6 +370,13 @@ void MonitorSession::SetPlaySettings(const PlaySettings& settings) {
   if (settings == m_playSettings) return;
   ApplyPlaySettings(settings);
   Edited(SessionChange::PlaySettings);
+}
+
+void MonitorSession::SetRecordRotation(const RotationSettings& rotation) {
+  if (rotation == m_rotation) return;
+  m_rotation = rotation;
+  m_recorder.SetRotation(m_rotation, false);
+  Edited(SessionChange::RecordRotation);
 }
 
 void MonitorSession::DiscardProjectChanges() {

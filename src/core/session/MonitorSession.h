@@ -178,6 +178,11 @@ class MonitorSession {
   // The play settings in force, for the next play step; the same settings
   // again change nothing.
   void SetPlaySettings(const PlaySettings& settings);
+  // How recordings move on to new files (none: one file): the project's,
+  // or the command line's -rotate: over it. A change applies from the next
+  // recording on; the one running keeps the files it was started with.
+  const RotationSettings& RecordRotation() const { return m_rotation; }
+  void SetRecordRotation(const RotationSettings& rotation);
   // The project's changes are let go unsaved (the user declined to save and
   // then cancelled opening another): it counts as unchanged, and the
   // triggers follow the texts as they are.
@@ -223,6 +228,7 @@ class MonitorSession {
   std::vector<SessionListener*> m_listeners;
   ProjectState m_project;
   PlaySettings m_playSettings;
+  RotationSettings m_rotation;
   std::unique_ptr<TTxThread> m_player;
   // Made before the ports open, stopped before they close, freed after.
   std::vector<std::unique_ptr<TapLink>> m_taps;

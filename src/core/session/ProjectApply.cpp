@@ -32,7 +32,7 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 }
 
 ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms, UserPackets& packets,
-                        bool& hexDisplay, PlaySettings& play) {
+                        bool& hexDisplay, PlaySettings& play, ProjectData* read) {
   // The options keep their values unless the file sets them, so reading
   // starts from what the program has now.
   ProjectData data = CollectProject(comms, packets, hexDisplay, play);
@@ -41,6 +41,7 @@ ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms&
     ApplyProject(data, comms, packets);
     hexDisplay = data.HexDisplay;
     play = data.Play;
+    if (read != nullptr) *read = data;
   }
   return result;
 }

@@ -13,6 +13,7 @@ enum class SessionChange {
   DisplayMode,   // hex lines or ASCII text; the display has been cleared
   UserPackets,   // the user packet and trigger texts; triggers rebuilt
   PlaySettings,  // one-shot, play gap, repeat, terminator
+  RecordRotation,  // how the next recording moves on to new files
 };
 
 class SessionListener {
