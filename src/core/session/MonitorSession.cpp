@@ -45,6 +45,8 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 
 void MonitorSession::AddOwnSinks() {
   m_comms.SetTriggerStep(&m_userPackets);
+  m_comms.SetWakeSignal(&m_wake);
+  m_messages.SetWakeSignal(&m_wake);
   // The display first: what a recording holds never waits on it, but the
   // window's lines are the ones a user compares a recording with.
   m_fanOut.AddSink(m_drain);
@@ -115,7 +117,8 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   if (Result recording = StartRecorder(options); !recording) return recording;
   StartLiveFeed(options);
   for (int row : options.SendRows) m_userPackets.SendUserPacket(row, SelectedPort.load());
-  m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
+  m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus, m_watchModemLines);
+  m_recorder.SetPlayWaker([this] { m_player->Wake(); });
   return Result::Success();
 }
 
@@ -242,11 +245,22 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   return Result::Success();
 }
 
+void MonitorSession::WatchModemLines(bool watch) {
+  m_watchModemLines.store(watch ? 1 : 0);
+  // Also when it was watched already: the selected port may have changed.
+  if (m_player) m_player->Wake();
+}
+
+uint64_t MonitorSession::PlaybackPasses() const { return m_player ? m_player->Passes() : 0; }
+
 TickEvents MonitorSession::Tick() {
   TickEvents events;
+  // What was posted before this pass is taken by it; what comes later wakes
+  // the next sleep at once.
+  m_wake.Drain();
   // New clients first, so that they have this tick's packets.
   if (m_live) m_live->Poll();
-  m_fanOut.DrainQueue();
+  const size_t drained = m_fanOut.DrainQueue();
   if (m_live) {
     for (const std::string& message : m_live->TakeMessages()) m_messages.Post(message);
   }
@@ -267,6 +281,11 @@ TickEvents MonitorSession::Tick() {
   m_followsSeen = follows;
   events.Messages = m_messages.TakeAll();
   events.PortChanges = m_comms.TakePortEvents();
+  const bool active = drained > 0 || IsPlayingState(m_recorder.State()) || (m_live && m_live->ClientCount() > 0) ||
+                      events.RecordingFailed || !events.RecordingNotices.empty() || events.PlayFileError ||
+                      events.PlaybackFinished || events.SettingsFollowed || !events.Messages.empty() ||
+                      !events.PortChanges.empty();
+  m_quietTicks = active ? 0 : std::min(m_quietTicks + 1, QuietTicks);
   return events;
 }
 
@@ -281,6 +300,7 @@ void MonitorSession::Shutdown() {
   m_sideRecording.Close();
   // The playback thread sends on the ports and reads their modem lines: it
   // stops before they go.
+  m_recorder.SetPlayWaker({});
   m_player.reset();
   // A receive thread may wait for room in a tap's pipe: the pipes end first,
   // and the taps are freed once no receive thread can reach them.

@@ -46,6 +46,7 @@
 #include "core/userpackets/UserPackets.h"
 #include "core/util/Result.h"
 #include "core/util/UserMessages.h"
+#include "core/util/WakeSignal.h"
 
 namespace tapwise {
 
@@ -110,6 +111,31 @@ class MonitorSession {
   bool Started() const { return m_started; }
 
   TickEvents Tick();
+
+  // --- Idle ---
+  // The monitor sleeps when a second of passes (QuietTicks) found nothing
+  // to do: no packet, message or event, nothing playing, no live client.
+  // The front end then runs its pass once a second (the clock, a rotation
+  // due by time, a recording folder that went) and, between passes, sleeps
+  // in poll on WakeHandle, which polls readable when a packet is queued, a
+  // message is posted or a port comes or goes: it then runs a pass at once
+  // and goes on every 50 ms. A user action wakes it too (WakeUp).
+  static constexpr int TickMs = 50;
+  static constexpr int SleepingTickMs = 1000;
+  static constexpr unsigned QuietTicks = 20;
+  bool Asleep() const { return m_quietTicks >= QuietTicks; }
+  // How long until the next pass is due.
+  int NextTickMs() const { return Asleep() ? SleepingTickMs : TickMs; }
+  // -1 when the system gave no eventfd: then only the timer runs passes.
+  int WakeHandle() const { return m_wake.Handle(); }
+  // How many times something posted to WakeHandle, for tests.
+  uint64_t WakeCount() const { return m_wake.Notified(); }
+  void WakeUp() { m_quietTicks = 0; }
+  // Someone shows the selected port's modem lines (the window's tab): the
+  // playback thread reads them every 250 ms while the port can tell them.
+  void WatchModemLines(bool watch);
+  // How many passes the playback thread has made, for tests of its sleep.
+  uint64_t PlaybackPasses() const;
 
   // Idempotent; the session cannot be started again.
   void Shutdown();
@@ -192,7 +218,8 @@ class MonitorSession {
   // the receive and playback threads.
   std::atomic<uint8_t> SelectedPort{0};
   // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD), read by the
-  // playback thread every 250 ms; 8 = not known yet.
+  // playback thread every 250 ms while watched (WatchModemLines); 8 = not
+  // known yet.
   std::atomic<uint8_t> ModemStatus{8};
 
  private:
@@ -214,6 +241,8 @@ class MonitorSession {
   void StartTaps();
   void StartLiveFeed(const MonitorOptions& options);
 
+  // First, so that it outlives everything that posts to it.
+  WakeSignal m_wake;
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
   TWComms m_comms;
@@ -233,6 +262,8 @@ class MonitorSession {
   // Made before the ports open, stopped before they close, freed after.
   std::vector<std::unique_ptr<TapLink>> m_taps;
   uint32_t m_followsSeen = 0;
+  unsigned m_quietTicks = 0;
+  std::atomic<uint8_t> m_watchModemLines{0};
   StartReport m_report;
   bool m_started = false;
   bool m_shutDown = false;
