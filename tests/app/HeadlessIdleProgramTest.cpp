@@ -32,7 +32,7 @@ TEST(HeadlessIdleProgram, APacketAfterAQuietSpellIsShownAndASignalStillEndsIt) {
     EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("57 41 4B 45"), 10s)) << tapwise.Stdout();
     std::this_thread::sleep_for(2500ms);
     ASSERT_TRUE(wire.WriteAll({'A', 'G', 'A', 'I', 'N'}));
-    EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("41 47 41 49 4E"), 10s)) << tapwise.Stdout();
+    EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("41 47 41 49  4E"), 10s)) << tapwise.Stdout();
     std::this_thread::sleep_for(1500ms);
     tapwise.Signal(signal);
     EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();

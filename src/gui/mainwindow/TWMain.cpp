@@ -83,8 +83,8 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   });
   m_sendUserPacket = [this](int packet, uint8_t port) { m_session.GetUserPackets().SendUserPacket(packet, port); };
 
-  m_pacer = new TickPacer(session, [this] { TimerTimer(); }, this);
   qApp->installEventFilter(this);
+  m_pacer = new TickPacer(session, [this] { TimerTimer(); }, this);
 }
 
 TTWForm::~TTWForm() {

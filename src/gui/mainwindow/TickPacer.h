@@ -7,6 +7,10 @@
 // anywhere in the program) run a pass at once and bring back the 50 ms pace,
 // so the first packet after an idle hour shows as fast as any.
 //
+// It sees the input through an application-wide event filter: made after
+// the main window's own (the filter installed last sees an event first), it
+// sees every key before the window takes it.
+//
 // It also lets the playback thread know that the window shows the selected
 // port's modem lines, and looks at them again after the user's input (which
 // may have picked another tab). Main thread only; the session outlives it.
