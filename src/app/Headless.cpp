@@ -11,6 +11,7 @@
 
 #include "app/HeadlessMonitor.h"
 #include "app/OnlyPortsSink.h"
+#include "app/HeadlessWait.h"
 #include "app/TerminalColour.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
@@ -65,16 +66,6 @@ HeadlessLayout LayoutFor(const CommandLine& commandLine, const MonitorSession& s
     layout.ErrorBackground = TerminalRgb(colours[ColourTable::Errors]);
   }
   return layout;
-}
-
-// Waits for the next tick or a stop signal; true when a signal came.
-bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock::time_point tick) {
-  auto remaining = tick - std::chrono::steady_clock::now();
-  if (remaining <= std::chrono::steady_clock::duration::zero()) return false;
-  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
-  timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-  int signal = sigtimedwait(&stopSignals, nullptr, &timeout);
-  return signal > 0;
 }
 
 // The output follows the display mode the session is in (a project sets it).
@@ -189,9 +180,14 @@ int RunHeadless(const CommandLine& commandLine) {
   PrintStart(session, commandLine);
 
   int status = 0;
+  HeadlessWait wait(stopSignals, session.WakeHandle());
   auto tick = std::chrono::steady_clock::now() + TickInterval;
-  while (!WaitForTickOrSignal(stopSignals, tick)) {
-    if (std::chrono::steady_clock::now() < tick) continue;
+  for (;;) {
+    // Asleep, a packet or a message runs the pass at once; awake, the
+    // passes keep their pace and each takes all that came meanwhile.
+    const HeadlessWait::Outcome outcome = wait.Until(tick, session.Asleep());
+    if (outcome == HeadlessWait::Outcome::Signal) break;
+    if (outcome == HeadlessWait::Outcome::Woken && !session.Asleep()) continue;
     const TickEvents events = session.Tick();
     if (const Result flushed = monitor.Flush(); !flushed) {
       std::fprintf(stderr, "tapwise: cannot write the packets: %s\n", flushed.Message().c_str());
@@ -199,7 +195,13 @@ int RunHeadless(const CommandLine& commandLine) {
       break;
     }
     PrintTick(events, commandLine, session.Opener());
-    tick += TickInterval;
+    const auto now = std::chrono::steady_clock::now();
+    if (session.Asleep()) {
+      tick = now + std::chrono::milliseconds(session.NextTickMs());
+    } else {
+      // A pass run early for a wake-up sets the pace from now.
+      tick = outcome == HeadlessWait::Outcome::Woken ? now + TickInterval : tick + TickInterval;
+    }
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
   }

@@ -13,6 +13,7 @@
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TempDir.h"
 
 namespace tapwise {
@@ -61,6 +62,40 @@ TEST(RotationProgram, PacketsFromAPortGoToNewFilesBySizeWholeAndInOrder) {
   }
   EXPECT_EQ(recorded, sent);
   EXPECT_EQ(tapwise.Stderr().find("tapwise: "), std::string::npos) << tapwise.Stderr();
+}
+
+// A rig's recording folder that is removed, or made read-only, ends the
+// recording with a message at its next file; the monitor goes on showing
+// the traffic.
+TEST(RotationProgram, AFolderThatGoesOrTurnsReadOnlyStopsTheRecordingNotTheMonitor) {
+  for (bool removed : {true, false}) {
+    SCOPED_TRACE(removed ? "removed" : "read-only");
+    Pty wire;
+    TempDir dir;
+    const std::string folder = dir / "rig";
+    fs::create_directory(folder);
+    ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-live:off", "-port:1=" + wire.SlavePath(),
+                          "-recordraw:" + folder + "/line.bin", "-rotate:every=1s"});
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("Recording "))) << tapwise.Stderr();
+    ASSERT_TRUE(wire.WriteAll({'o', 'n', 'e'}));
+    ASSERT_TRUE(tapwise.ReadStdoutUntil(Contains("6F 6E 65"), 10s)) << tapwise.Stdout();
+    std::unique_ptr<ReadOnlyFolder> readOnly;
+    if (removed) {
+      fs::remove_all(folder);
+    } else {
+      readOnly = std::make_unique<ReadOnlyFolder>(folder);
+      if (!readOnly->Ok()) GTEST_SKIP() << "cannot bind-mount a folder read-only here";
+    }
+    ASSERT_TRUE(tapwise.ReadStderrUntil(Contains("; monitoring goes on"), 10s)) << tapwise.Stderr();
+    EXPECT_NE(tapwise.Stderr().find("tapwise: Recording stopped: "), std::string::npos) << tapwise.Stderr();
+    // Gone, it is found at the next file or the next look, whichever comes first.
+    EXPECT_NE(tapwise.Stderr().find(removed ? folder + "/line-" : "Read-only file system"), std::string::npos)
+        << tapwise.Stderr();
+    ASSERT_TRUE(wire.WriteAll({'t', 'w', 'o'}));
+    EXPECT_TRUE(tapwise.ReadStdoutUntil(Contains("74 77 6F"), 10s)) << tapwise.Stdout();
+    tapwise.Signal(SIGINT);
+    EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  }
 }
 
 }  // namespace

@@ -3,8 +3,13 @@
 namespace tapwise {
 
 void CaptureQueue::Append(std::unique_ptr<PacketRecord> record) {
-  std::lock_guard lock(m_mutex);
-  m_records.push_back(std::move(record));
+  bool first = false;
+  {
+    std::lock_guard lock(m_mutex);
+    m_records.push_back(std::move(record));
+    first = m_records.size() == 1;
+  }
+  if (first && m_wake != nullptr) m_wake->Notify();
 }
 
 size_t CaptureQueue::Count() const {

@@ -40,6 +40,11 @@ uint8_t PortSlot::ModemLines() {
   return m_device ? static_cast<uint8_t>(m_device->ModemLines() & (ModemCTS | ModemDSR | ModemCD)) : 0;
 }
 
+bool PortSlot::HasModemLines() {
+  std::lock_guard lock(m_mutex);
+  return m_device && m_device->HasModemLines();
+}
+
 bool PortSlot::Write(const uint8_t* bytes, size_t count) {
   std::lock_guard lock(m_mutex);
   return m_device && m_device->Write(bytes, count);

@@ -51,6 +51,8 @@ class PortSlot {
   bool ApplyLineFormat();
   // CTS, DSR and CD; 0 without a device.
   uint8_t ModemLines();
+  // Whether the device in place can tell its modem lines (see SerialDevice).
+  bool HasModemLines();
   // Writes every byte under the lock, so two packets from different threads
   // never interleave on the line; false without a device or on a failure.
   bool Write(const uint8_t* bytes, size_t count);

@@ -66,7 +66,7 @@ class TRxThread {
   // A hung-up device that cannot vanish (a virtual port's master side,
   // waiting for a program to open the other end) is looked at again after
   // this long (ms), doubling up to MaxHangupWaitMs while the hang-up lasts.
-  static constexpr int MaxHangupWaitMs = 320;
+  static constexpr int MaxHangupWaitMs = 1000;
   int m_hangupWaitMs = 10;
   bool m_deviceHungUp = false;
   // Whether the device in place has read anything yet.

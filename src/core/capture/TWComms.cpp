@@ -42,6 +42,10 @@ uint8_t TWComms::GetModemLines(uint8_t n) {
   return m_ports[n].Slot.ModemLines();
 }
 
+bool TWComms::HasModemLines(uint8_t n) {
+  return NoHandshake.load() == 0 && IsPortPresent(n) && m_ports[n].Slot.HasModemLines();
+}
+
 void TWComms::CreatePorts() {
   bool watchable = false;
   for (uint8_t com : AllComNumbers()) watchable = watchable || (!m_skipped.test(com) && !m_opener.WatchPath(com).empty());
@@ -147,8 +151,11 @@ void TWComms::SayRefusal(uint8_t n, OpenStatus status) {
 }
 
 void TWComms::PostEvent(uint8_t n, PortChange change, OpenStatus status) {
-  std::lock_guard lock(m_eventMutex);
-  m_events.push_back({n, change, status});
+  {
+    std::lock_guard lock(m_eventMutex);
+    m_events.push_back({n, change, status});
+  }
+  if (m_wake != nullptr) m_wake->Notify();
 }
 
 std::vector<PortEvent> TWComms::TakePortEvents() {

@@ -49,6 +49,12 @@ class TWComms : private ReceiveContext {
   TWComms& operator=(const TWComms&) = delete;
 
   CaptureQueue& Queue() override { return m_queue; }
+  // Before CreatePorts: notified by the first record into an empty queue and
+  // by every port event, so that an idle owner wakes for them.
+  void SetWakeSignal(WakeSignal* wake) {
+    m_queue.SetWakeSignal(wake);
+    m_wake = wake;
+  }
 
   // Quiet time in milliseconds that ends a packet; read by every receive thread.
   std::atomic<uint16_t> PacketGap{10};
@@ -78,6 +84,8 @@ class TWComms : private ReceiveContext {
   bool ApplyPortSettings(uint8_t n) override;
   // Bit 0 CTS, bit 1 DSR, bit 2 CD; 0 when unknown.
   uint8_t GetModemLines(uint8_t n);
+  // Whether GetModemLines can tell anything for port n now.
+  bool HasModemLines(uint8_t n);
 
   // Set before CreatePorts: these ports are neither opened nor watched, as
   // if they had no device (the user asked for other ports only).
@@ -162,6 +170,7 @@ class TWComms : private ReceiveContext {
   std::array<PortState, MaxComPorts + 1> m_ports;  // index 0 unused
   std::mutex m_eventMutex;
   std::vector<PortEvent> m_events;  // guarded by m_eventMutex
+  WakeSignal* m_wake = nullptr;
   // Made by CreatePorts before any receive thread starts, when a port can
   // be watched; freed by DestroyPorts after every receive thread has ended.
   std::unique_ptr<TPortWatcher> m_watcher;

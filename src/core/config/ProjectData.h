@@ -10,6 +10,7 @@
 #include "core/capture/PortSettings.h"
 #include "core/recorder/PlaySettings.h"
 #include "core/userpackets/HighlightRules.h"
+#include "core/recorder/RotationSettings.h"
 #include "core/userpackets/UserPacketRow.h"
 
 namespace tapwise {
@@ -22,6 +23,7 @@ struct ProjectData {
   bool HexDisplay = true;
   uint16_t PacketGap = 10;  // milliseconds
   PlaySettings Play;
+  RotationSettings Rotation;  // how the window's recordings move on to new files
   UserPacketRows Rows;  // by row number; index 0 unused
   HighlightRuleSet Highlights = DefaultHighlightRules();
   bool operator==(const ProjectData&) const = default;

@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::string_view Header = ";TAPWISE PROJECT";
 constexpr std::string_view LineEnd = "\r\n";
+// A line of its own letter sequence: a reader that knows only the C, S and
+// U lines passes it over, and no other line begins the same way.
+constexpr std::string_view RotationLine = "ROTATE:";
 
 // --- Writing ---
 
@@ -165,6 +168,14 @@ void ReadHighlightLine(std::string_view line, ProjectData& data) {
   rule.Pattern = std::string(line.size() > 8 ? line.substr(8) : std::string_view());
 }
 
+void ReadRotationLine(std::string_view line, ProjectData& data) {
+  if (line.substr(0, RotationLine.size()) != RotationLine) return;
+  // A value this program cannot read (a later one's, or edited by hand)
+  // leaves recordings unrotated rather than guessing.
+  RotationSettings rotation;
+  if (ParseRotation(std::string(line.substr(RotationLine.size())), rotation)) data.Rotation = rotation;
+}
+
 void ReadTextLayout(std::string_view bytes, ProjectData& data) {
   size_t pos = 0;
   while (pos < bytes.size()) {
@@ -178,6 +189,7 @@ void ReadTextLayout(std::string_view bytes, ProjectData& data) {
       case 'S': ReadPortLine(line, data); break;
       case 'U': ReadTextLine(line, data); break;
       case 'H': ReadHighlightLine(line, data); break;
+      case 'R': ReadRotationLine(line, data); break;
       default: break;
     }
   }
@@ -238,6 +250,7 @@ std::string FormatProjectText(const ProjectData& data) {
   AddLine(out, std::string("C6") + Flag(play.Repeat != 0));
   AddLine(out, "C7" + UIntToText(data.PacketGap));
   if (play.TerminatorCount > 0xFF) AddLine(out, "C8" + UIntToText(play.TerminatorCount));
+  if (data.Rotation.Rotates()) AddLine(out, std::string(RotationLine) + RotationText(data.Rotation));
   for (int row = 1; row <= UserPacketRowCount; ++row) {
     const std::string& text = data.Rows[static_cast<size_t>(row)].Packet;
     if (!text.empty()) AddLine(out, "UP" + HexByte(static_cast<uint8_t>(row)) + LineSafeText(text));
@@ -265,6 +278,9 @@ void ReadProjectBytes(std::string_view bytes, ProjectData& data) {
   data.Names.fill(std::string());
   data.Rows.fill(UserPacketRow{});
   data.Highlights = DefaultHighlightRules();
+  // Written only when recordings rotate, so a file without the line says
+  // they do not.
+  data.Rotation = RotationSettings{};
   if (bytes.size() == ProjectFixedLayoutSize) {
     ReadFixedLayout(bytes, data, true);
   } else if (bytes.size() == ProjectFixedLayoutShortSize) {

@@ -8,6 +8,8 @@
 //           low byte, Repeat, PacketGap; always all seven
 //   C8d     the whole TerminatorCount, only when it does not fit C5's byte
 //           (older readers ignore the line and keep the low byte)
+//   ROTATE:text  how recordings rotate, as -rotate: takes it (100M,10,
+//           every=1h); only when they do. Older readers ignore the line.
 //   UPiitext / UTiitext   user packet / trigger of row ii (hex); only
 //           texts that are not empty
 //   Hnrrggbbtext   highlight rule n (1..8): the background in hex, then

@@ -333,7 +333,10 @@ bool PosixSerialDevice::TakeErrorState() {
 uint8_t PosixSerialDevice::ModemLines() {
   if (m_kind == Kind::PtyMaster) return 0;
   int bits = 0;
-  if (m_sys.Ioctl(m_fd, TIOCMGET, &bits) != 0) return 0;
+  if (m_sys.Ioctl(m_fd, TIOCMGET, &bits) != 0) {
+    if (errno == ENOTTY || errno == EINVAL) m_noModemLines.store(true);
+    return 0;
+  }
   uint8_t lines = 0;
   if (bits & TIOCM_CTS) lines |= ModemCTS;
   if (bits & TIOCM_DSR) lines |= ModemDSR;

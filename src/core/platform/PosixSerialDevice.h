@@ -14,6 +14,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,6 +58,7 @@ class PosixSerialDevice : public SerialDevice {
   bool Write(const uint8_t* data, size_t count) override;
   bool TakeErrorState() override;
   uint8_t ModemLines() override;
+  bool HasModemLines() const override { return m_kind == Kind::Line && !m_noModemLines.load(); }
   int WaitHandle() const override { return m_fd; }
   bool Vanished() const override { return m_vanished; }
 
@@ -77,6 +79,8 @@ class PosixSerialDevice : public SerialDevice {
   ParmrkDecoder m_decoder;
   std::optional<ErrorCounts> m_errorCounts;
   bool m_vanished = false;  // the reader's own
+  // The driver answered TIOCMGET with ENOTTY (a pseudo-terminal's slave).
+  std::atomic<bool> m_noModemLines{false};
 };
 
 }  // namespace tapwise

@@ -60,6 +60,9 @@ class SerialDevice {
 
   // CTS, DSR and CD as ModemBits; 0 when the device cannot tell.
   virtual uint8_t ModemLines() = 0;
+  // False once the device is known to have no modem lines to tell of (a
+  // pseudo-terminal): nobody need ask ModemLines again.
+  virtual bool HasModemLines() const { return true; }
 
   // A descriptor that polls readable (or hung up) when Read has something to
   // report, so an idle receiver can sleep until then; -1 when the device has

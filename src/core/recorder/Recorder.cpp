@@ -81,6 +81,7 @@ Result Recorder::StartPlayingFile(const std::string& path, RecorderState format)
     m_state.store(format);
   }
   SetStatus("Playing " + BaseName(path), PlayingColour);
+  WakePlayer();
   return opened;
 }
 
@@ -102,6 +103,13 @@ void Recorder::CloseLocked() {
 void Recorder::PauseClick(bool down) {
   m_nextSendTime.store(TickCount());
   m_paused.store(down ? 1 : 0);
+  if (!down) WakePlayer();
+}
+
+void Recorder::SetPaused(bool paused) {
+  // The playback thread pauses itself after a one-shot step; only a
+  // release is news to it.
+  m_paused.store(paused ? 1 : 0);
 }
 
 void Recorder::SetStatus(std::string text, uint32_t colour) {
@@ -115,6 +123,7 @@ void Recorder::SetPlaySettings(const PlaySettings& settings) {
   m_repeat.store(settings.Repeat);
   m_terminatorChar.store(settings.TerminatorChar);
   m_terminatorCount.store(settings.TerminatorCount);
+  WakePlayer();
 }
 
 PlaySettings Recorder::GetPlaySettings() const {

@@ -160,10 +160,15 @@ class Recorder : public PacketSink {
   bool TakeEndOfFileStop();
   // Called on the playback thread after each end-of-file request.
   void SetEndOfFileNotifier(std::function<void()> notifier);
+  // Called on the window's thread whenever the playback thread has
+  // something new to look at (a file to play, Pause released, new play
+  // settings), so that it can sleep while nothing plays. Set and cleared
+  // by the playback thread's owner, on that thread.
+  void SetPlayWaker(std::function<void()> waker) { m_playWaker = std::move(waker); }
 
   // --- Shared flags ---
   bool Paused() const { return m_paused.load() != 0; }
-  void SetPaused(bool paused) { m_paused.store(paused ? 1 : 0); }
+  void SetPaused(bool paused);
   uint32_t NextSendTime() const { return m_nextSendTime.load(); }
   void SetNextSendTime(uint32_t tick) { m_nextSendTime.store(tick); }
   bool PlayFileError() const { return m_playFileError.load() != 0; }
@@ -184,6 +189,9 @@ class Recorder : public PacketSink {
 
  private:
   void SetStatus(std::string text, uint32_t colour);
+  void WakePlayer() const {
+    if (m_playWaker) m_playWaker();
+  }
   void Record(const PacketView& packet);
   // After a write or a poll of the recording that was at `before`.
   void Followed(const std::string& before);
@@ -214,6 +222,7 @@ class Recorder : public PacketSink {
 
   std::mutex m_notifierMutex;
   std::function<void()> m_endOfFileNotifier;  // guarded by m_notifierMutex
+  std::function<void()> m_playWaker;          // the window thread's
 
   std::string m_statusText;
   uint32_t m_statusColour = IdleColour;

@@ -149,10 +149,17 @@ Result RotatingFile::StartFile(int64_t now, bool append, bool first) {
   if (m_rotation.Rotates()) {
     // Two files may start within one second (a small SIZE, a fast line);
     // neither may take the other's name, nor that of a file already there.
-    for (int sequence = 1;; ++sequence) {
+    // Numbers only go up within a second: a name freed by removing the
+    // oldest file must not come back on a newer one, which would then sort,
+    // and on the next run be removed, as the oldest.
+    const std::string stamp = StampedName(m_path, now);
+    int sequence = stamp == m_lastStamp ? m_lastSequence + 1 : 1;
+    for (;; ++sequence) {
       name = StampedName(m_path, now, sequence);
       if (std::find(m_files.begin(), m_files.end(), name) == m_files.end() && !Exists(name)) break;
     }
+    m_lastStamp = stamp;
+    m_lastSequence = sequence;
   }
   // Rotated names are new, so `append` only ever adds to the file named.
   if (Result opened = m_file.OpenForRecording(name, append && !m_rotation.Rotates()); !opened) {

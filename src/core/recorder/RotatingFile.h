@@ -98,6 +98,9 @@ class RotatingFile {
   std::deque<std::string> m_files;
   std::string m_buffer;
   std::vector<std::string> m_notices;
+  // The first-of-its-second name and number of the newest file started.
+  std::string m_lastStamp;
+  int m_lastSequence = 0;
   uint64_t m_packetsInFile = 0;
   int64_t m_nextBoundary = 0;
   int64_t m_lastCheck = 0;

@@ -46,6 +46,8 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 void MonitorSession::AddOwnSinks() {
   m_comms.SetTriggerStep(&m_userPackets);
   m_drain.SetMarker(&m_highlights);
+  m_comms.SetWakeSignal(&m_wake);
+  m_messages.SetWakeSignal(&m_wake);
   // The display first: what a recording holds never waits on it, but the
   // window's lines are the ones a user compares a recording with.
   m_fanOut.AddSink(m_drain);
@@ -59,6 +61,7 @@ void MonitorSession::ApplyDefaults() {
   for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
   m_drain.SetHexDisplay(true);
   ApplyPlaySettings(PlaySettings{});
+  m_rotation = RotationSettings{};
   m_userPackets.Table().Clear();
 }
 
@@ -93,6 +96,7 @@ Result MonitorSession::Start(const MonitorOptions& options) {
   }
   if (options.ProjectFiles.empty()) (void)m_userPackets.RebuildTriggerTable();
   ApplyNamesAndLines(options);
+  if (options.Rotation.Rotates()) m_rotation = options.Rotation;
 
   ModemStatus.store(8);
   StartTaps();
@@ -123,7 +127,8 @@ Result MonitorSession::Start(const MonitorOptions& options) {
                       " is empty, nothing was sent (the user packets come from a project file)");
     }
   }
-  m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus);
+  m_player = std::make_unique<TTxThread>(m_recorder, m_comms, SelectedPort, ModemStatus, m_watchModemLines);
+  m_recorder.SetPlayWaker([this] { m_player->Wake(); });
   return Result::Success();
 }
 
@@ -259,6 +264,8 @@ uint8_t MonitorSession::FirstSelectedPort(const MonitorOptions& options, Result&
 }
 
 Result MonitorSession::StartRecorder(const MonitorOptions& options) {
+  // The Record button's recordings rotate as the project says.
+  m_recorder.SetRotation(m_rotation, false);
   if (options.RecordFormat != RecorderState::Idle) {
     // Beside a file that plays, the recording is a sink of its own: the
     // recorder holds one file at a time.
@@ -273,8 +280,10 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
     if (beside && SameFile(options.RecordPath, options.PlayPath)) {
       return Result::Failure("a file cannot be recorded and played at the same time", 2);
     }
-    m_recorder.SetRotation(options.Rotation, options.Append);
-    m_sideRecording.SetRotation(options.Rotation, options.Append);
+    // -append asks for the one file named, whatever the project rotates by.
+    const RotationSettings rotation = options.Append ? RotationSettings{} : m_rotation;
+    m_recorder.SetRotation(rotation, options.Append);
+    m_sideRecording.SetRotation(rotation, options.Append);
     const Result started =
         beside ? m_sideRecording.Start(options.RecordPath, options.RecordFormat, m_recorder.LinkType(),
                                        [this](uint8_t port) { return m_opener.Describe(port); })
@@ -298,11 +307,22 @@ Result MonitorSession::StartRecorder(const MonitorOptions& options) {
   return Result::Success();
 }
 
+void MonitorSession::WatchModemLines(bool watch) {
+  m_watchModemLines.store(watch ? 1 : 0);
+  // Also when it was watched already: the selected port may have changed.
+  if (m_player) m_player->Wake();
+}
+
+uint64_t MonitorSession::PlaybackPasses() const { return m_player ? m_player->Passes() : 0; }
+
 TickEvents MonitorSession::Tick() {
   TickEvents events;
+  // What was posted before this pass is taken by it; what comes later wakes
+  // the next sleep at once.
+  m_wake.Drain();
   // New clients first, so that they have this tick's packets.
   if (m_live) m_live->Poll();
-  m_fanOut.DrainQueue();
+  const size_t drained = m_fanOut.DrainQueue();
   if (m_live) {
     for (const std::string& message : m_live->TakeMessages()) m_messages.Post(message);
   }
@@ -324,6 +344,11 @@ TickEvents MonitorSession::Tick() {
   events.Messages = m_messages.TakeAll();
   events.PortChanges = m_comms.TakePortEvents();
   FollowLatencyTimers(events.PortChanges);
+  const bool active = drained > 0 || IsPlayingState(m_recorder.State()) || (m_live && m_live->ClientCount() > 0) ||
+                      events.RecordingFailed || !events.RecordingNotices.empty() || events.PlayFileError ||
+                      events.PlaybackFinished || events.SettingsFollowed || !events.Messages.empty() ||
+                      !events.PortChanges.empty();
+  m_quietTicks = active ? 0 : std::min(m_quietTicks + 1, QuietTicks);
   return events;
 }
 
@@ -338,6 +363,7 @@ void MonitorSession::Shutdown() {
   m_sideRecording.Close();
   // The playback thread sends on the ports and reads their modem lines: it
   // stops before they go.
+  m_recorder.SetPlayWaker({});
   m_player.reset();
   // A receive thread may wait for room in a tap's pipe: the pipes end first,
   // and the taps are freed once no receive thread can reach them.
@@ -354,9 +380,16 @@ ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
   bool hexDisplay = m_drain.HexDisplay();
   PlaySettings play = m_playSettings;
   HighlightRuleSet highlights = m_highlights.Rules();
-  const ProjectRead result = LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play, highlights);
+  ProjectData read;
+  const ProjectRead result =
+      LoadProject(m_project, chosen, m_comms, m_userPackets, hexDisplay, play, highlights, &read);
   if (!result.Outcome) m_messages.Post(result.Outcome.Message());
   if (result.Read()) {
+    if (read.Rotation != m_rotation) {
+      m_rotation = read.Rotation;
+      m_recorder.SetRotation(m_rotation, false);
+      Notify(SessionChange::RecordRotation);
+    }
     if (m_drain.SwitchMode(hexDisplay)) Notify(SessionChange::DisplayMode);
     ApplyPlaySettings(play);
     if (highlights != m_highlights.Rules()) {
@@ -372,8 +405,9 @@ ProjectRead MonitorSession::ReadProject(const std::string& chosen) {
 }
 
 Result MonitorSession::WriteProject(const std::string& chosen) {
-  return m_project.WriteProject(
-      chosen, CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings, m_highlights.Rules()));
+  ProjectData data = CollectProject(m_comms, m_userPackets, m_drain.HexDisplay(), m_playSettings, m_highlights.Rules());
+  data.Rotation = m_rotation;
+  return m_project.WriteProject(chosen, data);
 }
 
 void MonitorSession::ApplyPlaySettings(const PlaySettings& settings) {
@@ -434,6 +468,13 @@ void MonitorSession::SetPlaySettings(const PlaySettings& settings) {
   if (settings == m_playSettings) return;
   ApplyPlaySettings(settings);
   Edited(SessionChange::PlaySettings);
+}
+
+void MonitorSession::SetRecordRotation(const RotationSettings& rotation) {
+  if (rotation == m_rotation) return;
+  m_rotation = rotation;
+  m_recorder.SetRotation(m_rotation, false);
+  Edited(SessionChange::RecordRotation);
 }
 
 void MonitorSession::DiscardProjectChanges() {

@@ -48,6 +48,7 @@
 #include "core/userpackets/UserPackets.h"
 #include "core/util/Result.h"
 #include "core/util/UserMessages.h"
+#include "core/util/WakeSignal.h"
 
 namespace tapwise {
 
@@ -124,6 +125,31 @@ class MonitorSession {
 
   TickEvents Tick();
 
+  // --- Idle ---
+  // The monitor sleeps when a second of passes (QuietTicks) found nothing
+  // to do: no packet, message or event, nothing playing, no live client.
+  // The front end then runs its pass once a second (the clock, a rotation
+  // due by time, a recording folder that went) and, between passes, sleeps
+  // in poll on WakeHandle, which polls readable when a packet is queued, a
+  // message is posted or a port comes or goes: it then runs a pass at once
+  // and goes on every 50 ms. A user action wakes it too (WakeUp).
+  static constexpr int TickMs = 50;
+  static constexpr int SleepingTickMs = 1000;
+  static constexpr unsigned QuietTicks = 20;
+  bool Asleep() const { return m_quietTicks >= QuietTicks; }
+  // How long until the next pass is due.
+  int NextTickMs() const { return Asleep() ? SleepingTickMs : TickMs; }
+  // -1 when the system gave no eventfd: then only the timer runs passes.
+  int WakeHandle() const { return m_wake.Handle(); }
+  // How many times something posted to WakeHandle, for tests.
+  uint64_t WakeCount() const { return m_wake.Notified(); }
+  void WakeUp() { m_quietTicks = 0; }
+  // Someone shows the selected port's modem lines (the window's tab): the
+  // playback thread reads them every 250 ms while the port can tell them.
+  void WatchModemLines(bool watch);
+  // How many passes the playback thread has made, for tests of its sleep.
+  uint64_t PlaybackPasses() const;
+
   // Idempotent; the session cannot be started again.
   void Shutdown();
 
@@ -195,6 +221,11 @@ class MonitorSession {
   // The play settings in force, for the next play step; the same settings
   // again change nothing.
   void SetPlaySettings(const PlaySettings& settings);
+  // How recordings move on to new files (none: one file): the project's,
+  // or the command line's -rotate: over it. A change applies from the next
+  // recording on; the one running keeps the files it was started with.
+  const RotationSettings& RecordRotation() const { return m_rotation; }
+  void SetRecordRotation(const RotationSettings& rotation);
   // The project's changes are let go unsaved (the user declined to save and
   // then cancelled opening another): it counts as unchanged, and the
   // triggers follow the texts as they are.
@@ -204,7 +235,8 @@ class MonitorSession {
   // the receive and playback threads.
   std::atomic<uint8_t> SelectedPort{0};
   // Modem bits of the selected port (bit 0 CTS, 1 DSR, 2 CD), read by the
-  // playback thread every 250 ms; 8 = not known yet.
+  // playback thread every 250 ms while watched (WatchModemLines); 8 = not
+  // known yet.
   std::atomic<uint8_t> ModemStatus{8};
 
  private:
@@ -229,6 +261,8 @@ class MonitorSession {
   void SetLatencyTimers(const MonitorOptions& options, const PortSet& skipped);
   void FollowLatencyTimers(const std::vector<PortEvent>& changes);
 
+  // First, so that it outlives everything that posts to it.
+  WakeSignal m_wake;
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
   TWComms m_comms;
@@ -244,12 +278,15 @@ class MonitorSession {
   std::vector<SessionListener*> m_listeners;
   ProjectState m_project;
   PlaySettings m_playSettings;
+  RotationSettings m_rotation;
   std::unique_ptr<TTxThread> m_player;
   // Made before the ports open, stopped before they close, freed after.
   std::vector<std::unique_ptr<TapLink>> m_taps;
   uint32_t m_followsSeen = 0;
   std::unique_ptr<LatencyTimer> m_latency;  // with -lowlatency: only
   PortSet m_lowLatency;
+  unsigned m_quietTicks = 0;
+  std::atomic<uint8_t> m_watchModemLines{0};
   StartReport m_report;
   bool m_started = false;
   bool m_shutDown = false;

@@ -33,7 +33,7 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 }
 
 ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms, UserPackets& packets,
-                        bool& hexDisplay, PlaySettings& play, HighlightRuleSet& highlights) {
+                        bool& hexDisplay, PlaySettings& play, HighlightRuleSet& highlights, ProjectData* read) {
   // The options keep their values unless the file sets them, so reading
   // starts from what the program has now.
   ProjectData data = CollectProject(comms, packets, hexDisplay, play, highlights);
@@ -43,6 +43,7 @@ ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms&
     hexDisplay = data.HexDisplay;
     play = data.Play;
     highlights = data.Highlights;
+    if (read != nullptr) *read = data;
   }
   return result;
 }

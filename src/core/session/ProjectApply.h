@@ -26,10 +26,11 @@ void ApplyProject(const ProjectData& data, TWComms& comms, UserPackets& packets)
 
 // Reads the project file that chosen names (see ProjectState::ReadProject)
 // and, when it was read, puts it into effect: ApplyProject, then the display
-// mode, play settings and highlight rules into the caller's. A file that cannot be read
-// fails as ProjectState::ReadProject says.
+// mode, play settings and highlight rules into the caller's; the rest of
+// what was read (the rotation of recordings) into *read when given. A file
+// that cannot be read fails as ProjectState::ReadProject says.
 [[nodiscard]] ProjectRead LoadProject(ProjectState& project, std::string_view chosen, TWComms& comms,
                                       UserPackets& packets, bool& hexDisplay, PlaySettings& play,
-                                      HighlightRuleSet& highlights);
+                                      HighlightRuleSet& highlights, ProjectData* read = nullptr);
 
 }  // namespace tapwise

@@ -14,6 +14,7 @@ enum class SessionChange {
   UserPackets,   // the user packet and trigger texts; triggers rebuilt
   PlaySettings,  // one-shot, play gap, repeat, terminator
   Highlights,    // the highlight rules; the held lines marked again
+  RecordRotation,  // how the next recording moves on to new files
 };
 
 class SessionListener {

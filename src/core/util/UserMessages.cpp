@@ -5,12 +5,15 @@
 namespace tapwise {
 
 void UserMessages::Post(std::string text) {
-  std::lock_guard lock(m_mutex);
-  if (m_texts.size() >= Capacity) {
-    ++m_dropped;
-    return;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_texts.size() >= Capacity) {
+      ++m_dropped;
+      return;
+    }
+    m_texts.push_back(std::move(text));
   }
-  m_texts.push_back(std::move(text));
+  if (m_wake != nullptr) m_wake->Notify();
 }
 
 std::vector<std::string> UserMessages::TakeAll() {

@@ -16,12 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "core/util/WakeSignal.h"
+
 namespace tapwise {
 
 class UserMessages {
  public:
   static constexpr size_t Capacity = 100;
 
+  // Before anyone posts; each post then notifies it, so a sleeping front
+  // end shows the message at once.
+  void SetWakeSignal(WakeSignal* wake) { m_wake = wake; }
   void Post(std::string text);
   // Every waiting message, oldest first; the queue is then empty.
   std::vector<std::string> TakeAll();
@@ -31,6 +36,7 @@ class UserMessages {
   mutable std::mutex m_mutex;
   std::deque<std::string> m_texts;
   size_t m_dropped = 0;
+  WakeSignal* m_wake = nullptr;
 };
 
 }  // namespace tapwise

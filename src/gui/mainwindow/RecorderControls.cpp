@@ -36,6 +36,7 @@ RecorderControls::RecorderControls(Recorder& recorder, MainToolBar& toolBar, Sta
 void RecorderControls::ShowStatus() {
   // Plain words around a file name, which is in the system's encoding.
   m_statusBar.SetStatus(PathToQString(m_recorder.StatusText()), Rgb(m_recorder.StatusColour()));
+  m_shownPath = m_recorder.RecordingPath();
 }
 
 void RecorderControls::UpdateButtons() {
@@ -97,6 +98,15 @@ void RecorderControls::FollowPause() { m_toolBar.bPause->setChecked(m_recorder.P
 
 void RecorderControls::ShowTick(const TickEvents& events, MessageQueue& messages) {
   if (IsPlayingState(m_recorder.State())) m_statusBar.SetProgress(m_recorder.Progress());
+  // Rotation moved on to a new file: the status names the one being written.
+  if (IsRecordingState(m_recorder.State()) && m_recorder.RecordingPath() != m_shownPath) ShowStatus();
+  // Room made on a full disk stops nothing: a word in the status bar, not a
+  // box to dismiss on a rig nobody watches.
+  for (const std::string& notice : events.RecordingNotices) {
+    const std::string line = notice + "; recording goes on";
+    m_statusBar.SetStatus(PathToQString(line), QColor(128, 0, 0));
+    std::fprintf(stderr, "tapwise: %s\n", line.c_str());
+  }
   if (events.RecordingFailed) {
     UpdateButtons();
     m_statusBar.SetStatus(PathToQString(events.RecordingFailed->Text), QColor(128, 0, 0));

@@ -11,6 +11,8 @@
 
 #include <QObject>
 
+#include <string>
+
 namespace tapwise {
 
 class MainToolBar;
@@ -39,7 +41,9 @@ class RecorderControls : public QObject {
   // At the start of every timer pass: Pause as the recorder has it.
   void FollowPause();
   // Later in the pass: the playback's progress, and what the pass found of
-  // the recorder, its message boxes added to the queue.
+  // the recorder: its notices (files removed from a full disk) in the status
+  // bar and on standard error, its failures there and as message boxes added
+  // to the queue.
   void ShowTick(const TickEvents& events, MessageQueue& messages);
   // The session has shut down: the recorder has stopped for good, and a
   // late click or key must not start another file (and truncate the one
@@ -55,6 +59,8 @@ class RecorderControls : public QObject {
   StatusPanels& m_statusBar;
   WindowDialogs& m_dialogs;
   QWidget& m_parent;
+  // The recording file the status bar last named.
+  std::string m_shownPath;
   bool m_closed = false;
 };
 

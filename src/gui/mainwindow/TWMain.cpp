@@ -13,6 +13,7 @@
 #include "gui/mainwindow/ProjectCommands.h"
 #include "gui/mainwindow/RecorderControls.h"
 #include "gui/mainwindow/StatusPanels.h"
+#include "gui/mainwindow/TickPacer.h"
 #include "gui/mainwindow/ToolWindows.h"
 #include "gui/appearance/Appearance.h"
 #include "gui/options/Properties.h"
@@ -26,12 +27,9 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <cstdio>
 
 namespace tapwise {
-
-constexpr int TimerInterval = 50;
 
 TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOptions options,
                  WindowDialogs& dialogs, Appearance& appearance, QWidget* parent)
@@ -93,9 +91,8 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   });
   m_sendUserPacket = [this](int packet, uint8_t port) { m_session.GetUserPackets().SendUserPacket(packet, port); };
 
-  m_timer.setInterval(TimerInterval);
-  connect(&m_timer, &QTimer::timeout, this, &TTWForm::TimerTimer);
   qApp->installEventFilter(this);
+  m_pacer = new TickPacer(session, [this] { TimerTimer(); }, this);
 }
 
 TTWForm::~TTWForm() {
@@ -157,7 +154,7 @@ bool TTWForm::FormShow() {
     m_settingsProblemReported = true;
   }
 
-  m_timer.start();
+  m_pacer->Start();
   return true;
 }
 
@@ -209,9 +206,9 @@ void TTWForm::ApplyDisplayFont() {
   resize(m_display->WindowWidth(), height());
 }
 
+void TTWForm::SetTickObserver(TickObserver observer) { m_pacer->SetObserver(std::move(observer)); }
+
 void TTWForm::TimerTimer() {
-  const auto start = std::chrono::steady_clock::now();
-  const size_t queued = m_tickObserver ? m_session.Comms().Queue().Count() : 0;
   m_recorder->FollowPause();
   TickEvents events = m_session.Tick();
   m_ports->ShowChanges(events.PortChanges);
@@ -227,18 +224,13 @@ void TTWForm::TimerTimer() {
     m_shownModemBits = modem;
     m_ports->Setup()->ShowModemLines(modem);
   }
-  if (++m_tickCount % 10 == 0) m_statusBar->update();
+  if (++m_tickCount % 10 == 0 || m_session.Asleep()) m_statusBar->update();
   m_recorder->ShowTick(events, m_messages);
   // A tap's device took the settings its application set.
   if (events.SettingsFollowed) m_ports->ShowSelectedPort();
   // Last, as a message box (an invalid packet data file) runs the timer on.
   m_messages.Add(std::move(events.Messages));
   m_messages.ShowAll();
-  if (m_tickObserver) {
-    m_tickObserver(queued, std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count());
-  }
 }
 
 bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
@@ -307,7 +299,7 @@ void TTWForm::closeEvent(QCloseEvent* event) {
     return;
   }
   m_closed = true;
-  m_timer.stop();
+  m_pacer->Stop();
   // The recording is closed whole, the playback thread stops, then the ports.
   m_session.Shutdown();
   m_recorder->Closed();

@@ -9,7 +9,6 @@
 // tool windows (ToolWindows) and draws with the appearance it is given.
 
 #include <QMainWindow>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +33,7 @@ class RecorderControls;
 class SettingsStore;
 class StatusPanels;
 class TTabControlSmart;
+class TickPacer;
 class ToolWindows;
 class WindowDialogs;
 
@@ -90,7 +90,9 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   // Called after every timer tick with the records waiting when it began
   // and how long its work took, for measuring the window under load.
   using TickObserver = std::function<void(size_t queued, int64_t microseconds)>;
-  void SetTickObserver(TickObserver observer) { m_tickObserver = std::move(observer); }
+  void SetTickObserver(TickObserver observer);
+  // Runs the timer passes at the session's pace.
+  TickPacer& Pacer() const { return *m_pacer; }
 
  public slots:
   void TimerTimer();
@@ -131,7 +133,7 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   DisplayPaintBox* m_display;
   StatusPanels* m_statusBar;
   std::unique_ptr<ToolWindows> m_tools;
-  QTimer m_timer;
+  TickPacer* m_pacer;
 
   uint8_t m_shownModemBits = 0;
   unsigned m_tickCount = 0;
@@ -141,7 +143,6 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   bool m_closed = false;
   bool m_settingsProblemReported = false;
   UserPacketSender m_sendUserPacket;
-  TickObserver m_tickObserver;
 };
 
 }  // namespace tapwise

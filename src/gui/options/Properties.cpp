@@ -10,6 +10,7 @@
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowFont.h"
 #include "gui/options/Colours.h"
+#include "gui/options/RecordOptions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -123,11 +124,16 @@ TPropertiesForm::TPropertiesForm(MonitorSession& session, Appearance& appearance
   auto* panel = new TPanelTransparent(this);
   panel->SetLowered(true);
   client->addWidget(panel);
-  auto* groups = new QHBoxLayout(panel);
-  groups->setContentsMargins(6, 4, 6, 6);
+  auto* rows = new QVBoxLayout(panel);
+  rows->setContentsMargins(6, 4, 6, 6);
+  rows->setSpacing(6);
+  auto* groups = new QHBoxLayout;
   groups->setSpacing(6);
   groups->addWidget(BuildDisplayGroup());
   groups->addWidget(BuildPlayGroup());
+  rows->addLayout(groups);
+  gRecord = new TRecordOptions(m_session, panel);
+  rows->addWidget(gRecord);
 
   // Not resizable: as big as the designed client area, or as its contents
   // need where the desktop's font is wider.
@@ -241,6 +247,7 @@ void TPropertiesForm::Load() {
   cbPlayRepeat->setChecked(play.Repeat != 0);
   eTerm->SetValue(play.TerminatorChar);
   eTermCount->SetValue(play.TerminatorCount);
+  gRecord->Load();
   m_loading = false;
 }
 

@@ -31,6 +31,7 @@ class MonitorSession;
 class TColoursForm;
 class TEditUpDown;
 class TNiceLabel;
+class TRecordOptions;
 class WindowDialogs;
 
 class TPropertiesForm : public QWidget {
@@ -56,6 +57,7 @@ class TPropertiesForm : public QWidget {
   TNiceLabel* lTerminator;
   TEditUpDown* eTerm;
   TEditUpDown* eTermCount;
+  TRecordOptions* gRecord;  // how recordings move on to new files
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -31,6 +31,7 @@ ProjectData Changed() {
   data.Rows[60] = {"\"last\xE9\"", "FF"};
   data.Names[1] = "Meter";
   data.Names[128] = "Z\xC3\xA4hler 2";
+  data.Rotation = {100ULL << 20, 0, 10};
   return data;
 }
 
@@ -48,6 +49,7 @@ TEST(ProjectFile, WritesChangedSettingsInOrder) {
             "S801300\r\nS8024\r\nS8035\r\nS8041\r\nS8051\r\nS8061\r\n"
             "S01NMeter\r\nS80NZ\xC3\xA4hler 2\r\n"
             "C10\r\nC20\r\nC364\r\nC47E\r\nC52C\r\nC61\r\nC74995\r\nC8300\r\n"
+            "ROTATE:100M,10\r\n"
             "UP0101 02 $9\r\nUP3C\"last\xE9\"\r\n"
             "UT11\"OK\"\r\nUT3CFF\r\n");
 }
@@ -63,6 +65,38 @@ TEST(ProjectFile, ANameLineLeavesThePortsSettingsAlone) {
   EXPECT_EQ(data.Ports[3], PortSettings{});
   ReadProjectBytes(";TAPWISE PROJECT\r\nS02N\r\n", data);
   EXPECT_EQ(data.Names[2], "");
+}
+
+TEST(ProjectFile, TheRotationLineIsReadAloneAndOnlyWhenItReads) {
+  // The line begins with a letter of no other line, so a reader that knows
+  // only C, S and U lines reads the rest as if it were not there; this one
+  // takes what -rotate: takes and nothing else.
+  const std::string around = ";TAPWISE PROJECT\r\nS0214800\r\nC74995\r\n";
+  struct Row {
+    const char* line;
+    RotationSettings rotation;
+  };
+  const Row rows[] = {
+      {"ROTATE:every=1h", {0, 3600, 0}},
+      {"ROTATE:4K,3", {4096, 0, 3}},
+      {"ROTATE:", {}},
+      {"ROTATE:100X", {}},
+      {"ROTATE:every=0s", {}},
+      {"ROTATE 100M", {}},
+      {"RIGHT:100M", {}},
+  };
+  ProjectData plain;
+  ReadProjectBytes(around, plain);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    ProjectData data;
+    // A rotation held from before is no reason to keep one the file lacks.
+    data.Rotation = {1, 0, 0};
+    ReadProjectBytes(around + row.line + "\r\n", data);
+    EXPECT_EQ(data.Rotation, row.rotation);
+    data.Rotation = plain.Rotation;
+    EXPECT_EQ(data, plain);
+  }
 }
 
 TEST(ProjectFile, EveryFieldRoundTrips) {
@@ -134,6 +168,8 @@ TEST(ProjectFile, ReadingStartsFromDefaultPortsAndTextsButKeepsOptions) {
   expected.Names.fill(std::string());  // names belong to the ports
   expected.Rows.fill(UserPacketRow{});
   expected.Rows[3].Packet = "05";
+  // Written only when recordings rotate: a file without the line has none.
+  expected.Rotation = RotationSettings{};
   EXPECT_EQ(data, expected);
 }
 

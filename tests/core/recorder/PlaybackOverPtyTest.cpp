@@ -41,6 +41,7 @@ class PlaybackOverPty : public ::testing::Test {
     recorder.SetEndOfFileNotifier([this] { ++endOfFileNotices; });
   }
   void TearDown() override {
+    recorder.SetPlayWaker({});
     thread.reset();
     comms.DestroyPorts();
   }
@@ -51,7 +52,9 @@ class PlaybackOverPty : public ::testing::Test {
     settings.Repeat = repeat;
     recorder.SetPlaySettings(settings);
     ASSERT_TRUE(Succeeded(recorder.StartPlaying(path, filter)));
-    thread = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus);
+    thread = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus, watchModemLines);
+    // As the session does: the thread sleeps until the recorder has news.
+    recorder.SetPlayWaker([this] { thread->Wake(); });
   }
 
   Pty wire;
@@ -62,6 +65,8 @@ class PlaybackOverPty : public ::testing::Test {
   Recorder recorder;
   std::atomic<uint8_t> selectedPort{0};
   std::atomic<uint8_t> modemStatus{8};
+  // As a window showing the selected tab has it.
+  std::atomic<uint8_t> watchModemLines{1};
   std::atomic<int> endOfFileNotices{0};
   std::unique_ptr<TTxThread> thread;
 };
@@ -168,7 +173,7 @@ TEST_F(PlaybackOverPty, AFileWithoutLineEndsNeverHoldsUpStop) {
 TEST_F(PlaybackOverPty, ModemLinesOfTheSelectedPortAreReadWhileIdle) {
   modemLine->SetModemLines(ModemCTS | ModemCD);
   selectedPort = 2;
-  thread = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus);
+  thread = std::make_unique<TTxThread>(recorder, comms, selectedPort, modemStatus, watchModemLines);
   ASSERT_TRUE(Eventually([&] { return modemStatus.load() == (ModemCTS | ModemCD); }));
   modemLine->SetModemLines(ModemDSR);
   ASSERT_TRUE(Eventually([&] { return modemStatus.load() == ModemDSR; }));

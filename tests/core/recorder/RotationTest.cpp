@@ -16,6 +16,7 @@
 #include "core/recorder/RotatingFile.h"
 #include "core/recorder/RotationSettings.h"
 #include "support/PcapngBlocks.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/ResultAssertions.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"
@@ -252,6 +253,23 @@ TEST_F(InUtc, FilesStartedInOneSecondTakeNumberedNames) {
   EXPECT_EQ(TempDir::ReadFile(expected[2]), "ij");
 }
 
+// A name freed by removing the oldest file (by COUNT here; a full disk
+// does the same) is not taken again within the second: the newest file
+// would sort first, and be removed first on the next run.
+TEST_F(InUtc, NumbersWithinASecondOnlyGoUpWhenOldFilesGo) {
+  TempDir dir;
+  RotatingFile file([] { return Start; });
+  ASSERT_TRUE(Succeeded(file.Open(dir / "t.bin", RotationSettings{4, 0, 2}, false, {})));
+  for (const char* packet : {"abcd", "efgh", "ijkl", "mnop", "qr"}) {
+    ASSERT_TRUE(Succeeded(file.WritePacket([packet](std::string& out) { out += packet; })));
+  }
+  file.Close();
+  const std::deque<std::string> expected = {dir / "t-20261209-105958_004.bin", dir / "t-20261209-105958_005.bin"};
+  EXPECT_EQ(file.Files(), expected);
+  EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>(expected.begin(), expected.end()));
+  EXPECT_EQ(TempDir::ReadFile(expected[0]) + TempDir::ReadFile(expected[1]), "mnopqr");
+}
+
 TEST_F(InUtc, ByTimeANewFileStartsOnEachMultipleEvenWithoutTraffic) {
   TempDir dir;
   int64_t now = Start;
@@ -388,6 +406,36 @@ TEST_F(InUtc, AFolderThatGoesStopsTheRecordingWithAMessage) {
     // Later packets find the recording stopped and say nothing more.
     recorder.RecordPacket(*MakeRecord(1, "after"));
     EXPECT_FALSE(recorder.TakeRecordingFailure().has_value());
+  }
+}
+
+TEST_F(InUtc, AFolderMadeReadOnlyStopsTheRecordingAtItsNextFile) {
+  TempDir dir;
+  for (bool byTime : {false, true}) {
+    SCOPED_TRACE(byTime);
+    const std::string folder = dir / (byTime ? "time" : "size");
+    fs::create_directory(folder);
+    int64_t now = Start;
+    Recorder recorder;
+    recorder.SetWallClock([&now] { return now; });
+    recorder.SetRotation(byTime ? RotationSettings{0, 60, 0} : RotationSettings{4096, 0, 0}, false);
+    ASSERT_TRUE(Succeeded(recorder.StartRecordingFile(folder + "/t.bin", RecorderState::RecordRaw)));
+    const std::string first = recorder.RecordingPath();
+    recorder.RecordPacket(*MakeRecord(1, PacketBytes(1, 3000)));
+    ReadOnlyFolder readOnly(folder);
+    if (!readOnly.Ok()) GTEST_SKIP() << "cannot bind-mount a folder read-only here";
+    // The file being written still takes what fits.
+    recorder.RecordPacket(*MakeRecord(1, PacketBytes(2, 1000)));
+    EXPECT_EQ(recorder.State(), RecorderState::RecordRaw);
+    now += 2;
+    // The next file is due: by time at 11:00:00, by size with this packet.
+    recorder.PollRecording();
+    if (!byTime) recorder.RecordPacket(*MakeRecord(1, PacketBytes(3, 1000)));
+    EXPECT_EQ(recorder.State(), RecorderState::Idle);
+    const std::optional<RecordingFailure> failure = recorder.TakeRecordingFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->Text, "Recording stopped: cannot create " + folder + "/t-20261209-110000.bin: Read-only file system");
+    EXPECT_EQ(TempDir::ReadFile(first), PacketBytes(1, 3000) + PacketBytes(2, 1000));
   }
 }
 
