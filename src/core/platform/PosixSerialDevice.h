@@ -14,6 +14,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,7 +56,8 @@ class PosixSerialDevice : public SerialDevice {
   bool SetControlLines(bool rts, bool dtr) override;
   size_t Read(uint8_t* buffer, size_t maxBytes) override;
   bool Write(const uint8_t* data, size_t count) override;
-  bool TakeErrorState() override;
+  bool TakeErrorState() override { return TakeLineErrors() != 0; }
+  uint8_t TakeLineErrors() override;
   uint8_t ModemLines() override;
   int WaitHandle() const override { return m_fd; }
   bool Vanished() const override { return m_vanished; }
@@ -77,6 +79,9 @@ class PosixSerialDevice : public SerialDevice {
   ParmrkDecoder m_decoder;
   std::optional<ErrorCounts> m_errorCounts;
   bool m_vanished = false;  // the reader's own
+  // The parity of the format last applied: without it a marked byte can
+  // only have had a framing error.
+  std::atomic<bool> m_parityChecked{false};
 };
 
 }  // namespace tapwise
