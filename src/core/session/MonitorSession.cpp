@@ -45,6 +45,8 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 
 void MonitorSession::AddOwnSinks() {
   m_comms.SetTriggerStep(&m_userPackets);
+  // First, so that every packet is counted whatever another sink decides.
+  m_fanOut.AddSink(m_stats);
   // The display first: what a recording holds never waits on it, but the
   // window's lines are the ones a user compares a recording with.
   m_fanOut.AddSink(m_drain);
@@ -261,7 +263,20 @@ TickEvents MonitorSession::Tick() {
   m_followsSeen = follows;
   events.Messages = m_messages.TakeAll();
   events.PortChanges = m_comms.TakePortEvents();
+  for (const PortEvent& change : events.PortChanges) {
+    if (change.Change == PortChange::Back) m_stats.NoteReturn(change.Port);
+  }
   return events;
+}
+
+PortFigures MonitorSession::PortFiguresNow(uint8_t n) {
+  // What the taps and the network ports count themselves is brought in
+  // as it is asked for.
+  for (const std::unique_ptr<TapLink>& tap : m_taps) {
+    if (tap->DevicePort() == n || tap->AppPort() == n) m_stats.NoteForwarded(n, tap->ForwardedFrom(n));
+  }
+  m_stats.NoteReconnects(n, m_opener.Reconnects(n));
+  return m_stats.Figures(n, m_comms.GetPortSettings(n).Line());
 }
 
 void MonitorSession::Shutdown() {
