@@ -292,6 +292,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (Result parsed = ParseRotation(ValueOf(arg), result.Rotation); !parsed) {
         result.Problems.push_back("-rotate: " + parsed.Message());
       }
+    } else if (Is(arg, "-stats") || StartsWith(arg, "-stats:")) {
+      result.StatsSeconds = NumberIn(ValueOf(arg), 1, 86400);
+      if (result.StatsSeconds < 0) {
+        result.Problems.push_back("-stats: takes a number of seconds from 1 to 86400");
+        result.StatsSeconds = 0;
+      }
     } else if (Is(arg, "-append")) {
       result.Append = true;
     } else if (Is(arg, "-repeat")) {
@@ -330,7 +336,7 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-stats:N]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -415,6 +421,11 @@ std::string UsageText() {
          "                   (the lines are then wider than 80 columns)\n"
          "  -color:WHEN      headless colours: auto (a terminal without NO_COLOR),\n"
          "                   always, never\n"
+         "  -stats:N         headless: a summary line per port on standard error every N\n"
+         "                   seconds (1 to 86400) and at exit: bytes and packets each way,\n"
+         "                   line errors by kind, bytes a tap forwarded, reconnections,\n"
+         "                   the rate over the last second (B/s), its peak and the line's\n"
+         "                   load; SIGUSR1 prints the same lines at any time\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

@@ -21,6 +21,8 @@ struct CommandLine : MonitorOptions {
   TimeStyle Time = TimeStyle::Tenths;
   bool FullPortLabel = false;
   ColourChoice Colour = ColourChoice::Auto;
+  // -stats:N: the headless summary lines every N seconds and at exit; 0 none.
+  int StatsSeconds = 0;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "app/HeadlessMonitor.h"
+#include "app/HeadlessStats.h"
 #include "app/TerminalColour.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
@@ -64,13 +66,19 @@ HeadlessLayout LayoutFor(const CommandLine& commandLine, const MonitorSession& s
   return layout;
 }
 
-// Waits for the next tick or a stop signal; true when a signal came.
-bool WaitForTickOrSignal(const sigset_t& stopSignals, std::chrono::steady_clock::time_point tick) {
+// Waits for the next tick or a signal of the set; true when a stop signal
+// came. SIGUSR1 runs report and the wait ends as if the tick had come.
+bool WaitForTickOrSignal(const sigset_t& signals, std::chrono::steady_clock::time_point tick,
+                         const std::function<void()>& report) {
   auto remaining = tick - std::chrono::steady_clock::now();
   if (remaining <= std::chrono::steady_clock::duration::zero()) return false;
   auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
   timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-  int signal = sigtimedwait(&stopSignals, nullptr, &timeout);
+  int signal = sigtimedwait(&signals, nullptr, &timeout);
+  if (signal == SIGUSR1) {
+    report();
+    return false;
+  }
   return signal > 0;
 }
 
@@ -144,7 +152,9 @@ int RunHeadless(const CommandLine& commandLine) {
   // Stop signals are taken synchronously by the drain loop. They are blocked
   // before any receive thread exists, so every thread inherits the block and
   // none is interrupted by them.
-  const sigset_t stopSignals = BlockStopSignals();
+  sigset_t signals = BlockStopSignals();
+  const sigset_t reportSignal = BlockReportSignal();
+  sigorset(&signals, &signals, &reportSignal);
 
   MonitorSession session;
   const bool terminal = isatty(STDOUT_FILENO) != 0;
@@ -167,10 +177,11 @@ int RunHeadless(const CommandLine& commandLine) {
     return started.Code();
   }
   PrintStart(session, commandLine);
+  HeadlessStats stats(session, commandLine.StatsSeconds);
 
   int status = 0;
   auto tick = std::chrono::steady_clock::now() + TickInterval;
-  while (!WaitForTickOrSignal(stopSignals, tick)) {
+  while (!WaitForTickOrSignal(signals, tick, [&stats] { stats.Print(); })) {
     if (std::chrono::steady_clock::now() < tick) continue;
     const TickEvents events = session.Tick();
     if (const Result flushed = monitor.Flush(); !flushed) {
@@ -179,6 +190,7 @@ int RunHeadless(const CommandLine& commandLine) {
       break;
     }
     PrintTick(events, commandLine, session.Opener());
+    stats.Tick();
     tick += TickInterval;
     // After a stall (the output was slow) start afresh rather than catching up in a burst.
     if (tick < std::chrono::steady_clock::now()) tick = std::chrono::steady_clock::now() + TickInterval;
@@ -190,6 +202,8 @@ int RunHeadless(const CommandLine& commandLine) {
       status = 1;
     }
   }
+  // While the taps still count what they passed on.
+  stats.AtExit();
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
   session.RemoveSink(monitor);
