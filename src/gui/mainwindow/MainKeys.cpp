@@ -33,6 +33,7 @@ MainKeyCommand DecodeMainKey(int key, Qt::KeyboardModifiers modifiers) {
       case Qt::Key_U: command.Action = MainKeyCommand::UserPacketsWindow; break;
       case Qt::Key_O: command.Action = MainKeyCommand::Options; break;
       case Qt::Key_H: command.Action = MainKeyCommand::About; break;
+      case Qt::Key_T: command.Action = MainKeyCommand::StatisticsWindow; break;
       default: break;
     }
     return command;

@@ -24,6 +24,7 @@ struct MainKeyCommand {
     UserPacketsWindow,
     Options,
     About,
+    StatisticsWindow,
     PageDown,
     PageUp,
     LineDown,

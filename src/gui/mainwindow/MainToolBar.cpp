@@ -42,8 +42,9 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bUserPackets = SpeedButton(this, "bUserPackets", 214, ToolIcon::UserPackets,
                              "User defined Packets  (Alt U)", false);
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
+  bStatistics = SpeedButton(this, "bStatistics", 266, ToolIcon::Statistics, "Statistics per port  (Alt T)", false);
   // A tool window's button stays disabled until the window is made.
-  for (QToolButton* button : {bProperties, bUserPackets, bHelp}) button->setEnabled(false);
+  for (QToolButton* button : {bProperties, bUserPackets, bHelp, bStatistics}) button->setEnabled(false);
 
   auto* recorder = new QButtonGroup(this);
   recorder->setExclusive(true);
@@ -78,6 +79,9 @@ bool MainToolBar::WorkButton(MainKeyCommand::Kind action) {
       return true;
     case MainKeyCommand::About:
       bHelp->click();
+      return true;
+    case MainKeyCommand::StatisticsWindow:
+      bStatistics->click();
       return true;
     default:
       return true;

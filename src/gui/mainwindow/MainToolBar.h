@@ -33,6 +33,7 @@ class MainToolBar : public QWidget {
   QToolButton* bProperties;
   QToolButton* bUserPackets;
   QToolButton* bHelp;
+  QToolButton* bStatistics;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

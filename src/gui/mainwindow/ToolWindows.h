@@ -16,6 +16,7 @@
 
 #include "core/config/WindowLayouts.h"
 
+class QMenu;
 class QToolButton;
 class QWidget;
 
@@ -28,20 +29,23 @@ class SettingsStore;
 class TAboutForm;
 class TColoursForm;
 class TPropertiesForm;
+class TStatisticsForm;
 class TUserPacketsForm;
 class WindowDialogs;
 
 class ToolWindows {
  public:
   // The windows are the owner's children and go with it; each toolbar
-  // button is enabled once its window exists.
+  // button is enabled once its window exists. The display's popup menu,
+  // when given, gets an item for the Statistics window.
   ToolWindows(MonitorSession& session, Appearance& appearance, WindowDialogs& dialogs, MainToolBar& toolBar,
-              QWidget& owner);
+              QWidget& owner, QMenu* displayMenu = nullptr);
 
   TUserPacketsForm& UserPackets() const { return *m_userPackets; }
   TPropertiesForm& Properties() const { return *m_properties; }
   TColoursForm& Colours() const { return *m_colours; }
   TAboutForm& About() const { return *m_about; }
+  TStatisticsForm& Statistics() const { return *m_statistics; }
 
   void Restore(SettingsStore& store, QWidget& main);
   void KeepMain(SettingsStore& store, const QWidget& main);
@@ -70,6 +74,7 @@ class ToolWindows {
   TColoursForm* m_colours;
   TPropertiesForm* m_properties;
   TAboutForm* m_about;
+  TStatisticsForm* m_statistics;
   std::vector<Tool> m_tools;
   WindowLayouts m_layouts;
 };
