@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"
+#include "support/TempDir.h"
 
 namespace tapwise {
 namespace {
@@ -80,6 +82,35 @@ TEST(StatsProgram, WithoutStatsOnlySigusr1PrintsAndExitIsAsBefore) {
   tapwise.Signal(SIGINT);
   EXPECT_EQ(tapwise.Wait(), 0);
   EXPECT_EQ(CountOf(tapwise.Stderr(), "tapwise: stats "), 1u) << tapwise.Stderr();
+}
+
+TEST(StatsProgram, ATapsPortsCountWhatTheyPassedOn) {
+  Pty device;
+  ASSERT_TRUE(device.Ok());
+  TempDir folder;
+  const std::string link = folder / "meter";
+  ChildProcess tapwise({TAPWISE_PROGRAM, "-headless", "-live:off", "-stats:3600",
+                        "-tap:1,2=" + device.SlavePath() + ",link=" + link});
+  ASSERT_TRUE(tapwise.ReadStderrUntil(Contains(", linked from " + link + "\n"))) << tapwise.Stderr();
+  const int app = Pty::OpenPlain(link);
+  ASSERT_GE(app, 0);
+  usleep(100'000);
+  ASSERT_TRUE(Pty::WriteAll(app, {'R', '?', '\r'}));
+  EXPECT_EQ(device.ReadFor(3), (Pty::Bytes{'R', '?', '\r'}));
+  ASSERT_TRUE(device.WriteAll({'4', '2'}));
+  EXPECT_EQ(Pty::ReadFor(app, 2), (Pty::Bytes{'4', '2'}));
+  ASSERT_TRUE(tapwise.ReadStdoutUntil(HasLines(2))) << tapwise.Stdout();
+  close(app);
+  tapwise.Signal(SIGTERM);
+  EXPECT_EQ(tapwise.Wait(), 0) << tapwise.Stderr();
+  // Forwarded bytes are no sends of the program's: what each side said was
+  // received on its own port and passed on to the other.
+  const std::string one = LastLine(tapwise.Stderr(), "COM1");
+  const std::string two = LastLine(tapwise.Stderr(), "COM2");
+  EXPECT_NE(one.find("rx_bytes=2 rx_packets=1 tx_bytes=0 "), std::string::npos) << one;
+  EXPECT_NE(one.find(" forwarded=2 "), std::string::npos) << one;
+  EXPECT_NE(two.find("rx_bytes=3 rx_packets=1 tx_bytes=0 "), std::string::npos) << two;
+  EXPECT_NE(two.find(" forwarded=3 "), std::string::npos) << two;
 }
 
 TEST(StatsProgram, ABadIntervalNamesTheOptionAndExits2) {

@@ -321,7 +321,7 @@ bool Windows(const QString& out) {
   // Taller than designed, so that the picture shows every row.
   colours->resize(colours->width(), TColoursForm::RowCount * 18 + 4);
   // Wide enough for every column, tall enough for the two ports.
-  statistics->resize(960, 130);
+  statistics->resize(930, 120);
   for (const auto& [window, name] : tools) {
     window->show();
     QTest::qWait(50);

@@ -85,7 +85,7 @@ TStatisticsForm::TStatisticsForm(MonitorSession& session, Appearance& appearance
   client->addWidget(Grid, 1);
   client->addLayout(buttons);
   move(80, 80);
-  resize(760, 220);
+  resize(930, 200);
 
   m_timer.setInterval(RefreshMs);
   connect(&m_timer, &QTimer::timeout, this, &TStatisticsForm::ShowFigures);

@@ -9,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/PosixSerialDevice.h"
 #include "core/session/MonitorSession.h"
-#include "support/FakeOpener.h"
-#include "support/Pty.h"
+#include "support/PtyPorts.h"
 #include "support/QueueWait.h"
 
 namespace tapwise {
@@ -23,14 +21,9 @@ using namespace std::chrono_literals;
 class SessionStatistics : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (uint8_t n : {uint8_t{1}, uint8_t{2}}) {
-      ptys.push_back(std::make_unique<Pty>());
-      ASSERT_TRUE(ptys.back()->Ok()) << ptys.back()->Error();
-      const std::string path = ptys.back()->SlavePath();
-      opener.AddFactory(n, [path] { return PosixSerialDevice::Open(path); });
-    }
-    line = opener.AddFake(3);
-    session = std::make_unique<MonitorSession>(opener);
+    for (uint8_t n : {uint8_t{1}, uint8_t{2}}) ASSERT_TRUE(ports.AddPort(n).Ok());
+    line = ports.opener.AddFake(3);
+    session = std::make_unique<MonitorSession>(ports.opener);
     ASSERT_TRUE(session->Start(MonitorOptions{}));
     ASSERT_EQ(session->PresentPorts(), (std::vector<uint8_t>{1, 2, 3}));
   }
@@ -39,7 +32,7 @@ class SessionStatistics : public ::testing::Test {
   // Sends bytes in from the far end and waits until the port has queued them.
   void Arrive(uint8_t n, const std::string& bytes) {
     const size_t queued = session->Comms().Queue().Count();
-    ASSERT_TRUE(ptys[n - 1]->WriteAll(Pty::Bytes(bytes.begin(), bytes.end())));
+    ASSERT_TRUE(ports.ptys[n - 1]->WriteAll(Pty::Bytes(bytes.begin(), bytes.end())));
     ASSERT_TRUE(Eventually([&] { return session->Comms().Queue().Count() > queued; }, 5s)) << bytes;
   }
   void Send(uint8_t n, const std::string& bytes) {
@@ -47,8 +40,7 @@ class SessionStatistics : public ::testing::Test {
                                  static_cast<uint16_t>(bytes.size()));
   }
 
-  std::vector<std::unique_ptr<Pty>> ptys;  // outlive the session
-  FakeOpener opener;
+  PtyPorts ports;  // outlives the session
   std::shared_ptr<FakeLine> line;
   std::unique_ptr<MonitorSession> session;
 };
@@ -63,7 +55,7 @@ TEST_F(SessionStatistics, BytesAndPacketsEachWayAreCountedPerPort) {
   session->Drain().SetFrozen(true);
   session->Tick();
   // The far ends got what was sent: nothing of the counting delays a send.
-  EXPECT_EQ(ptys[1]->ReadFor(6), Pty::Bytes({'r', 'e', 'p', 'l', 'y', '!'}));
+  EXPECT_EQ(ports.ptys[1]->ReadFor(6), Pty::Bytes({'r', 'e', 'p', 'l', 'y', '!'}));
 
   const PortFigures one = session->PortFiguresNow(1);
   EXPECT_EQ(one.BytesReceived, 305u);
