@@ -152,9 +152,9 @@ class MonitorSession {
   CalcState& Calc() { return m_calc; }
 
   // --- Packet sinks ---
-  // Every tick hands each counted packet to the display, the recorder, the
-  // side recording, then the sinks added here, in the order they were
-  // added. A sink is removed before it goes.
+  // Every tick hands each counted packet to the statistics, the display, the
+  // recorder, the side recording, then the sinks added here, in the order
+  // they were added. A sink is removed before it goes.
   void AddSink(PacketSink& sink) { m_fanOut.AddSink(sink); }
   void RemoveSink(PacketSink& sink) { m_fanOut.RemoveSink(sink); }
   uint16_t PacketCounter() const { return m_fanOut.PacketCounter(); }
