@@ -6,6 +6,8 @@
 // the session's drain (PacketFanOut::DrainQueue) with the display as its one
 // sink: take each record, count it, add its hex lines or ASCII text to the
 // ring, free it. It prints packets per second and what they amount to.
+// The "hex+st" rows add the statistics sink beside the display, as the
+// session has it, to show what counting costs.
 //
 //   drain_bench [--seconds N]   time spent draining per case (default 1)
 
@@ -20,6 +22,7 @@
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
 #include "core/session/PacketFanOut.h"
+#include "core/stats/PortStatistics.h"
 #include "core/util/Clock.h"
 #include "support/Random.h"
 #include "support/Timing.h"
@@ -47,12 +50,14 @@ struct Result {
   double Seconds = 0;
 };
 
-Result Measure(TWComms& comms, uint16_t packetLength, bool hexMode, double minSeconds) {
+Result Measure(TWComms& comms, uint16_t packetLength, bool hexMode, bool withStatistics, double minSeconds) {
   DisplayDrain display;
   display.SetHexDisplay(hexMode);
   CountingListener listener;
   display.SetListener(&listener);
   PacketFanOut drain(comms);
+  PortStatistics statistics;
+  if (withStatistics) drain.AddSink(statistics);
   drain.AddSink(display);
   // Batches of about 20 MB of records, so that building them stays cheap
   // next to the drain and memory stays small.
@@ -108,11 +113,12 @@ int main(int argc, char** argv) {
   std::printf("drain alone: records -> display lines (random bytes, %.1f s per case)\n\n", seconds);
   std::printf("%-8s %-6s %14s %14s %12s %12s\n", "packet", "mode", "packets/s", "lines/s", "MB/s", "us/packet");
   for (uint16_t length : {uint16_t{20}, uint16_t{4096}}) {
-    for (bool hex : {true, false}) {
-      Result r = Measure(comms, length, hex, seconds);
+    for (int mode = 0; mode < 3; ++mode) {
+      const bool hex = mode != 1;
+      Result r = Measure(comms, length, hex, mode == 2, seconds);
       double packetsPerSecond = static_cast<double>(r.Packets) / r.Seconds;
       std::printf("%-8s %-6s %14.0f %14.0f %12.1f %12.2f\n", (std::to_string(length) + " B").c_str(),
-                  hex ? "hex" : "ASCII", packetsPerSecond, static_cast<double>(r.Lines) / r.Seconds,
+                  mode == 2 ? "hex+st" : hex ? "hex" : "ASCII", packetsPerSecond, static_cast<double>(r.Lines) / r.Seconds,
                   packetsPerSecond * length / 1e6, 1e6 / packetsPerSecond);
     }
   }

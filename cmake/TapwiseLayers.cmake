@@ -6,6 +6,7 @@ set(TAPWISE_CORE_FOLDERS
   platform      # serial devices, pseudo-terminals, the COM-number map
   capture       # packet record, queue, port slots, receive threads, transmit
   format        # the 80-column hex line and every record file format
+  stats         # statistics per port, a packet sink
   display       # display ring, queue drain, selection
   recorder      # recorder state, playback thread, play settings
   userpackets   # packet compiler, user packets, triggers

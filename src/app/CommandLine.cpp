@@ -321,6 +321,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (Result parsed = ParseRotation(ValueOf(arg), result.Rotation); !parsed) {
         result.Problems.push_back("-rotate: " + parsed.Message());
       }
+    } else if (Is(arg, "-stats") || StartsWith(arg, "-stats:")) {
+      result.StatsSeconds = NumberIn(ValueOf(arg), 1, 86400);
+      if (result.StatsSeconds < 0) {
+        result.Problems.push_back("-stats: takes a number of seconds from 1 to 86400");
+        result.StatsSeconds = 0;
+      }
     } else if (Is(arg, "-append")) {
       result.Append = true;
     } else if (Is(arg, "-quiet")) {
@@ -362,7 +368,7 @@ std::string UsageText() {
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
          "                [-lowlatency:N]... [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
-         "                [-quiet] [-onlyport:LIST]\n"
+         "                [-quiet] [-onlyport:LIST] [-stats:N]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -455,6 +461,11 @@ std::string UsageText() {
          "                   standard error otherwise)\n"
          "  -onlyport:LIST   headless: print only these ports' packets (1,33-40); every\n"
          "                   port is still captured, counted and recorded\n"
+         "  -stats:N         headless: a summary line per port on standard error every N\n"
+         "                   seconds (1 to 86400) and at exit: bytes and packets each way,\n"
+         "                   line errors by kind, bytes a tap forwarded, reconnections,\n"
+         "                   the rate over the last second (B/s), its peak and the line's\n"
+         "                   load; SIGUSR1 prints the same lines at any time\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

@@ -28,6 +28,8 @@ struct CommandLine : MonitorOptions {
   // every port is still captured, counted and recorded.
   bool OnlyPortGiven = false;
   PortSet OnlyPort;
+  // -stats:N: the headless summary lines every N seconds and at exit; 0 none.
+  int StatsSeconds = 0;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "app/HeadlessMonitor.h"
-#include "app/OnlyPortsSink.h"
+#include "app/HeadlessStats.h"
 #include "app/HeadlessWait.h"
+#include "app/OnlyPortsSink.h"
 #include "app/TerminalColour.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
@@ -152,7 +154,9 @@ int RunHeadless(const CommandLine& commandLine) {
   // Stop signals are taken synchronously by the drain loop. They are blocked
   // before any receive thread exists, so every thread inherits the block and
   // none is interrupted by them.
-  const sigset_t stopSignals = BlockStopSignals();
+  sigset_t signals = BlockStopSignals();
+  const sigset_t reportSignal = BlockReportSignal();
+  sigorset(&signals, &signals, &reportSignal);
 
   MonitorSession session;
   // With the pcapng stream on standard output the lines make way for it.
@@ -178,15 +182,20 @@ int RunHeadless(const CommandLine& commandLine) {
     return started.Code();
   }
   PrintStart(session, commandLine);
+  HeadlessStats stats(session, commandLine.StatsSeconds);
 
   int status = 0;
-  HeadlessWait wait(stopSignals, session.WakeHandle());
+  HeadlessWait wait(signals, session.WakeHandle());
   auto tick = std::chrono::steady_clock::now() + TickInterval;
   for (;;) {
     // Asleep, a packet or a message runs the pass at once; awake, the
     // passes keep their pace and each takes all that came meanwhile.
     const HeadlessWait::Outcome outcome = wait.Until(tick, session.Asleep());
     if (outcome == HeadlessWait::Outcome::Signal) break;
+    if (outcome == HeadlessWait::Outcome::Report) {
+      stats.Print();
+      continue;
+    }
     if (outcome == HeadlessWait::Outcome::Woken && !session.Asleep()) continue;
     const TickEvents events = session.Tick();
     if (const Result flushed = monitor.Flush(); !flushed) {
@@ -195,6 +204,7 @@ int RunHeadless(const CommandLine& commandLine) {
       break;
     }
     PrintTick(events, commandLine, session.Opener());
+    stats.Tick();
     const auto now = std::chrono::steady_clock::now();
     if (session.Asleep()) {
       tick = now + std::chrono::milliseconds(session.NextTickMs());
@@ -212,6 +222,8 @@ int RunHeadless(const CommandLine& commandLine) {
       status = 1;
     }
   }
+  // While the taps still count what they passed on.
+  stats.AtExit();
   // Whatever is still queued or half-filled is freed, not printed.
   session.Shutdown();
   if (!commandLine.Quiet) session.RemoveSink(printed);

@@ -23,7 +23,9 @@ HeadlessWait::Outcome HeadlessWait::Until(std::chrono::steady_clock::time_point 
   if (m_signalFd < 0) {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(remaining).count();
     const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-    return sigtimedwait(&m_stopSignals, nullptr, &timeout) > 0 ? Outcome::Signal : Outcome::Due;
+    const int signal = sigtimedwait(&m_stopSignals, nullptr, &timeout);
+    if (signal == SIGUSR1) return Outcome::Report;
+    return signal > 0 ? Outcome::Signal : Outcome::Due;
   }
   // Rounded up: waking a little early would only mean a second wait.
   const auto ms = std::chrono::ceil<std::chrono::milliseconds>(remaining).count();
@@ -32,7 +34,9 @@ HeadlessWait::Outcome HeadlessWait::Until(std::chrono::steady_clock::time_point 
   if (ready < 0) return errno == EINTR ? Outcome::Woken : Outcome::Due;
   if (fds[0].revents & POLLIN) {
     signalfd_siginfo info{};
-    if (read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) return Outcome::Signal;
+    if (read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      return info.ssi_signo == SIGUSR1 ? Outcome::Report : Outcome::Signal;
+    }
   }
   if (fds[1].revents & POLLIN) return Outcome::Woken;
   return std::chrono::steady_clock::now() >= due ? Outcome::Due : Outcome::Woken;

@@ -17,9 +17,11 @@ namespace tapwise {
 
 class HeadlessWait {
  public:
-  enum class Outcome { Due, Woken, Signal };
+  // Signal: a stop signal came; Report: SIGUSR1 (print the statistics).
+  enum class Outcome { Due, Woken, Signal, Report };
 
-  // stopSignals are blocked already; wakeFd may be -1.
+  // stopSignals (SIGUSR1 among them, when it is to be taken) are blocked
+  // already; wakeFd may be -1.
   HeadlessWait(const sigset_t& stopSignals, int wakeFd);
   ~HeadlessWait();
   HeadlessWait(const HeadlessWait&) = delete;

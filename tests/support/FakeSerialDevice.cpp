@@ -7,9 +7,9 @@ void FakeLine::Feed(const std::vector<uint8_t>& bytes) {
   m_incoming.insert(m_incoming.end(), bytes.begin(), bytes.end());
 }
 
-void FakeLine::InjectError() {
+void FakeLine::InjectError(uint8_t kinds) {
   std::lock_guard lock(m_mutex);
-  m_errorPending = true;
+  m_errorKinds |= kinds;
 }
 
 void FakeLine::SetModemLines(uint8_t bits) {
@@ -99,11 +99,11 @@ bool FakeSerialDevice::Write(const uint8_t* data, size_t count) {
   return true;
 }
 
-bool FakeSerialDevice::TakeErrorState() {
+uint8_t FakeSerialDevice::TakeLineErrors() {
   std::lock_guard lock(m_line->m_mutex);
-  bool error = m_line->m_errorPending;
-  m_line->m_errorPending = false;
-  return error;
+  const uint8_t kinds = m_line->m_errorKinds;
+  m_line->m_errorKinds = 0;
+  return kinds;
 }
 
 uint8_t FakeSerialDevice::ModemLines() {

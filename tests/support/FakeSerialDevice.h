@@ -18,8 +18,9 @@ class FakeLine {
  public:
   // What arrives "from the wire".
   void Feed(const std::vector<uint8_t>& bytes);
-  // A parity/framing/overrun error, reported by the next TakeErrorState.
-  void InjectError();
+  // A line error of the given kinds (LineErrorBits), reported by the next
+  // TakeErrorState or TakeLineErrors.
+  void InjectError(uint8_t kinds = LineErrorParity);
   void SetModemLines(uint8_t bits);
   void RefuseWrites(bool refuse);
   void RefuseLineFormat(bool refuse);
@@ -38,7 +39,7 @@ class FakeLine {
   std::deque<uint8_t> m_incoming;
   std::vector<uint8_t> m_written;
   LineFormat m_format;
-  bool m_errorPending = false;
+  uint8_t m_errorKinds = 0;
   bool m_refuseWrites = false;
   bool m_refuseFormat = false;
   bool m_rts = false;
@@ -57,7 +58,8 @@ class FakeSerialDevice : public SerialDevice {
   bool SetControlLines(bool rts, bool dtr) override;
   size_t Read(uint8_t* buffer, size_t maxBytes) override;
   bool Write(const uint8_t* data, size_t count) override;
-  bool TakeErrorState() override;
+  bool TakeErrorState() override { return TakeLineErrors() != 0; }
+  uint8_t TakeLineErrors() override;
   uint8_t ModemLines() override;
   int WaitHandle() const override { return -1; }
 

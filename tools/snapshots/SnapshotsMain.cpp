@@ -13,6 +13,7 @@
 #include "gui/about/AboutForm.h"
 #include "gui/options/Colours.h"
 #include "gui/options/Properties.h"
+#include "gui/statistics/StatisticsForm.h"
 #include "gui/controls/Box.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/messagebox/MessageBox.h"
@@ -303,6 +304,7 @@ bool Windows(const QString& out) {
   TColoursForm* colours = &form.Tools().Colours();
   TPropertiesForm* properties = &form.Tools().Properties();
   TAboutForm* about = &form.Tools().About();
+  TStatisticsForm* statistics = &form.Tools().Statistics();
   form.show();
   if (!form.FormShow()) return false;
   const std::string hello = "Hello, device\r\n";
@@ -318,9 +320,12 @@ bool Windows(const QString& out) {
   QTest::qWait(200);
   bool saved = form.grab().save(QDir(out).filePath("main-window.png"));
   const std::pair<QWidget*, const char*> tools[] = {
-      {properties, "properties.png"}, {colours, "colours.png"}, {about, "about.png"}};
+      {properties, "properties.png"}, {colours, "colours.png"}, {about, "about.png"},
+      {statistics, "statistics.png"}};
   // Taller than designed, so that the picture shows every row.
   colours->resize(colours->width(), TColoursForm::RowCount * 18 + 4);
+  // Wide enough for every column, tall enough for the two ports.
+  statistics->resize(930, 120);
   for (const auto& [window, name] : tools) {
     window->show();
     QTest::qWait(50);

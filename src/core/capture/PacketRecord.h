@@ -19,6 +19,7 @@ struct PacketRecord {
   uint8_t Port = 0;                   // COM number 1..128
   uint8_t Origin = OriginReceived;    // PacketOrigin
   uint8_t Error = 0;                  // line error (received) or failed write (sent)
+  uint8_t ErrorKinds = 0;             // received: the LineErrorBits behind Error
   DateTime Time = 0;                  // first read, or the moment of the write
   uint16_t Length = 0;                // valid bytes in Data
   uint8_t Data[PacketCapacity];       // only the first Length bytes mean anything

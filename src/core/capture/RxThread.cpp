@@ -148,7 +148,8 @@ void TRxThread::FinishPacket() {
   // Errors are reported on the packet at whose end they are collected,
   // including those that happened between packets.
   SerialDevice* device = m_slot.Device();
-  m_currentPacket->Error = device && device->TakeErrorState() ? 1 : 0;
+  m_currentPacket->ErrorKinds = device ? device->TakeLineErrors() : 0;
+  m_currentPacket->Error = m_currentPacket->ErrorKinds != 0 ? 1 : 0;
   m_context.Queue().Append(std::move(m_currentPacket));
   m_packetLength = 0;
   if (match != 0 && trigger) trigger->React(match, PortNumber);

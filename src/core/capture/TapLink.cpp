@@ -68,6 +68,7 @@ void TapLink::DeliverToApp(TapPipe::Chunk& chunk) {
     const ssize_t wrote = m_sys.Write(m_ends.AppMasterFd, data + done, size - done);
     if (wrote > 0) {
       done += static_cast<size_t>(wrote);
+      m_toAppBytes.fetch_add(static_cast<uint64_t>(wrote), std::memory_order_relaxed);
     } else if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       break;
     }
@@ -78,6 +79,12 @@ void TapLink::DeliverToApp(TapPipe::Chunk& chunk) {
   } else {
     AppPresent();
   }
+}
+
+uint64_t TapLink::ForwardedFrom(uint8_t port) const {
+  if (port == m_ends.Device) return m_toAppBytes.load(std::memory_order_relaxed);
+  if (port == m_ends.App) return m_toDeviceBytes.load(std::memory_order_relaxed);
+  return 0;
 }
 
 void TapLink::WatchApp() {
@@ -107,6 +114,7 @@ void TapLink::AppPresent() {
 void TapLink::DeliverToDevice(TapPipe::Chunk& chunk) {
   if (chunk.Line) FollowLine(*chunk.Line);
   if (m_comms.WriteThrough(m_ends.Device, chunk.Bytes.data(), chunk.Bytes.size())) {
+    m_toDeviceBytes.fetch_add(chunk.Bytes.size(), std::memory_order_relaxed);
     ReportBytesNotTaken();
   } else {
     m_bytesNotTaken += chunk.Bytes.size();

@@ -66,6 +66,11 @@ class TapLink {
 
   // Grows by one each time the device's settings followed the application.
   uint32_t FollowCount() const { return m_followCount.load(); }
+  uint8_t DevicePort() const { return m_ends.Device; }
+  uint8_t AppPort() const { return m_ends.App; }
+  // Bytes read on the port (Device or App) that reached the other side so
+  // far; any thread.
+  uint64_t ForwardedFrom(uint8_t port) const;
 
  private:
   void DeliverToApp(TapPipe::Chunk& chunk);
@@ -87,6 +92,8 @@ class TapLink {
   TapPipe m_toApp;
   TapPipe m_toDevice;
   std::atomic<uint32_t> m_followCount{0};
+  std::atomic<uint64_t> m_toAppBytes{0};
+  std::atomic<uint64_t> m_toDeviceBytes{0};
   // The to-application pipe's thread only (and the owner's once it ended):
   bool m_appAbsent = false;
   uint64_t m_bytesWhileAbsent = 0;

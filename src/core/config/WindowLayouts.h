@@ -31,6 +31,8 @@ constexpr std::string_view PropertiesWindowName = "PropertiesForm";
 constexpr std::string_view ColoursWindowName = "ColoursForm";
 constexpr std::string_view FilterWindowName = "FilterForm";
 constexpr std::string_view UserPacketsGridPrefix = "UserPacketsFormGrid";
+constexpr std::string_view StatisticsWindowName = "StatisticsForm";
+constexpr std::string_view StatisticsGridPrefix = "StatisticsFormGrid";
 
 struct WindowLayout {
   WindowPlacement Placement;

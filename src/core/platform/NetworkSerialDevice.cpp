@@ -72,8 +72,10 @@ bool ValidFormat(const LineFormat& format) {
 
 }  // namespace
 
-OpenResult NetworkSerialDevice::Open(const NetworkAddress& address, std::string label, UserMessages* messages) {
+OpenResult NetworkSerialDevice::Open(const NetworkAddress& address, std::string label, UserMessages* messages,
+                                     std::atomic<uint32_t>* reconnects) {
   std::unique_ptr<NetworkSerialDevice> device(new NetworkSerialDevice(address, std::move(label), messages));
+  device->m_reconnects = reconnects;
   if (!device->MakeDescriptors()) return {nullptr, OpenStatus::Failed};
   device->StartAttempt();
   return {std::move(device), OpenStatus::Opened};
@@ -216,7 +218,7 @@ void NetworkSerialDevice::OnConnected() {
   }
   m_phase = Phase::Connected;
   ArmConnectedTimer();
-  m_connections.fetch_add(1);
+  if (m_connections.fetch_add(1) > 0 && m_reconnects) m_reconnects->fetch_add(1);
   FlushFromReceiver();
 }
 
@@ -594,9 +596,9 @@ bool NetworkSerialDevice::SetControlLines(bool rts, bool dtr) {
 
 // ---- Lines and state ------------------------------------------------------------
 
-bool NetworkSerialDevice::TakeErrorState() {
+uint8_t NetworkSerialDevice::TakeLineErrors() {
   std::lock_guard lock(m_stateMutex);
-  return m_codec && m_codec->TakeLineError();
+  return m_codec ? m_codec->TakeLineErrors() : 0;
 }
 
 uint8_t NetworkSerialDevice::ModemLines() {

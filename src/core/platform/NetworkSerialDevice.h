@@ -58,9 +58,12 @@ class NetworkSerialDevice : public SerialDevice {
   static constexpr size_t MaxPendingBytes = 65536;
 
   // A device for address that starts connecting at once, without waiting.
-  // label names the port in messages ("COM5"); messages may be null. Fails
+  // label names the port in messages ("COM5"); messages may be null; each
+  // connection after the first adds one to reconnects, when given, which
+  // outlives the device. Fails
   // only when the system cannot give the descriptors it needs.
-  static OpenResult Open(const NetworkAddress& address, std::string label, UserMessages* messages);
+  static OpenResult Open(const NetworkAddress& address, std::string label, UserMessages* messages,
+                         std::atomic<uint32_t>* reconnects = nullptr);
 
   // One connection attempt on the caller's thread, for a program that may
   // wait (-list-ports): "" when the server took it within timeoutMs, else
@@ -73,12 +76,14 @@ class NetworkSerialDevice : public SerialDevice {
   bool SetControlLines(bool rts, bool dtr) override;
   size_t Read(uint8_t* buffer, size_t maxBytes) override;
   bool Write(const uint8_t* data, size_t count) override;
-  bool TakeErrorState() override;
+  bool TakeErrorState() override { return TakeLineErrors() != 0; }
+  uint8_t TakeLineErrors() override;
   uint8_t ModemLines() override;
   int WaitHandle() const override { return m_epoll; }
 
   // Connections made so far (a test waits for the next one).
   uint32_t Connections() const { return m_connections.load(); }
+
   bool Connected() const;
   // What the server last confirmed of the line format (RFC 2217 only).
   Rfc2217Codec::ServerSettings ServerSettings() const;
@@ -188,6 +193,7 @@ class NetworkSerialDevice : public SerialDevice {
   std::vector<uint8_t> m_received;
 
   std::atomic<uint32_t> m_connections{0};
+  std::atomic<uint32_t>* m_reconnects = nullptr;
   std::atomic<bool> m_lateReported{false};
 };
 

@@ -59,7 +59,7 @@ size_t ParmrkDecoder::Decode(uint8_t* buffer, size_t count) {
         break;
       case State::AfterFF00:
         buffer[out++] = byte;
-        m_error = true;
+        m_errors |= byte == 0x00 ? LineErrorBreak : LineErrorOther;
         m_state = State::Data;
         break;
     }
@@ -71,10 +71,10 @@ size_t ParmrkDecoder::Decode(uint8_t* buffer, size_t count) {
   return out;
 }
 
-bool ParmrkDecoder::TakeError() {
-  bool error = m_error;
-  m_error = false;
-  return error;
+uint8_t ParmrkDecoder::TakeErrors() {
+  const uint8_t errors = m_errors;
+  m_errors = 0;
+  return errors;
 }
 
 }  // namespace tapwise

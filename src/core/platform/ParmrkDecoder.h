@@ -18,6 +18,8 @@
 #include <functional>
 #include <optional>
 
+#include "core/platform/SerialDevice.h"
+
 namespace tapwise {
 
 class ParmrkDecoder {
@@ -32,7 +34,11 @@ class ParmrkDecoder {
   size_t Read(uint8_t* buffer, size_t maxBytes, const RawReader& readRaw);
 
   // Whether an error mark has been decoded since the last call; clears it.
-  bool TakeError();
+  bool TakeError() { return TakeErrors() != 0; }
+  // The marks since the last call as LineErrorBits: Break for FF 00 00,
+  // Other for a byte with a parity or framing error (the mark does not say
+  // which); clears them.
+  uint8_t TakeErrors();
 
  private:
   enum class State : uint8_t { Data, AfterFF, AfterFF00 };
@@ -45,7 +51,7 @@ class ParmrkDecoder {
   // one-byte read.
   State m_state = State::Data;
   std::optional<uint8_t> m_held;
-  bool m_error = false;
+  uint8_t m_errors = 0;
 };
 
 }  // namespace tapwise

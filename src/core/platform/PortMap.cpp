@@ -263,11 +263,15 @@ OpenResult PortMap::Open(uint8_t com) {
       // The far end of the cable is an ordinary tty: it gets the full open.
       return OpenLine(com, slot->Terminal->SlavePath());
     case Kind::Network:
-      return NetworkSerialDevice::Open(slot->Address, ComName(com), m_messages);
+      return NetworkSerialDevice::Open(slot->Address, ComName(com), m_messages, &m_reconnects[com]);
     case Kind::None:
       break;
   }
   return {nullptr, OpenStatus::Absent};
+}
+
+uint32_t PortMap::Reconnects(uint8_t com) const {
+  return com >= 1 && com <= MaxCom ? m_reconnects[com].load() : 0;
 }
 
 OpenResult PortMap::OpenLine(uint8_t com, const std::string& path) {

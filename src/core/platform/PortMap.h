@@ -34,6 +34,7 @@
 // open.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -111,6 +112,9 @@ class PortMap : public DeviceOpener {
   // themselves.
   std::string WatchPath(uint8_t com) const override;
   std::string StableName(uint8_t com) const override;
+  // A network port's connections after its device's first, every device
+  // it had counted.
+  uint32_t Reconnects(uint8_t com) const override;
 
   bool IsMapped(uint8_t com) const;
   // Mapped by an option rather than by default.
@@ -154,6 +158,7 @@ class PortMap : public DeviceOpener {
   std::array<Slot, MaxCom + 1> m_slots;  // index 0 unused
   std::array<TapSide, MaxCom + 1> m_tapSides;
   std::array<bool, MaxCom + 1> m_forced{};
+  std::array<std::atomic<uint32_t>, MaxCom + 1> m_reconnects{};
   std::mutex m_openersMutex;
   bool m_probing = false;                   // guarded by m_openersMutex
   std::optional<OpenerIndex> m_probeOpeners;  // guarded by m_openersMutex

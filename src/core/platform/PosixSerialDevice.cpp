@@ -247,6 +247,7 @@ bool PosixSerialDevice::ApplyLineFormat(const LineFormat& format) {
   // then, and the rate goes in all the same. The rate comes second because
   // tcsetattr knows only the classic ones.
   bool formatSet = m_sys.Tcsetattr(m_fd, TCSANOW, &settings) == 0;
+  m_parityChecked.store(format.Parity != ParityNone);
   bool rateSet = SetLineRate(m_sys, m_fd, format.BaudRate);
   return formatSet && rateSet;
 }
@@ -318,16 +319,27 @@ std::optional<PosixSerialDevice::ErrorCounts> PosixSerialDevice::ReadErrorCounts
   return ErrorCounts{counts.frame, counts.parity, counts.overrun, counts.buf_overrun, counts.brk};
 }
 
-bool PosixSerialDevice::TakeErrorState() {
-  bool error = m_decoder.TakeError();
-  if (m_kind == Kind::PtyMaster) return error;
-  // Overruns never show in the stream; the driver only counts them.
+uint8_t PosixSerialDevice::TakeLineErrors() {
+  uint8_t marks = m_decoder.TakeErrors();
+  if ((marks & LineErrorOther) && !m_parityChecked.load()) marks = (marks & ~LineErrorOther) | LineErrorFraming;
+  if (m_kind == Kind::PtyMaster) return marks;
+  // Overruns never show in the stream; the driver only counts them. Where
+  // it counts, its counts also tell parity from framing.
   std::optional<ErrorCounts> counts = ReadErrorCounts();
+  uint8_t counted = 0;
   if (counts) {
-    if (m_errorCounts && *counts != *m_errorCounts) error = true;
+    if (m_errorCounts) {
+      const ErrorCounts& was = *m_errorCounts;
+      const ErrorCounts& now = *counts;
+      if (now[0] != was[0]) counted |= LineErrorFraming;
+      if (now[1] != was[1]) counted |= LineErrorParity;
+      if (now[2] != was[2] || now[3] != was[3]) counted |= LineErrorOverrun;
+      if (now[4] != was[4]) counted |= LineErrorBreak;
+    }
     m_errorCounts = counts;
   }
-  return error;
+  // A count explains the marks it covers; a mark the counts missed stays.
+  return counted != 0 ? static_cast<uint8_t>(counted | (marks & LineErrorBreak)) : marks;
 }
 
 uint8_t PosixSerialDevice::ModemLines() {

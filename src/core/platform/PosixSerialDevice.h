@@ -56,7 +56,8 @@ class PosixSerialDevice : public SerialDevice {
   bool SetControlLines(bool rts, bool dtr) override;
   size_t Read(uint8_t* buffer, size_t maxBytes) override;
   bool Write(const uint8_t* data, size_t count) override;
-  bool TakeErrorState() override;
+  bool TakeErrorState() override { return TakeLineErrors() != 0; }
+  uint8_t TakeLineErrors() override;
   uint8_t ModemLines() override;
   bool HasModemLines() const override { return m_kind == Kind::Line && !m_noModemLines.load(); }
   int WaitHandle() const override { return m_fd; }
@@ -81,6 +82,9 @@ class PosixSerialDevice : public SerialDevice {
   bool m_vanished = false;  // the reader's own
   // The driver answered TIOCMGET with ENOTTY (a pseudo-terminal's slave).
   std::atomic<bool> m_noModemLines{false};
+  // The parity of the format last applied: without it a marked byte can
+  // only have had a framing error.
+  std::atomic<bool> m_parityChecked{false};
 };
 
 }  // namespace tapwise

@@ -36,7 +36,11 @@ constexpr uint8_t InboundNoFlowControl = 14;
 
 // Line state: break, framing, parity and overrun are the errors; the rest
 // (data ready, transmitter empty, ...) would only make the server talk.
-constexpr uint8_t LineErrorBits = 0x10 | 0x08 | 0x04 | 0x02;
+constexpr uint8_t LineStateOverrun = 0x02;
+constexpr uint8_t LineStateParity = 0x04;
+constexpr uint8_t LineStateFraming = 0x08;
+constexpr uint8_t LineStateBreak = 0x10;
+constexpr uint8_t LineErrorMask = LineStateBreak | LineStateFraming | LineStateParity | LineStateOverrun;
 // Modem state: CD, DSR, CTS and their deltas; ring is not shown anywhere.
 constexpr uint8_t ModemCdBit = 0x80;
 constexpr uint8_t ModemDsrBit = 0x20;
@@ -263,7 +267,7 @@ void Rfc2217Codec::EncodeOpening() {
   for (uint8_t flow : {OutboundNoFlowControl, InboundNoFlowControl}) Command(SetControl, &flow, 1);
   const uint8_t modemMask = ModemReportBits;
   Command(SetModemStateMask, &modemMask, 1);
-  const uint8_t lineMask = LineErrorBits;
+  const uint8_t lineMask = LineErrorMask;
   Command(SetLineStateMask, &lineMask, 1);
 }
 
@@ -274,7 +278,7 @@ void Rfc2217Codec::EncodePurge() {
 
 bool Rfc2217Codec::TakeComPortAgreed() { return std::exchange(m_comPortJustAgreed, false); }
 
-bool Rfc2217Codec::TakeLineError() { return std::exchange(m_lineError, false); }
+uint8_t Rfc2217Codec::TakeLineErrors() { return std::exchange(m_lineErrors, uint8_t{0}); }
 
 void Rfc2217Codec::OnEvent(telnet_t*, telnet_event_t* event, void* self) {
   static_cast<Rfc2217Codec*>(self)->Handle(*event);
@@ -356,7 +360,12 @@ void Rfc2217Codec::HandleReport(const uint8_t* bytes, size_t size) {
       if (valueOk()) m_confirmed.StopSize = value[0];
       break;
     case ServerOffset + NotifyLineState:
-      if (valueOk() && (value[0] & LineErrorBits) != 0) m_lineError = true;
+      if (valueOk()) {
+        m_lineErrors |= static_cast<uint8_t>(((value[0] & LineStateOverrun) ? LineErrorOverrun : 0) |
+                                             ((value[0] & LineStateParity) ? LineErrorParity : 0) |
+                                             ((value[0] & LineStateFraming) ? LineErrorFraming : 0) |
+                                             ((value[0] & LineStateBreak) ? LineErrorBreak : 0));
+      }
       break;
     case ServerOffset + NotifyModemState:
       if (valueOk()) {

@@ -85,7 +85,9 @@ class Rfc2217Codec {
   uint8_t ModemLines() const { return m_modemLines; }
   // True when the server reported overrun, parity, framing or break since
   // the last call; the call clears it.
-  bool TakeLineError();
+  bool TakeLineError() { return TakeLineErrors() != 0; }
+  // The same as LineErrorBits.
+  uint8_t TakeLineErrors();
   const ServerSettings& Confirmed() const { return m_confirmed; }
   // The server has answered every part of the line format (rate, data
   // size, parity, stop size) since this codec began.
@@ -127,7 +129,7 @@ class Rfc2217Codec {
   bool m_comPortJustAgreed = false;
   bool m_comPortRefused = false;
   uint8_t m_modemLines = 0;
-  bool m_lineError = false;
+  uint8_t m_lineErrors = 0;  // LineErrorBits
   ServerSettings m_confirmed;
   uint8_t m_formatAnswers = 0;  // a bit for each part of the line format
   uint32_t m_protocolErrors = 0;

@@ -20,6 +20,17 @@ enum ParityCode : uint8_t { ParityNone = 0, ParityOdd = 1, ParityEven = 2, Parit
 // Stop-bit codes as the port settings store them.
 enum StopBitsCode : uint8_t { StopOne = 0, StopOneAndHalf = 1, StopTwo = 2 };
 
+// The kinds of line error a device can tell apart, as bits. Other is an
+// error whose kind the device could not say (a parity-or-framing mark of a
+// tty that keeps no error counts, a device that only knows "an error").
+enum LineErrorBits : uint8_t {
+  LineErrorFraming = 1,
+  LineErrorParity = 2,
+  LineErrorOverrun = 4,
+  LineErrorBreak = 8,
+  LineErrorOther = 16,
+};
+
 // Modem input line bits.
 enum ModemBits : uint8_t { ModemCTS = 1, ModemDSR = 2, ModemCD = 4 };
 
@@ -57,6 +68,9 @@ class SerialDevice {
   // True when a line or buffer error (parity, framing, overrun, break) has
   // happened since the last call; the call clears the state.
   virtual bool TakeErrorState() = 0;
+  // The same, as the LineErrorBits of what happened; a device that cannot
+  // tell kinds apart reports Other.
+  virtual uint8_t TakeLineErrors() { return TakeErrorState() ? LineErrorOther : 0; }
 
   // CTS, DSR and CD as ModemBits; 0 when the device cannot tell.
   virtual uint8_t ModemLines() = 0;
@@ -114,6 +128,9 @@ class DeviceOpener {
   // A name of the device that survives unplugging (its /dev/serial/by-id
   // link), when it has one other than Describe's; "" otherwise.
   virtual std::string StableName(uint8_t) const { return {}; }
+  // How often the port's device connected again by itself after losing its
+  // far side (a network port) since the program started; any thread.
+  virtual uint32_t Reconnects(uint8_t) const { return 0; }
   // Around the opens of a probe of every port: what is costly to find out
   // (which devices other programs have open) may be found out once for all.
   virtual void BeginProbe() {}

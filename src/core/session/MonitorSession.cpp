@@ -48,6 +48,8 @@ void MonitorSession::AddOwnSinks() {
   m_drain.SetMarker(&m_highlights);
   m_comms.SetWakeSignal(&m_wake);
   m_messages.SetWakeSignal(&m_wake);
+  // First, so that every packet is counted whatever another sink decides.
+  m_fanOut.AddSink(m_stats);
   // The display first: what a recording holds never waits on it, but the
   // window's lines are the ones a user compares a recording with.
   m_fanOut.AddSink(m_drain);
@@ -349,7 +351,20 @@ TickEvents MonitorSession::Tick() {
                       events.PlaybackFinished || events.SettingsFollowed || !events.Messages.empty() ||
                       !events.PortChanges.empty();
   m_quietTicks = active ? 0 : std::min(m_quietTicks + 1, QuietTicks);
+  for (const PortEvent& change : events.PortChanges) {
+    if (change.Change == PortChange::Back) m_stats.NoteReturn(change.Port);
+  }
   return events;
+}
+
+PortFigures MonitorSession::PortFiguresNow(uint8_t n) {
+  // What the taps and the network ports count themselves is brought in
+  // as it is asked for.
+  for (const std::unique_ptr<TapLink>& tap : m_taps) {
+    if (tap->DevicePort() == n || tap->AppPort() == n) m_stats.NoteForwarded(n, tap->ForwardedFrom(n));
+  }
+  m_stats.NoteReconnects(n, m_opener.Reconnects(n));
+  return m_stats.Figures(n, m_comms.GetPortSettings(n).Line());
 }
 
 void MonitorSession::Shutdown() {

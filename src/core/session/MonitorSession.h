@@ -43,6 +43,7 @@
 #include "core/session/MonitorOptions.h"
 #include "core/session/PacketFanOut.h"
 #include "core/session/SessionListener.h"
+#include "core/stats/PortStatistics.h"
 #include "core/userpackets/CalcState.h"
 #include "core/userpackets/HighlightRules.h"
 #include "core/userpackets/UserPackets.h"
@@ -190,12 +191,17 @@ class MonitorSession {
   CalcState& Calc() { return m_calc; }
 
   // --- Packet sinks ---
-  // Every tick hands each counted packet to the display, the recorder, the
-  // side recording, then the sinks added here, in the order they were
-  // added. A sink is removed before it goes.
+  // Every tick hands each counted packet to the statistics, the display, the
+  // recorder, the side recording, then the sinks added here, in the order
+  // they were added. A sink is removed before it goes.
   void AddSink(PacketSink& sink) { m_fanOut.AddSink(sink); }
   void RemoveSink(PacketSink& sink) { m_fanOut.RemoveSink(sink); }
   uint16_t PacketCounter() const { return m_fanOut.PacketCounter(); }
+
+  // --- Statistics per port (a sink of the session's own, the first) ---
+  // Port n's figures as of now, its load at its line settings.
+  PortFigures PortFiguresNow(uint8_t n);
+  void ResetStatistics() { m_stats.Reset(); }
 
   // --- Edits (each marks the project changed and tells the listeners) ---
   void AddListener(SessionListener& listener);
@@ -274,6 +280,7 @@ class MonitorSession {
   Recorder m_recorder;
   Recording m_sideRecording;
   std::unique_ptr<LiveFeed> m_live;
+  PortStatistics m_stats;
   PacketFanOut m_fanOut;
   std::vector<SessionListener*> m_listeners;
   ProjectState m_project;

@@ -171,6 +171,18 @@ QPixmap DrawToolIcon(ToolIcon icon) {
       p.drawPolygon(QPolygonF({QPointF(1.5, 2.5), QPointF(14.5, 2.5), QPointF(9.5, 8.5), QPointF(9.5, 14.5),
                                QPointF(6.5, 12.5), QPointF(6.5, 8.5)}));
       break;
+    case ToolIcon::Statistics: {
+      // Three bars of a chart on its axis.
+      p.setPen(QPen(Ink, 1));
+      p.drawLine(QPointF(1.5, 14.5), QPointF(14.5, 14.5));
+      const QColor bars[] = {QColor(70, 130, 200), QColor(90, 170, 90), QColor(210, 120, 50)};
+      const double heights[] = {6, 11, 8};
+      for (int i = 0; i < 3; ++i) {
+        p.setBrush(bars[i]);
+        p.drawRect(QRectF(2.5 + i * 4, 14.5 - heights[i], 3, heights[i]));
+      }
+      break;
+    }
   }
   return pixmap;
 }

@@ -26,6 +26,7 @@ enum class ToolIcon {
   Cut,
   Paste,
   Filter,
+  Statistics,
 };
 
 // A 16 × 16 picture on a transparent background.

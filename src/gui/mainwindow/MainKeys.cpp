@@ -34,6 +34,7 @@ MainKeyCommand DecodeMainKey(int key, Qt::KeyboardModifiers modifiers) {
       case Qt::Key_O: command.Action = MainKeyCommand::Options; break;
       case Qt::Key_H: command.Action = MainKeyCommand::About; break;
       case Qt::Key_L: command.Action = MainKeyCommand::FilterWindow; break;
+      case Qt::Key_T: command.Action = MainKeyCommand::StatisticsWindow; break;
       default: break;
     }
     return command;

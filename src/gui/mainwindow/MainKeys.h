@@ -25,6 +25,7 @@ struct MainKeyCommand {
     Options,
     About,
     FilterWindow,
+    StatisticsWindow,
     PageDown,
     PageUp,
     LineDown,

@@ -42,9 +42,10 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bUserPackets = SpeedButton(this, "bUserPackets", 214, ToolIcon::UserPackets,
                              "User defined Packets  (Alt U)", false);
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
-  bFilter = SpeedButton(this, "bFilter", 271, ToolIcon::Filter, "Display Filter and Highlights  (Alt L)", false);
+  bFilter = SpeedButton(this, "bFilter", 292, ToolIcon::Filter, "Display Filter and Highlights  (Alt L)", false);
+  bStatistics = SpeedButton(this, "bStatistics", 266, ToolIcon::Statistics, "Statistics per port  (Alt T)", false);
   // A tool window's button stays disabled until the window is made.
-  for (QToolButton* button : {bProperties, bUserPackets, bHelp, bFilter}) button->setEnabled(false);
+  for (QToolButton* button : {bProperties, bUserPackets, bHelp, bFilter, bStatistics}) button->setEnabled(false);
 
   auto* recorder = new QButtonGroup(this);
   recorder->setExclusive(true);
@@ -82,6 +83,8 @@ bool MainToolBar::WorkButton(MainKeyCommand::Kind action) {
       return true;
     case MainKeyCommand::FilterWindow:
       bFilter->click();
+    case MainKeyCommand::StatisticsWindow:
+      bStatistics->click();
       return true;
     default:
       return true;

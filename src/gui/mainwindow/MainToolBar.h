@@ -34,6 +34,7 @@ class MainToolBar : public QWidget {
   QToolButton* bUserPackets;
   QToolButton* bHelp;
   QToolButton* bFilter;
+  QToolButton* bStatistics;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -8,6 +8,7 @@
 #include "gui/controls/ToolIcons.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/PortSetupPanel.h"
+#include "gui/mainwindow/PortTabHint.h"
 
 #include <QPainter>
 #include <QSignalBlocker>
@@ -32,6 +33,7 @@ PortTabs::PortTabs(MonitorSession& session, QWidget* parent) : QWidget(parent), 
     PortControlTabDrawTab(canvas, index, rect, active);
   });
   column->addWidget(m_tabs);
+  new PortTabHint(*this, session);
   m_setup = new PortSetupPanel(this);
   column->addWidget(m_setup);
 

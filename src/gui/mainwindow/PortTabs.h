@@ -2,7 +2,8 @@
 // The main window's port tabs with the setup panel under them: one tab per
 // present port in ascending order of COM number (the user may drag them),
 // each drawn with its enabled or disabled glyph in the port's colour and
-// hinting its path (and stable name) or that its device has gone. The
+// hinting its path (and stable name) or that its device has gone, and the
+// port's figures as they are when the hint shows (PortTabHint). The
 // selected tab is the session's selected port; the panel shows its line
 // settings and modem lines and applies the user's changes at once, and
 // PortShown tells the status bar which port that is, and its settings.

@@ -71,7 +71,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { m_session.Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
-  m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this);
+  m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this, m_display->ContextMenu());
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
   connect(&appearance, &Appearance::TimeChanged, this, [this] {

@@ -3,12 +3,16 @@
 #include "core/config/INIUnit.h"
 #include "gui/about/AboutForm.h"
 #include "gui/filter/FilterForm.h"
+#include "gui/controls/ToolIcons.h"
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/options/Colours.h"
 #include "gui/options/Properties.h"
+#include "gui/statistics/StatisticsForm.h"
 #include "gui/userpackets/UserPacketsForm.h"
 
+#include <QAction>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QToolButton>
 
@@ -41,7 +45,7 @@ void Place(QWidget& window, const WindowPlacement& place, bool sizeable) {
 }  // namespace
 
 ToolWindows::ToolWindows(MonitorSession& session, Appearance& appearance, WindowDialogs& dialogs,
-                         MainToolBar& toolBar, QWidget& owner) {
+                         MainToolBar& toolBar, QWidget& owner, QMenu* displayMenu) {
   // In the order the program makes them; placed and saved in the order
   // registered.
   m_userPackets = new TUserPacketsForm(session, dialogs, &owner);
@@ -49,6 +53,7 @@ ToolWindows::ToolWindows(MonitorSession& session, Appearance& appearance, Window
   m_properties = new TPropertiesForm(session, appearance, *m_colours, dialogs, &owner);
   m_about = new TAboutForm(&owner);
   m_filter = new TFilterForm(session, dialogs, &owner);
+  m_statistics = new TStatisticsForm(session, appearance, &owner);
   TUserPacketsForm* grid = m_userPackets;
   Register(UserPacketsWindowName, *m_userPackets, Sizing::Sizeable, toolBar.bUserPackets,
            {UserPacketsGridPrefix, [grid] { return grid->ColumnWidths(); },
@@ -59,6 +64,15 @@ ToolWindows::ToolWindows(MonitorSession& session, Appearance& appearance, Window
   // Not modal here: the box stays up beside the window until closed.
   Register({}, *m_about, Sizing::FixedBorder, toolBar.bHelp);
   Register(FilterWindowName, *m_filter, Sizing::Sizeable, toolBar.bFilter);
+  TStatisticsForm* figures = m_statistics;
+  Register(StatisticsWindowName, *m_statistics, Sizing::Sizeable, toolBar.bStatistics,
+           {StatisticsGridPrefix, [figures] { return figures->ColumnWidths(); },
+            [figures](const std::vector<int32_t>& widths) { figures->SetColumnWidths(widths); }});
+  if (displayMenu) {
+    QAction* item = displayMenu->addAction(QIcon(DrawToolIcon(ToolIcon::Statistics)), "Statistics\tAlt+T");
+    item->setObjectName("mStatistics");
+    QObject::connect(item, &QAction::triggered, toolBar.bStatistics, &QToolButton::click);
+  }
 }
 
 void ToolWindows::Register(std::string_view name, QWidget& window, Sizing sizing, QToolButton* button, Grid grid) {

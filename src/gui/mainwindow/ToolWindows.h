@@ -16,6 +16,7 @@
 
 #include "core/config/WindowLayouts.h"
 
+class QMenu;
 class QToolButton;
 class QWidget;
 
@@ -29,21 +30,24 @@ class TAboutForm;
 class TColoursForm;
 class TFilterForm;
 class TPropertiesForm;
+class TStatisticsForm;
 class TUserPacketsForm;
 class WindowDialogs;
 
 class ToolWindows {
  public:
   // The windows are the owner's children and go with it; each toolbar
-  // button is enabled once its window exists.
+  // button is enabled once its window exists. The display's popup menu,
+  // when given, gets an item for the Statistics window.
   ToolWindows(MonitorSession& session, Appearance& appearance, WindowDialogs& dialogs, MainToolBar& toolBar,
-              QWidget& owner);
+              QWidget& owner, QMenu* displayMenu = nullptr);
 
   TUserPacketsForm& UserPackets() const { return *m_userPackets; }
   TPropertiesForm& Properties() const { return *m_properties; }
   TColoursForm& Colours() const { return *m_colours; }
   TAboutForm& About() const { return *m_about; }
   TFilterForm& Filter() const { return *m_filter; }
+  TStatisticsForm& Statistics() const { return *m_statistics; }
 
   void Restore(SettingsStore& store, QWidget& main);
   void KeepMain(SettingsStore& store, const QWidget& main);
@@ -73,6 +77,7 @@ class ToolWindows {
   TPropertiesForm* m_properties;
   TAboutForm* m_about;
   TFilterForm* m_filter;
+  TStatisticsForm* m_statistics;
   std::vector<Tool> m_tools;
   WindowLayouts m_layouts;
 };

@@ -207,6 +207,49 @@ TEST_F(InjectedSysCallsTest, ErrorStateComesFromMarksAndFromTheDriverCounters) {
   EXPECT_FALSE(device->TakeErrorState());
 }
 
+TEST_F(InjectedSysCallsTest, LineErrorKindsComeFromTheDriverCountersOrElseFromTheMarks) {
+  m_sys.Counters = serial_icounter_struct{};
+  std::unique_ptr<SerialDevice> device = OpenSlave();
+  ASSERT_TRUE(device);
+  m_sys.ScriptReads = true;
+  struct Case {
+    int serial_icounter_struct::*Counter;
+    uint8_t Kind;
+  };
+  const Case cases[] = {
+      {&serial_icounter_struct::frame, LineErrorFraming},   {&serial_icounter_struct::parity, LineErrorParity},
+      {&serial_icounter_struct::overrun, LineErrorOverrun}, {&serial_icounter_struct::buf_overrun, LineErrorOverrun},
+      {&serial_icounter_struct::brk, LineErrorBreak},
+  };
+  for (const Case& c : cases) {
+    ++(*m_sys.Counters.*c.Counter);
+    EXPECT_EQ(device->TakeLineErrors(), c.Kind);
+    EXPECT_EQ(device->TakeLineErrors(), 0);
+  }
+  // The counters say what a marked byte had.
+  uint8_t buffer[16];
+  m_sys.Reads = {{0xFF, 0x00, 0x41}};
+  ASSERT_EQ(device->Read(buffer, sizeof buffer), 1u);
+  ++m_sys.Counters->parity;
+  EXPECT_EQ(device->TakeLineErrors(), LineErrorParity);
+
+  // Without counters the mark alone: a framing error where no parity is
+  // checked, a break, or an error of either kind where parity is checked.
+  m_sys.Counters.reset();
+  // (A pseudo-terminal keeps no parity: what counts is the format asked for.)
+  (void)device->ApplyLineFormat({9600, ParityNone, 8, StopOne});
+  m_sys.Reads = {{0xFF, 0x00, 0x41}};
+  ASSERT_EQ(device->Read(buffer, sizeof buffer), 1u);
+  EXPECT_EQ(device->TakeLineErrors(), LineErrorFraming);
+  m_sys.Reads = {{0xFF, 0x00, 0x00}};
+  ASSERT_EQ(device->Read(buffer, sizeof buffer), 1u);
+  EXPECT_EQ(device->TakeLineErrors(), LineErrorBreak);
+  (void)device->ApplyLineFormat({9600, ParityEven, 7, StopOne});
+  m_sys.Reads = {{0xFF, 0x00, 0x41}};
+  ASSERT_EQ(device->Read(buffer, sizeof buffer), 1u);
+  EXPECT_EQ(device->TakeLineErrors(), LineErrorOther);
+}
+
 TEST_F(InjectedSysCallsTest, ModemLinesReportCtsDsrAndCdOnly) {
   std::unique_ptr<SerialDevice> device = OpenSlave();
   ASSERT_TRUE(device);

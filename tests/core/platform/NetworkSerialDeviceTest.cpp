@@ -87,8 +87,9 @@ NetworkAddress Local(NetworkProtocol protocol, uint16_t port, const char* host =
   return NetworkAddress{protocol, host, port};
 }
 
-std::unique_ptr<NetworkSerialDevice> OpenDevice(const NetworkAddress& address, UserMessages* messages = nullptr) {
-  OpenResult opened = NetworkSerialDevice::Open(address, "COM7", messages);
+std::unique_ptr<NetworkSerialDevice> OpenDevice(const NetworkAddress& address, UserMessages* messages = nullptr,
+                                                std::atomic<uint32_t>* reconnects = nullptr) {
+  OpenResult opened = NetworkSerialDevice::Open(address, "COM7", messages, reconnects);
   EXPECT_EQ(opened.Status, OpenStatus::Opened);
   return std::unique_ptr<NetworkSerialDevice>(static_cast<NetworkSerialDevice*>(opened.Device.release()));
 }
@@ -101,7 +102,7 @@ class NetworkDeviceStub : public ::testing::Test {
   // device has sent its opening and the server has answered its line format
   // (answers: false leaves that out, so data is still held back).
   std::unique_ptr<NetworkSerialDevice> Negotiated(const char* host = "127.0.0.1", bool answers = true) {
-    auto device = OpenDevice(Local(NetworkProtocol::Rfc2217, stub.Port(), host), &messages);
+    auto device = OpenDevice(Local(NetworkProtocol::Rfc2217, stub.Port(), host), &messages, &reconnects);
     Pump pump(*device);
     bool accepted = false;
     EXPECT_TRUE(pump.Until([&] { return accepted = accepted || stub.Accept(10ms); }));
@@ -125,6 +126,7 @@ class NetworkDeviceStub : public ::testing::Test {
 
   TcpStub stub;
   UserMessages messages;
+  std::atomic<uint32_t> reconnects{0};
 };
 
 TEST_F(NetworkDeviceStub, OpeningPurgesAndThenSendsTheSettingsGivenBefore) {
@@ -191,6 +193,17 @@ TEST_F(NetworkDeviceStub, BytesBothWaysWithFFAndTheServersReports) {
   EXPECT_EQ(device->ModemLines(), ModemCTS | ModemCD);
   EXPECT_TRUE(device->TakeErrorState());
   EXPECT_FALSE(device->TakeErrorState());
+  // Each kind the server reports is told apart.
+  const std::pair<uint8_t, uint8_t> kinds[] = {
+      {0x02, LineErrorOverrun}, {0x04, LineErrorParity}, {0x08, LineErrorFraming}, {0x10, LineErrorBreak},
+      {0x10 | 0x04, LineErrorBreak | LineErrorParity}};
+  for (const auto& [state, kind] : kinds) {
+    stub.Send(Command(106, {state}));
+    stub.Send(Text("k"));
+    const size_t had = pump.Data.size();
+    ASSERT_TRUE(pump.Until([&] { return pump.Data.size() > had; }));
+    EXPECT_EQ(device->TakeLineErrors(), kind) << int{state};
+  }
 
   stub.ClearReceived();
   const Bytes out = Text("x\xFFy\xFF");
@@ -240,6 +253,8 @@ TEST_F(NetworkDeviceStub, ADroppedConnectionComesBackWithTheSettingsAgain) {
   EXPECT_TRUE(Contains(stub.Received(), Command(5, {12})));
   EXPECT_TRUE(Contains(stub.Received(), Command(5, {8})));
   EXPECT_EQ(device->Connections(), 2u);
+  // The first connection is no reconnection.
+  EXPECT_EQ(reconnects.load(), 1u);
   std::vector<std::string> told = messages.TakeAll();
   ASSERT_EQ(told.size(), 1u);
   EXPECT_NE(told[0].find("COM7 (rfc2217://127.0.0.1:" + std::to_string(stub.Port()) + "): connection lost"),

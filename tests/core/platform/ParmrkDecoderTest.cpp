@@ -105,6 +105,17 @@ TEST(ParmrkDecoderTest, KeepsATrailingFFUntilTheNextByteSettlesIt) {
   EXPECT_FALSE(decoder.TakeError());
 }
 
+TEST(ParmrkDecoderTest, ABreakMarkIsToldFromAMarkedByte) {
+  ParmrkDecoder decoder;
+  DecodeInReads(decoder, {0xFF, 0x00, 0x00}, {}, 16);
+  EXPECT_EQ(decoder.TakeErrors(), LineErrorBreak);
+  DecodeInReads(decoder, {0xFF, 0x00, 0x41}, {}, 16);
+  EXPECT_EQ(decoder.TakeErrors(), LineErrorOther);
+  DecodeInReads(decoder, {0xFF, 0x00, 0x41, 0xFF, 0x00, 0x00, 0xFF, 0xFF}, {}, 16);
+  EXPECT_EQ(decoder.TakeErrors(), LineErrorOther | LineErrorBreak);
+  EXPECT_EQ(decoder.TakeErrors(), 0);
+}
+
 TEST(ParmrkDecoderTest, AnErrorStaysReportedUntilTaken) {
   ParmrkDecoder decoder;
   DecodeInReads(decoder, {0xFF, 0x00, 0x41}, {}, 16);

@@ -79,6 +79,7 @@ void MainKeysTest::Decode_data() {
   Row("Alt+U", Qt::Key_U, Alt, K::UserPacketsWindow, 0, true);
   Row("Alt+O", Qt::Key_O, Alt, K::Options, 0, true);
   Row("Alt+H", Qt::Key_H, Alt, K::About, 0, true);
+  Row("Alt+T", Qt::Key_T, Alt, K::StatisticsWindow, 0, true);
   Row("Alt+Shift+C", Qt::Key_C, Alt | Shift, K::Clear, 0, true);
   Row("Alt+Ctrl+S", Qt::Key_S, Alt | Ctrl, K::Stop, 0, true);
   Row("Alt+Q is not consumed", Qt::Key_Q, Alt, K::None, 0, true);
