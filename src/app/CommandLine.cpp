@@ -163,6 +163,18 @@ void TakeTimeFormat(const std::string& arg, CommandLine& result) {
   result.Problems.push_back(arg + ": expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta");
 }
 
+void TakeGrep(const std::string& arg, CommandLine& result) {
+  const std::string text = ValueOf(arg);
+  PacketPattern pattern;
+  if (const Result compiled = PacketPattern::Compile(text, pattern); !compiled) {
+    result.Problems.push_back("-grep:" + text + ": " + compiled.Message());
+  } else if (pattern.Empty()) {
+    result.Problems.push_back("-grep: takes hex bytes or quoted text, e.g. -grep:'\"PING\"'");
+  } else {
+    result.Grep = std::move(pattern);
+  }
+}
+
 void TakeColour(const std::string& arg, CommandLine& result) {
   const std::string value = ValueOf(arg);
   if (Is(value, "auto")) {
@@ -262,6 +274,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       TakeTimeFormat(arg, result);
     } else if (StartsWith(arg, "-color:") || StartsWith(arg, "-colour:")) {
       TakeColour(arg, result);
+    } else if (StartsWith(arg, "-grep:")) {
+      TakeGrep(arg, result);
     } else if (StartsWith(arg, "-portlabel:")) {
       if (Is(ValueOf(arg), "full")) {
         result.FullPortLabel = true;
@@ -330,7 +344,7 @@ std::string UsageText() {
          std::string(
          "                [-select:N] [-trigger | -triggerpart] [-send:N]...\n"
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
-         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
+         "                [-time:FORMAT] [-portlabel:full] [-color:WHEN] [-grep:PATTERN]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -415,6 +429,9 @@ std::string UsageText() {
          "                   (the lines are then wider than 80 columns)\n"
          "  -color:WHEN      headless colours: auto (a terminal without NO_COLOR),\n"
          "                   always, never\n"
+         "  -grep:PATTERN    headless: print only the packets holding PATTERN, hex bytes\n"
+         "                   or quoted text as in a user packet (-grep:'02 30 31',\n"
+         "                   -grep:'\"PING\"'); capture, recording and triggers see all\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

@@ -10,6 +10,7 @@
 
 #include "core/format/PacketTime.h"
 #include "core/session/MonitorOptions.h"
+#include "core/userpackets/PacketPattern.h"
 
 namespace tapwise {
 
@@ -21,6 +22,9 @@ struct CommandLine : MonitorOptions {
   TimeStyle Time = TimeStyle::Tenths;
   bool FullPortLabel = false;
   ColourChoice Colour = ColourChoice::Auto;
+  // -grep:PATTERN: the headless output shows only the packets that match
+  // (empty: every packet).
+  PacketPattern Grep;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

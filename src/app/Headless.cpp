@@ -150,6 +150,7 @@ int RunHeadless(const CommandLine& commandLine) {
   const bool terminal = isatty(STDOUT_FILENO) != 0;
   HeadlessMonitor monitor(STDOUT_FILENO, terminal);
   monitor.SetLayout(LayoutFor(commandLine, session, terminal));
+  monitor.SetGrep(commandLine.Grep);
   session.AddSink(monitor);
   const FollowDisplayMode follow(session, monitor);
   MonitorOptions options = commandLine;

@@ -5,13 +5,14 @@
 // Read when the main window is first shown and written when it closes, each
 // in a fixed order (a fresh store gets its lines in the read order):
 // "FontName", "FontSize", "Colour0".."Colour18", "ConfigName",
-// "RecordName", "RecordType".
+// "RecordName", "RecordType", "HistoryPackets", "HistoryMegabytes".
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "core/config/ColourTable.h"
+#include "core/display/PacketHistory.h"
 
 namespace tapwise {
 
@@ -28,6 +29,7 @@ struct UserSettings {
   std::string ConfigName;  // the current project file
   std::string RecordName;  // the last record or play file
   int32_t RecordType = 0;  // the last file type chosen in the record/play dialogs
+  HistoryLimits History;   // of the display's history, held to their ranges
   bool operator==(const UserSettings&) const = default;
 };
 

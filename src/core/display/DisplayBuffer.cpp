@@ -64,16 +64,17 @@ LineRange DisplayBuffer::PacketLinesAt(int index) const {
 
 std::string DisplayBuffer::PacketText(LineRange lines, bool hexMode) const {
   std::string text;
-  for (int i = lines.First; i < lines.First + lines.Count; ++i) {
-    const std::string& line = Line(i).Text;
-    if (!hexMode) {
-      text += line;
-    } else if (line.size() > HexDigitsStart) {
-      text += TrimSpaces(std::string_view(line).substr(HexDigitsStart, HexDigitsWidth));
-    }
-    text += "\r\n";
-  }
+  for (int i = lines.First; i < lines.First + lines.Count; ++i) AppendClipboardLine(Line(i).Text, hexMode, text);
   return text;
+}
+
+void DisplayBuffer::AppendClipboardLine(const std::string& line, bool hexMode, std::string& text) {
+  if (!hexMode) {
+    text += line;
+  } else if (line.size() > HexDigitsStart) {
+    text += TrimSpaces(std::string_view(line).substr(HexDigitsStart, HexDigitsWidth));
+  }
+  text += "\r\n";
 }
 
 }  // namespace tapwise

@@ -62,6 +62,8 @@ class DisplayBuffer {
   // the hex digits of the line (columns 14 to 63) without leading and
   // trailing spaces, in ASCII mode the whole text.
   std::string PacketText(LineRange lines, bool hexMode) const;
+  // One line of that text, added to `text`.
+  static void AppendClipboardLine(const std::string& line, bool hexMode, std::string& text);
 
  private:
   std::array<DisplayLine, SlotCount> m_slots;

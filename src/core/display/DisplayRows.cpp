@@ -69,4 +69,21 @@ int DisplayRows::RowOfLine(uint64_t line) const {
   return row < static_cast<uint64_t>(Count()) ? static_cast<int>(row) : -1;
 }
 
+LineRange DisplayRows::PacketRowsAt(int row) const {
+  const int count = Count();
+  if (row < 0 || row >= count) return {};
+  const uint16_t sequence = Row(row).Sequence;
+  int first = row;
+  while (first > 0 && Row(first - 1).Sequence == sequence) --first;
+  int last = row;
+  while (last + 1 < count && Row(last + 1).Sequence == sequence) ++last;
+  return {first, last - first + 1};
+}
+
+std::string DisplayRows::PacketText(LineRange rows, bool hexMode) const {
+  std::string text;
+  for (int i = rows.First; i < rows.First + rows.Count; ++i) DisplayBuffer::AppendClipboardLine(Row(i).Text, hexMode, text);
+  return text;
+}
+
 }  // namespace tapwise

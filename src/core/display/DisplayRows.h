@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/capture/PacketRecord.h"
+#include "core/display/DisplayBuffer.h"
 #include "core/display/DisplayLine.h"
 
 namespace tapwise {
@@ -50,6 +51,11 @@ class DisplayRows {
   uint64_t FirstLine() const { return m_firstLine; }
   // The row of history line `line`, or -1 when it is not shown.
   int RowOfLine(uint64_t line) const;
+
+  // As DisplayBuffer's, over the rows: the run of rows around `row` that
+  // share its Sequence (Count 0 when `row` is not shown), and its clipboard text.
+  LineRange PacketRowsAt(int row) const;
+  std::string PacketText(LineRange rows, bool hexMode) const;
 
  private:
   int RingCount() const;

@@ -34,6 +34,7 @@
 #include "core/capture/TapLink.h"
 #include "core/config/ProjectState.h"
 #include "core/display/DisplayDrain.h"
+#include "core/display/PacketHistory.h"
 #include "core/platform/PortMap.h"
 #include "core/recorder/PlaySettings.h"
 #include "core/recorder/LiveFeed.h"
@@ -133,6 +134,9 @@ class MonitorSession {
   std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
   // The display lines (the first packet sink).
   DisplayDrain& Drain() { return m_drain; }
+  // The display's history: a sink only where a window adds it (AddSink),
+  // so that the headless monitor keeps none.
+  PacketHistory& History() { return m_history; }
   Recorder& GetRecorder() { return m_recorder; }
   // The recording the options started beside a file that plays (headless
   // only, see MonitorOptions::RecordBesidePlay); closed otherwise.
@@ -216,6 +220,7 @@ class MonitorSession {
   CalcState m_calc;
   UserPackets m_userPackets;
   DisplayDrain m_drain;
+  PacketHistory m_history{m_drain};
   Recorder m_recorder;
   Recording m_sideRecording;
   std::unique_ptr<LiveFeed> m_live;

@@ -25,6 +25,7 @@ enum class ToolIcon {
   PlayPacket,
   Cut,
   Paste,
+  Find,
 };
 
 // A 16 × 16 picture on a transparent background.

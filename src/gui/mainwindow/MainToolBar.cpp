@@ -42,6 +42,7 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bUserPackets = SpeedButton(this, "bUserPackets", 214, ToolIcon::UserPackets,
                              "User defined Packets  (Alt U)", false);
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
+  bFind = SpeedButton(this, "bFind", 274, ToolIcon::Find, "Find in the Display  (Ctrl F)", false);
   // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {bProperties, bUserPackets, bHelp}) button->setEnabled(false);
 

@@ -33,6 +33,7 @@ class MainToolBar : public QWidget {
   QToolButton* bProperties;
   QToolButton* bUserPackets;
   QToolButton* bHelp;
+  QToolButton* bFind;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowFont.h"
 #include "gui/options/Colours.h"
+#include "gui/find/HistoryGroup.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -123,6 +124,7 @@ TPropertiesForm::TPropertiesForm(MonitorSession& session, Appearance& appearance
   groups->setSpacing(6);
   groups->addWidget(BuildDisplayGroup());
   groups->addWidget(BuildPlayGroup());
+  groups->addWidget(m_historyGroup = new HistoryGroup(session.History(), panel));
 
   // Not resizable: as big as the designed client area, or as its contents
   // need where the desktop's font is wider.
@@ -207,6 +209,7 @@ QWidget* TPropertiesForm::BuildPlayGroup() {
 }
 
 void TPropertiesForm::Load() {
+  m_historyGroup->Load();
   m_loading = true;
   const bool hex = m_session.HexDisplay();
   rbDisplayHex->setChecked(hex);

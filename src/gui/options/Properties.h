@@ -4,7 +4,8 @@
 // gap between played packets, repeat, a raw file's packet terminator). Every
 // change takes effect at once; there is no OK or Cancel. Display mode,
 // packet gap and play options belong to the project and mark it changed;
-// the font belongs to the appearance (and so to the settings).
+// the font belongs to the appearance (and so to the settings), and so do
+// the bounds of the display's history (HistoryGroup).
 //
 // The receive threads read the packet gap at the end of each packet and the
 // playback thread reads the play settings on every pass, so a change
@@ -25,6 +26,7 @@ class QRadioButton;
 namespace tapwise {
 
 class Appearance;
+class HistoryGroup;
 class MonitorSession;
 class TColoursForm;
 class TEditUpDown;
@@ -70,6 +72,7 @@ class TPropertiesForm : public QWidget {
   Appearance& m_appearance;
   TColoursForm& m_colours;
   WindowDialogs& m_dialogs;
+  HistoryGroup* m_historyGroup;
   bool m_loading = false;
 };
 
