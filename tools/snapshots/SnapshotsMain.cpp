@@ -331,7 +331,7 @@ bool Windows(const QString& out) {
 
 // The find bar under the display: traffic both ways over a built-in
 // null-modem pair, a pattern found in several packets, the current match
-// (across the boundary of a packet's two lines) stronger.
+// stronger.
 bool FindBarWindow(const QString& out) {
   MonitorOptions options;
   options.PortOptions = {"-pair:1,2"};

@@ -89,7 +89,9 @@ TEST_F(PacketHistoryTest, TheOldestGoFirstAtEitherBound) {
       ASSERT_LE(history.Count(), c.Limits.Packets);
       ASSERT_LE(history.MemoryUsed(), c.Limits.Megabytes * 1024 * 1024);
     }
-    if (c.Held != 0) EXPECT_EQ(history.Count(), c.Held);
+    if (c.Held != 0) {
+      EXPECT_EQ(history.Count(), c.Held);
+    }
     EXPECT_GT(history.Count(), 200u);
     // The newest are the ones kept, in order.
     EXPECT_EQ(history.At(history.Count() - 1).Number, static_cast<uint64_t>(c.Packets - 1));

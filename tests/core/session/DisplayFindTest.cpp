@@ -70,7 +70,9 @@ TEST_F(DisplayFindTest, MatchesRunAcrossLinesButNotAcrossPackets) {
   for (const Case& c : cases) {
     Find(c.Pattern);
     EXPECT_EQ(m_find.Count(), c.Count) << c.Pattern;
-    if (c.Count > 0) EXPECT_EQ(m_find.CurrentLine(), c.CurrentLine) << c.Pattern;
+    if (c.Count > 0) {
+      EXPECT_EQ(m_find.CurrentLine(), c.CurrentLine) << c.Pattern;
+    }
   }
   // The marks cover a match's hex digits and its characters on each line it
   // takes, the space between two of its bytes included.
