@@ -52,14 +52,7 @@ const DisplayLine& DisplayBuffer::Line(int index) const {
 }
 
 LineRange DisplayBuffer::PacketLinesAt(int index) const {
-  const int count = LineCount();
-  if (index < 0 || index >= count) return {};
-  const uint16_t sequence = Line(index).Sequence;
-  int first = index;
-  while (first > 0 && Line(first - 1).Sequence == sequence) --first;
-  int last = index;
-  while (last + 1 < count && Line(last + 1).Sequence == sequence) ++last;
-  return {first, last - first + 1};
+  return PacketRunAt(index, LineCount(), [this](int i) { return Line(i).Sequence; });
 }
 
 std::string DisplayBuffer::PacketText(LineRange lines, bool hexMode) const {

@@ -70,14 +70,7 @@ int DisplayRows::RowOfLine(uint64_t line) const {
 }
 
 LineRange DisplayRows::PacketRowsAt(int row) const {
-  const int count = Count();
-  if (row < 0 || row >= count) return {};
-  const uint16_t sequence = Row(row).Sequence;
-  int first = row;
-  while (first > 0 && Row(first - 1).Sequence == sequence) --first;
-  int last = row;
-  while (last + 1 < count && Row(last + 1).Sequence == sequence) ++last;
-  return {first, last - first + 1};
+  return PacketRunAt(row, Count(), [this](int i) { return Row(i).Sequence; });
 }
 
 std::string DisplayRows::PacketText(LineRange rows, bool hexMode) const {
