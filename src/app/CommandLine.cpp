@@ -153,6 +153,18 @@ void TakeTimeFormat(const std::string& arg, CommandLine& result) {
   result.Problems.push_back(arg + ": expected -time:tenths, -time:ms, -time:us, -time:iso or -time:delta");
 }
 
+void TakeGrep(const std::string& arg, CommandLine& result) {
+  const std::string text = ValueOf(arg);
+  PacketPattern pattern;
+  if (const Result compiled = PacketPattern::Compile(text, pattern); !compiled) {
+    result.Problems.push_back("-grep:" + text + ": " + compiled.Message());
+  } else if (pattern.Empty()) {
+    result.Problems.push_back("-grep: takes hex bytes or quoted text, e.g. -grep:'\"PING\"'");
+  } else {
+    result.Grep = std::move(pattern);
+  }
+}
+
 void TakeColour(const std::string& arg, CommandLine& result) {
   const std::string value = ValueOf(arg);
   if (Is(value, "auto")) {
@@ -291,6 +303,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       TakeTimeFormat(arg, result);
     } else if (StartsWith(arg, "-color:") || StartsWith(arg, "-colour:")) {
       TakeColour(arg, result);
+    } else if (StartsWith(arg, "-grep:")) {
+      TakeGrep(arg, result);
     } else if (StartsWith(arg, "-portlabel:")) {
       if (Is(ValueOf(arg), "full")) {
         result.FullPortLabel = true;
@@ -369,6 +383,7 @@ std::string UsageText() {
          "                [-line:N=RATE,FRAME]... [-only:LIST] [-exclude:LIST] [-name:N=TEXT]...\n"
          "                [-lowlatency:N]... [-time:FORMAT] [-portlabel:full] [-color:WHEN]\n"
          "                [-quiet] [-onlyport:LIST] [-stats:N]\n"
+         "                [-grep:PATTERN]\n"
          "       tapwise -list-ports [-port:N=PATH|pty]... [-pair:A,B] [-tap:A,B=PATH]...\n"
          "       tapwise -demo [-headless] [OPTION]...\n"
          "\n"
@@ -466,6 +481,9 @@ std::string UsageText() {
          "                   line errors by kind, bytes a tap forwarded, reconnections,\n"
          "                   the rate over the last second (B/s), its peak and the line's\n"
          "                   load; SIGUSR1 prints the same lines at any time\n"
+         "  -grep:PATTERN    headless: print only the packets holding PATTERN, hex bytes\n"
+         "                   or quoted text as in a user packet (-grep:'02 30 31',\n"
+         "                   -grep:'\"PING\"'); capture, recording and triggers see all\n"
          "\n"
          "User packets and triggers (from the project files named):\n"
          "  -trigger         answer trigger packets: a received packet equal to a\n"

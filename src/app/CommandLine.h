@@ -10,6 +10,7 @@
 
 #include "core/format/PacketTime.h"
 #include "core/session/MonitorOptions.h"
+#include "core/userpackets/PacketPattern.h"
 
 namespace tapwise {
 
@@ -30,6 +31,9 @@ struct CommandLine : MonitorOptions {
   PortSet OnlyPort;
   // -stats:N: the headless summary lines every N seconds and at exit; 0 none.
   int StatsSeconds = 0;
+  // -grep:PATTERN: the headless output shows only the packets that match
+  // (empty: every packet).
+  PacketPattern Grep;
   bool NoSplash = false;
   bool ListPorts = false;
   bool Help = false;

@@ -164,6 +164,7 @@ int RunHeadless(const CommandLine& commandLine) {
   const bool terminal = isatty(linesFd) != 0;
   HeadlessMonitor monitor(linesFd, terminal);
   monitor.SetLayout(LayoutFor(commandLine, session, terminal));
+  monitor.SetGrep(commandLine.Grep);
   OnlyPortsSink printed(monitor, commandLine.OnlyPortGiven ? commandLine.OnlyPort : PortSet().set());
   if (!commandLine.Quiet) session.AddSink(printed);
   const FollowDisplayMode follow(session, monitor);

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,7 +17,11 @@ HeadlessMonitor::HeadlessMonitor(int outFd, bool terminal) : m_outFd(outFd), m_t
   m_lines.SetListener(this);
 }
 
-void HeadlessMonitor::Take(const PacketView& packet) { m_lines.Take(packet); }
+void HeadlessMonitor::Take(const PacketView& packet) {
+  const PacketRecord& record = packet.Record();
+  if (!m_grep.Empty() && !m_grep.Matches(record.Data, std::min(record.Length, PacketCapacity))) return;
+  m_lines.Take(packet);
+}
 
 std::string HeadlessMonitor::FormatPacket(const PacketRecord& record) const {
   std::string text;

@@ -17,6 +17,7 @@
 #include "core/display/DisplayListener.h"
 #include "core/format/PacketTime.h"
 #include "core/format/PacketSink.h"
+#include "core/userpackets/PacketPattern.h"
 #include "core/util/Result.h"
 
 namespace tapwise {
@@ -59,6 +60,9 @@ class HeadlessMonitor : public PacketSink, private DisplayListener {
   bool HexDisplay() const { return m_lines.HexDisplay(); }
   // Before the first packet.
   void SetLayout(HeadlessLayout layout) { m_layout = std::move(layout); }
+  // Only the packets holding the pattern are written (all of them when it
+  // is empty); what the other sinks take is not changed.
+  void SetGrep(PacketPattern pattern) { m_grep = std::move(pattern); }
 
   // The packet's hex lines as this monitor writes them.
   std::string FormatPacket(const PacketRecord& record) const;
@@ -85,6 +89,7 @@ class HeadlessMonitor : public PacketSink, private DisplayListener {
   int m_outFd;
   bool m_terminal;
   HeadlessLayout m_layout;
+  PacketPattern m_grep;
   // The header width of the packet being written, for its further lines.
   size_t m_headerWidth = 12;
   int64_t m_lastPacketMicros = 0;

@@ -9,6 +9,7 @@
 #include "core/session/MonitorSession.h"
 #include "core/platform/PseudoTerminal.h"
 #include "gui/mainwindow/TWMain.h"
+#include "gui/find/FindBar.h"
 #include "gui/mainwindow/ToolWindows.h"
 #include "gui/about/AboutForm.h"
 #include "gui/options/Colours.h"
@@ -35,6 +36,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTest>
 #include <QThread>
@@ -147,6 +149,7 @@ bool Icons(const QString& out) {
       {"copy", ToolIcon::Copy},        {"play pkt", ToolIcon::PlayPacket},
       {"cut", ToolIcon::Cut},          {"paste", ToolIcon::Paste},
       {"filter", ToolIcon::Filter},
+      {"find", ToolIcon::Find},
   };
   for (const auto& [name, icon] : icons) {
     const QPixmap pixmap = DrawToolIcon(icon);
@@ -335,6 +338,39 @@ bool Windows(const QString& out) {
   return saved;
 }
 
+// The find bar under the display: traffic both ways over a built-in
+// null-modem pair, a pattern found in several packets, the current match
+// stronger.
+bool FindBarWindow(const QString& out) {
+  MonitorOptions options;
+  options.PortOptions = {"-pair:1,2"};
+  FreshWindow fresh(options);
+  TWComms& comms = fresh.session.Comms();
+  TTWForm& form = fresh.form;
+  form.show();
+  if (!form.FormShow()) return false;
+  const std::string packets[] = {"READ T1\r\n", "T1=21.5C OK\r\n", "READ T2\r\n",
+                                 "T2=19.0C OK, sensor 2 of 4: calibrated\r\n", "READ T3\r\n",
+                                 "T3=22.1C OK\r\n"};
+  for (size_t i = 0; i < std::size(packets); ++i) {
+    const std::string& bytes = packets[i];
+    comms.WritePacket(i % 2 == 0 ? 1 : 2, reinterpret_cast<const uint8_t*>(bytes.data()),
+                      static_cast<uint16_t>(bytes.size()));
+    QTest::qWait(150);
+  }
+  QTest::qWait(200);
+  auto* find = form.findChild<FindBar*>("FindBar");
+  if (!find) return false;
+  find->Open();
+  find->ePattern->setText("\"OK\"");
+  find->FindNext();
+  find->FindNext();
+  QTest::qWait(100);
+  const bool saved = form.grab().save(QDir(out).filePath("find-bar.png"));
+  form.close();
+  return saved;
+}
+
 // The port tabs while adapters come and go: COM3 was pulled out (disabled
 // glyph), COM5 was plugged in after start-up and got its tab in order. The
 // adapters are pseudo-terminals behind links, as in the tests.
@@ -481,6 +517,7 @@ int main(int argc, char** argv) {
       {"windows", Windows},
       {"tap-window", TapWindow},
       {"user-packets-window", UserPacketsWindow},
+      {"find-bar", FindBarWindow},
       {"port-tabs-hotplug", PortTabsComingAndGoing},
       {"filter-window", FilterWindow},
   };

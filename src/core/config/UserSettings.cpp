@@ -3,6 +3,8 @@
 #include "core/config/INIUnit.h"
 #include "core/util/AnsiStringLib.h"
 
+#include <algorithm>
+
 namespace tapwise {
 
 namespace {
@@ -32,6 +34,11 @@ UserSettings ReadUserSettings(SettingsStore& store) {
   settings.RecordName = store.ReadText("RecordName");
   settings.RecordType = store.ReadInteger("RecordType", 0);
   settings.DisplayTime = DisplayTimeNamed(store.ReadText("DisplayTime"));
+  // Stored as typed, held to the ranges only here: a hand-edited value
+  // must neither lose the history nor take all the memory.
+  const auto packets = store.ReadInteger("HistoryPackets", static_cast<int32_t>(HistoryLimits::DefaultPackets));
+  const auto megabytes = store.ReadInteger("HistoryMegabytes", static_cast<int32_t>(HistoryLimits::DefaultMegabytes));
+  settings.History = HistoryLimits{static_cast<size_t>(std::max(packets, 0)), static_cast<size_t>(std::max(megabytes, 0))}.Bounded();
   return settings;
 }
 
@@ -45,6 +52,8 @@ void WriteUserSettings(SettingsStore& store, const UserSettings& settings) {
   store.WriteText("RecordName", settings.RecordName);
   store.WriteInteger("RecordType", settings.RecordType);
   store.WriteText("DisplayTime", TimeStyleName(settings.DisplayTime));
+  store.WriteInteger("HistoryPackets", static_cast<int32_t>(settings.History.Packets));
+  store.WriteInteger("HistoryMegabytes", static_cast<int32_t>(settings.History.Megabytes));
 }
 
 }  // namespace tapwise

@@ -7,6 +7,7 @@
 // in a fixed order (a fresh store gets its lines in the read order):
 // "FontName", "FontSize", "Colour0".."Colour18", "ConfigName",
 // "RecordName", "RecordType", "DisplayTime".
+// "RecordName", "RecordType", "HistoryPackets", "HistoryMegabytes".
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "core/config/ColourTable.h"
 #include "core/format/PacketTime.h"
+#include "core/display/PacketHistory.h"
 
 namespace tapwise {
 
@@ -33,6 +35,7 @@ struct UserSettings {
   // The display's packet times: tenths (the packet data file's), ms or us,
   // stored by name; anything else reads as tenths.
   TimeStyle DisplayTime = TimeStyle::Tenths;
+  HistoryLimits History;   // of the display's history, held to their ranges
   bool operator==(const UserSettings&) const = default;
 };
 

@@ -57,28 +57,22 @@ void DisplayBuffer::SetMark(int index, uint8_t mark) {
 }
 
 LineRange DisplayBuffer::PacketLinesAt(int index) const {
-  const int count = LineCount();
-  if (index < 0 || index >= count) return {};
-  const uint16_t sequence = Line(index).Sequence;
-  int first = index;
-  while (first > 0 && Line(first - 1).Sequence == sequence) --first;
-  int last = index;
-  while (last + 1 < count && Line(last + 1).Sequence == sequence) ++last;
-  return {first, last - first + 1};
+  return PacketRunAt(index, LineCount(), [this](int i) { return Line(i).Sequence; });
 }
 
 std::string DisplayBuffer::PacketText(LineRange lines, bool hexMode) const {
   std::string text;
-  for (int i = lines.First; i < lines.First + lines.Count; ++i) {
-    const std::string& line = Line(i).Text;
-    if (!hexMode) {
-      text += line;
-    } else if (line.size() > HexDigitsStart) {
-      text += TrimSpaces(std::string_view(line).substr(HexDigitsStart, HexDigitsWidth));
-    }
-    text += "\r\n";
-  }
+  for (int i = lines.First; i < lines.First + lines.Count; ++i) AppendClipboardLine(Line(i).Text, hexMode, text);
   return text;
+}
+
+void DisplayBuffer::AppendClipboardLine(const std::string& line, bool hexMode, std::string& text) {
+  if (!hexMode) {
+    text += line;
+  } else if (line.size() > HexDigitsStart) {
+    text += TrimSpaces(std::string_view(line).substr(HexDigitsStart, HexDigitsWidth));
+  }
+  text += "\r\n";
 }
 
 }  // namespace tapwise

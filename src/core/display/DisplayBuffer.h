@@ -24,6 +24,20 @@ struct LineRange {
   int Count = 0;
 };
 
+// The run of lines around `index` (of `count`) whose sequenceAt(i) is that
+// of `index`: one packet's lines, for whatever holds them. Count 0 when
+// `index` is outside 0..count-1.
+template <typename SequenceAt>
+LineRange PacketRunAt(int index, int count, SequenceAt&& sequenceAt) {
+  if (index < 0 || index >= count) return {};
+  const uint16_t sequence = sequenceAt(index);
+  int first = index;
+  while (first > 0 && sequenceAt(first - 1) == sequence) --first;
+  int last = index;
+  while (last + 1 < count && sequenceAt(last + 1) == sequence) ++last;
+  return {first, last - first + 1};
+}
+
 class DisplayBuffer {
  public:
   static constexpr uint16_t SlotCount = 1000;
@@ -65,6 +79,8 @@ class DisplayBuffer {
   // the hex digits of the line (columns 14 to 63) without leading and
   // trailing spaces, in ASCII mode the whole text.
   std::string PacketText(LineRange lines, bool hexMode) const;
+  // One line of that text, added to `text`.
+  static void AppendClipboardLine(const std::string& line, bool hexMode, std::string& text);
 
  private:
   std::array<DisplayLine, SlotCount> m_slots;

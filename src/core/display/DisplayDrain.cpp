@@ -109,6 +109,7 @@ bool DisplayDrain::SwitchMode(bool hex) {
 void DisplayDrain::Clear() {
   m_buffer.Clear();
   m_openLine = false;
+  ++m_clearCount;
 }
 
 void DisplayDrain::FinishOpenLine() {

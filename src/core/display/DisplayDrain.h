@@ -40,6 +40,9 @@ class DisplayDrain : public PacketSink {
 
   // Empties the display; the counter and the current slot keep their values.
   void Clear();
+  // How many times the display was emptied, so that what keeps more of it
+  // (PacketHistory) can follow.
+  uint32_t ClearCount() const { return m_clearCount; }
   // Reports the unfinished ASCII line to the listener as finished (at exit,
   // or before the display is cleared). Text that follows starts a new line,
   // so that a reported line never changes afterwards.
@@ -90,6 +93,7 @@ class DisplayDrain : public PacketSink {
   bool m_frozen = false;
   bool m_hexDisplay = true;
   LineFilter m_filter;
+  uint32_t m_clearCount = 0;
   // The current line is ASCII text that may still grow and has not been
   // reported to the listener.
   bool m_openLine = false;

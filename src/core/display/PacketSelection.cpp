@@ -10,4 +10,12 @@ bool PacketSelection::SelectAt(const DisplayBuffer& buffer, int index, bool hexM
   return true;
 }
 
+bool PacketSelection::SelectAt(const DisplayRows& rows, int row, bool hexMode) {
+  const LineRange lines = rows.PacketRowsAt(row);
+  if (lines.Count == 0) return false;
+  m_selectedPacket = rows.Row(row).Sequence;
+  m_selectedPacketText = rows.PacketText(lines, hexMode);
+  return true;
+}
+
 }  // namespace tapwise

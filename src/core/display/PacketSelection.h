@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/display/DisplayBuffer.h"
+#include "core/display/DisplayRows.h"
 
 namespace tapwise {
 
@@ -18,6 +19,8 @@ class PacketSelection {
   // wrote that line and takes the text of its lines. False, with the
   // selection unchanged, when no line is held at `index`.
   bool SelectAt(const DisplayBuffer& buffer, int index, bool hexMode);
+  // The same for row `row` of the rows the display shows, history rows included.
+  bool SelectAt(const DisplayRows& rows, int row, bool hexMode);
 
   uint16_t SelectedPacket() const { return m_selectedPacket; }
   const std::string& SelectedPacketText() const { return m_selectedPacketText; }

@@ -35,6 +35,7 @@
 #include "core/config/ProjectState.h"
 #include "core/display/DisplayDrain.h"
 #include "core/platform/LatencyTimer.h"
+#include "core/display/PacketHistory.h"
 #include "core/platform/PortMap.h"
 #include "core/recorder/PlaySettings.h"
 #include "core/recorder/LiveFeed.h"
@@ -173,6 +174,9 @@ class MonitorSession {
   std::vector<uint8_t> PresentPorts() const { return m_comms.PresentPorts(); }
   // The display lines (the first packet sink).
   DisplayDrain& Drain() { return m_drain; }
+  // The display's history: a sink only where a window adds it (AddSink),
+  // so that the headless monitor keeps none.
+  PacketHistory& History() { return m_history; }
   Recorder& GetRecorder() { return m_recorder; }
   // The recording the options started beside a file that plays (headless
   // only, see MonitorOptions::RecordBesidePlay); closed otherwise.
@@ -277,6 +281,7 @@ class MonitorSession {
   UserPackets m_userPackets;
   DisplayDrain m_drain;
   HighlightRules m_highlights;
+  PacketHistory m_history{m_drain};
   Recorder m_recorder;
   Recording m_sideRecording;
   std::unique_ptr<LiveFeed> m_live;

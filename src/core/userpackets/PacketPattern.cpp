@@ -1,7 +1,7 @@
 #include "core/userpackets/PacketPattern.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
 
 #include "core/capture/PacketRecord.h"
 #include "core/userpackets/CalcState.h"
@@ -89,14 +89,18 @@ Result PacketPattern::Compile(const std::string& text, PacketPattern& pattern) {
 
 std::vector<size_t> PacketPattern::FindIn(const uint8_t* data, size_t size) const {
   std::vector<size_t> offsets;
-  if (m_bytes.empty() || size < m_bytes.size()) return offsets;
-  const uint8_t* end = data + size;
-  const std::boyer_moore_horspool_searcher searcher(m_bytes.begin(), m_bytes.end());
-  for (const uint8_t* from = data;;) {
-    const uint8_t* found = std::search(from, end, searcher);
-    if (found == end) break;
-    offsets.push_back(static_cast<size_t>(found - data));
-    from = found + 1;
+  const size_t length = m_bytes.size();
+  if (length == 0 || size < length) return offsets;
+  // The first byte by memchr, the rest compared where it is found: packets
+  // are short and patterns shorter, so this beats building a skip table for
+  // every packet of a long history.
+  const size_t last = size - length;
+  for (size_t from = 0; from <= last;) {
+    const auto* hit = static_cast<const uint8_t*>(std::memchr(data + from, m_bytes[0], last - from + 1));
+    if (!hit) break;
+    const size_t at = static_cast<size_t>(hit - data);
+    if (std::memcmp(hit + 1, m_bytes.data() + 1, length - 1) == 0) offsets.push_back(at);
+    from = at + 1;
   }
   return offsets;
 }

@@ -113,6 +113,14 @@ QPixmap DrawToolIcon(ToolIcon icon) {
       p.drawLine(QPointF(4, 12.5), QPointF(9, 12.5));
       break;
     }
+    case ToolIcon::Find:
+      // A magnifying glass.
+      p.setPen(QPen(QColor(90, 60, 20), 2.4));
+      p.drawLine(QPointF(10, 10), QPointF(14.5, 14.5));
+      p.setPen(QPen(QColor(40, 40, 50), 1.4));
+      p.setBrush(QColor(200, 230, 255));
+      p.drawEllipse(QPointF(6.5, 6.5), 4.8, 4.8);
+      break;
     case ToolIcon::About: {
       p.setPen(QPen(QColor(0, 0, 150), 1));
       p.setBrush(QColor(40, 90, 230));

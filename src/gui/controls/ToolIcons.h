@@ -27,6 +27,7 @@ enum class ToolIcon {
   Paste,
   Filter,
   Statistics,
+  Find,
 };
 
 // A 16 × 16 picture on a transparent background.

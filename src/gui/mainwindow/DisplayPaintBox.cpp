@@ -21,6 +21,11 @@ namespace tapwise {
 
 namespace {
 
+// Under the matches of find: light enough for every port colour to read
+// on, the current match stronger.
+const QColor MatchColour(255, 240, 120);
+const QColor CurrentMatchColour(255, 170, 60);
+
 // Qt lays the soft hyphen (byte 173) out as nothing at all, which would hide
 // the byte and pull the rest of the line one column to the left; it is shown
 // as a plain hyphen, one cell like every other byte.
@@ -33,7 +38,7 @@ QString DisplayText(const std::string& bytes) {
 }  // namespace
 
 DisplayPaintBox::DisplayPaintBox(DisplayDrain& drain, QWidget* parent)
-    : QWidget(parent), m_drain(drain) {
+    : QWidget(parent), m_drain(drain), m_rows(drain) {
   setObjectName("DisplayPaintBox");
   setToolTip("Display of data from/to ALL COM ports");
   m_scrollBox = new QScrollArea(parent);
@@ -104,6 +109,8 @@ void DisplayPaintBox::MeasureFont() {
   m_geometry = DisplayGeometry(charWidth, metrics.height(), metrics.ascent(), m_geometry.ColumnCount());
   m_scrollBox->verticalScrollBar()->setSingleStep(m_geometry.LineHeight());
   m_scrollBox->horizontalScrollBar()->setSingleStep(m_geometry.CharWidth());
+  // No widget is taller than QWIDGETSIZE_MAX pixels.
+  m_rows.SetMaxRows(QWIDGETSIZE_MAX / m_geometry.LineHeight() - 1);
   UpdateHeight();
   update();
 }
@@ -153,11 +160,78 @@ QColor DisplayPaintBox::PortColour(int port) const {
 
 void DisplayPaintBox::UpdateHeight() {
   m_shown.Update(m_drain.Buffer(), m_drain.Filter());
-  const int height = m_geometry.BoxHeight(m_shown.Count());
+  const int height = m_geometry.BoxHeight(RowCount());
   if (height != this->height() || width() != m_geometry.BoxWidth()) resize(m_geometry.BoxWidth(), height);
 }
 
+// A filter shows some of the ring's lines and no history (the history
+// holds lines that were shown, and the filter is the view's); without one
+// the rows are the history's and the ring's.
+int DisplayPaintBox::RowCount() const { return m_shown.Filtered() ? m_shown.Count() : m_rows.Count(); }
+
+int DisplayPaintBox::BaseRow(int row) const {
+  if (!m_shown.Filtered()) return row;
+  const int held = m_shown.HeldIndex(row);
+  return held < 0 ? -1 : m_rows.OlderCount() + held;
+}
+
+void DisplayPaintBox::SetHistory(PacketHistory* history) {
+  m_rows.SetHistory(history);
+  LinesChanged();
+}
+
+void DisplayPaintBox::SetFind(const DisplayFind* find) {
+  m_find = find;
+  update();
+}
+
+void DisplayPaintBox::SetHeld(bool held) { m_held = held; }
+
+bool DisplayPaintBox::Holding() const {
+  if (m_held) return true;
+  const int top = m_geometry.RowAt(m_scrollBox->verticalScrollBar()->value());
+  return m_rows.OlderCount() > 0 && top < m_rows.OlderCount();
+}
+
+void DisplayPaintBox::RefreshRows() {
+  QScrollBar* bar = m_scrollBox->verticalScrollBar();
+  const bool holding = Holding() && m_rows.FollowsHistory();
+  const uint64_t firstLine = m_rows.FirstLine();
+  const int value = bar->value();
+  m_rows.Refresh();
+  UpdateHeight();
+  emit RowsChanged();
+  if (!holding || !m_rows.FollowsHistory()) return;
+  // The oldest rows went (the history let them go) or new ones came in
+  // above the cap: the view moves with its lines.
+  const int64_t moved = static_cast<int64_t>(m_rows.FirstLine()) - static_cast<int64_t>(firstLine);
+  const int64_t wanted = std::max<int64_t>(0, value - moved * m_geometry.LineHeight());
+  bar->setMaximum(std::max(bar->maximum(), std::max(0, height() - m_scrollBox->viewport()->height())));
+  bar->setValue(static_cast<int>(std::min<int64_t>(wanted, bar->maximum())));
+}
+
+void DisplayPaintBox::ShowRow(int row) {
+  m_held = true;
+  QScrollBar* bar = m_scrollBox->verticalScrollBar();
+  const int viewport = m_scrollBox->viewport()->height();
+  const int position = std::max(0, m_geometry.RowTop(row) - (viewport - m_geometry.LineHeight()) / 2);
+  bar->setMaximum(std::max(bar->maximum(), std::max(0, height() - viewport)));
+  bar->setValue(std::min(position, std::max(0, height() - viewport)));
+  update();
+}
+
 void DisplayPaintBox::ScrollToEnd() {
+  const bool holding = Holding() && m_rows.FollowsHistory();
+  RefreshRows();
+  if (holding) {
+    repaint();
+    return;
+  }
+  ShowNewest();
+}
+
+void DisplayPaintBox::ShowNewest() {
+  m_held = false;
   UpdateHeight();
   QScrollBar* bar = m_scrollBox->verticalScrollBar();
   const int position = std::max(0, height() - m_scrollBox->viewport()->height());
@@ -170,7 +244,7 @@ void DisplayPaintBox::ScrollToEnd() {
 }
 
 void DisplayPaintBox::LinesChanged() {
-  UpdateHeight();
+  RefreshRows();
   update();
 }
 
@@ -214,14 +288,13 @@ bool DisplayPaintBox::ScrollForWindowWheel(QWidget* widget, QWheelEvent* event) 
 void DisplayPaintBox::paintEvent(QPaintEvent* event) {
   QPainter canvas(this);
   const QRect clip = event->rect();
-  const DisplayBuffer& buffer = m_drain.Buffer();
   const bool hex = m_drain.HexDisplay();
   // Text that ran on in the current line may have changed its port.
-  m_shown.Update(buffer, m_drain.Filter());
-  const auto [first, end] = m_geometry.RowsInBand(clip.top(), clip.bottom(), m_shown.Count());
+  m_shown.Update(m_drain.Buffer(), m_drain.Filter());
+  const auto [first, end] = m_geometry.RowsInBand(clip.top(), clip.bottom(), RowCount());
   for (int row = first; row < end; ++row) {
     const int y = m_geometry.RowTop(row);
-    const DisplayLine& line = buffer.Line(m_shown.HeldIndex(row));
+    const DisplayLine& line = m_rows.Row(BaseRow(row));
     QColor background = line.Error        ? m_colours[ColourTable::Errors]
                         : line.Origin == 1 ? m_windowColour
                                            : m_colours[ColourTable::Transmissions];
@@ -236,6 +309,7 @@ void DisplayPaintBox::paintEvent(QPaintEvent* event) {
     // as far as its text reaches.
     canvas.fillRect(QRect(0, y, m_geometry.TextWidth(static_cast<int>(text.size())), m_geometry.TextHeight()),
                     background);
+    PaintMarks(canvas, BaseRow(row), y);
     canvas.setPen(PortColour(line.Port));
     canvas.drawText(QPoint(0, y + m_geometry.Ascent()), text);
     if (m_selection.IsSelected(line)) {
@@ -265,9 +339,18 @@ void DisplayPaintBox::mousePressEvent(QMouseEvent* event) {
     m_pmMain->popup(event->globalPosition().toPoint());
     return;
   }
-  const int index = m_shown.HeldIndex(m_geometry.RowAt(static_cast<int>(std::floor(event->position().y()))));
+  const int index = BaseRow(m_geometry.RowAt(static_cast<int>(std::floor(event->position().y()))));
   // The frames follow on the next pass of the event loop; nothing waits for them.
-  if (m_selection.SelectAt(m_drain.Buffer(), index, m_drain.HexDisplay())) update();
+  if (m_selection.SelectAt(m_rows, index, m_drain.HexDisplay())) update();
+}
+
+void DisplayPaintBox::PaintMarks(QPainter& canvas, int row, int y) {
+  if (!m_find || row < 0 || !m_rows.FollowsHistory()) return;
+  m_find->MarksOnLine(m_rows.FirstLine() + static_cast<uint64_t>(row), m_marks);
+  for (const MarkedColumns& mark : m_marks) {
+    const QRect cells(m_geometry.TextWidth(mark.First), y, m_geometry.TextWidth(mark.Count), m_geometry.TextHeight());
+    canvas.fillRect(cells, mark.Current ? CurrentMatchColour : MatchColour);
+  }
 }
 
 bool DisplayPaintBox::eventFilter(QObject* watched, QEvent* event) {

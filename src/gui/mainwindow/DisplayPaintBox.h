@@ -8,6 +8,11 @@
 //
 // Painting only looks things up: the colours are resolved when they are set
 // or the palette changes, the cells measured when the font changes.
+//
+// Given a history, the rows go on above the ring's into it (DisplayRows);
+// a view scrolled up into those rows, or held by find, stays on its lines
+// while new ones come, rather than following the newest. Given a find, the
+// matches on the rows shown are marked.
 
 #include <QColor>
 #include <QFont>
@@ -16,12 +21,15 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "core/config/ColourTable.h"
 #include "core/display/DisplayDrain.h"
+#include "core/display/DisplayRows.h"
 #include "core/display/PacketSelection.h"
 #include "core/display/ShownLines.h"
 #include "core/format/PacketTime.h"
+#include "core/session/DisplayFind.h"
 #include "gui/mainwindow/DisplayGeometry.h"
 #include "gui/mainwindow/MainKeys.h"
 
@@ -29,6 +37,8 @@ class QScrollArea;
 class QWheelEvent;
 
 namespace tapwise {
+
+class PacketHistory;
 
 class DisplayPaintBox : public QWidget {
   Q_OBJECT
@@ -82,12 +92,33 @@ class DisplayPaintBox : public QWidget {
   // over the display, where that is all the wheel does.
   bool ScrollForWindowWheel(QWidget* widget, QWheelEvent* event);
 
+  // May be null; not owned. The rows then scroll back into the history and
+  // the matches are marked.
+  void SetHistory(PacketHistory* history);
+  void SetFind(const DisplayFind* find);
+  const DisplayRows& Rows() const { return m_rows; }
+  // Releases the view and puts it on the newest line at once.
+  void ShowNewest();
+  // Puts row `row` in the middle of the view and holds the view there.
+  void ShowRow(int row);
+  // Held, the view stays on its lines as new ones come; released, it
+  // follows the newest again.
+  void SetHeld(bool held);
+  bool Held() const { return m_held; }
+  // Whether the view stays on its lines at the next pass: held, or scrolled
+  // up into the history rows.
+  bool Holding() const;
+
   const PacketSelection& Selection() const { return m_selection; }
   QMenu* ContextMenu() const { return m_pmMain; }
   QAction* mCopy;
   QAction* mSend;
   QAction* mSendHex;
   QAction* mPlayThisPacket;
+
+ signals:
+  // The rows were worked out again (lines came or went), before the repaint.
+  void RowsChanged();
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -97,10 +128,21 @@ class DisplayPaintBox : public QWidget {
 
  private:
   void UpdateHeight();
+  // The rows drawn, and the row of Rows() that drawn row `row` shows (-1:
+  // none).
+  int RowCount() const;
+  int BaseRow(int row) const;
+  // Works the rows out again, keeping a holding view on the lines it shows.
+  void RefreshRows();
+  void PaintMarks(QPainter& canvas, int row, int y);
   void ResolveColours();
   void MeasureFont();
 
   DisplayDrain& m_drain;
+  DisplayRows m_rows;
+  const DisplayFind* m_find = nullptr;
+  std::vector<MarkedColumns> m_marks;  // of the row being painted
+  bool m_held = false;
   QScrollArea* m_scrollBox;
   QMenu* m_pmMain;
   PacketSelection m_selection;

@@ -44,6 +44,7 @@ MainToolBar::MainToolBar(QWidget* parent) : QWidget(parent) {
   bHelp = SpeedButton(this, "bHelp", 240, ToolIcon::About, "About  (Alt H)", false);
   bFilter = SpeedButton(this, "bFilter", 292, ToolIcon::Filter, "Display Filter and Highlights  (Alt L)", false);
   bStatistics = SpeedButton(this, "bStatistics", 266, ToolIcon::Statistics, "Statistics per port  (Alt T)", false);
+  bFind = SpeedButton(this, "bFind", 318, ToolIcon::Find, "Find in the Display  (Ctrl F)", false);
   // A tool window's button stays disabled until the window is made.
   for (QToolButton* button : {bProperties, bUserPackets, bHelp, bFilter, bStatistics}) button->setEnabled(false);
 

@@ -35,6 +35,7 @@ class MainToolBar : public QWidget {
   QToolButton* bHelp;
   QToolButton* bFilter;
   QToolButton* bStatistics;
+  QToolButton* bFind;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

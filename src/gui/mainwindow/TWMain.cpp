@@ -15,6 +15,8 @@
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TickPacer.h"
 #include "gui/mainwindow/ToolWindows.h"
+#include "gui/mainwindow/TypedKeys.h"
+#include "gui/find/FindBar.h"
 #include "gui/appearance/Appearance.h"
 #include "gui/options/Properties.h"
 #include "gui/controls/AnsiText.h"
@@ -61,6 +63,8 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   column->addWidget(m_display->ScrollBox(), 1);
   m_ports->SetCaptionColours(*m_display);
 
+  m_find = new FindBar(session, *m_display, appearance, client);
+  column->addWidget(m_find);
   m_statusBar = new StatusPanels(client);
   column->addWidget(m_statusBar);
   connect(m_ports, &PortTabs::PortShown, m_statusBar, &StatusPanels::SetPort);
@@ -71,6 +75,7 @@ TTWForm::TTWForm(MonitorSession& session, SettingsStore& settings, MonitorOption
   connect(m_toolBar->bDisableAll, &QToolButton::toggled, this,
           [this](bool down) { m_session.Drain().SetFrozen(down); });
   connect(m_toolBar->bClear, &QToolButton::clicked, this, &TTWForm::bClearClick);
+  connect(m_toolBar->bFind, &QToolButton::clicked, m_find, &FindBar::Open);
   m_tools = std::make_unique<ToolWindows>(session, appearance, dialogs, *m_toolBar, *this, m_display->ContextMenu());
   connect(&m_tools->UserPackets(), &TUserPacketsForm::MessagesPosted, this, &TTWForm::ShowSessionMessages);
   connect(&appearance, &Appearance::FontChanged, this, &TTWForm::ApplyDisplayFont);
@@ -122,6 +127,7 @@ bool TTWForm::FormShow() {
   m_session.Project().SetConfigName(m_userSettings.ConfigName);
   m_session.GetRecorder().SetRecordName(m_userSettings.RecordName);
   m_session.GetRecorder().SetRecordType(m_userSettings.RecordType);
+  m_session.History().SetLimits(m_userSettings.History);
   m_tools->Restore(m_settings, *this);
   // The display's colours, then its font (and the window's width).
   m_appearance.Load(m_userSettings);
@@ -245,7 +251,9 @@ bool TTWForm::eventFilter(QObject* watched, QEvent* event) {
   QWidget* focus = QApplication::focusWidget();
   if (focus ? widget != focus : widget != this) return false;
   auto* key = static_cast<QKeyEvent*>(event);
-  return FormKeyDown(key) || FormKeyPress(key);
+  if (m_find->TakeKey(key)) return true;
+  // What is typed into the find bar stays there; anywhere else it goes out.
+  return FormKeyDown(key) || (!m_find->HasFocus(focus) && SendTypedKey(key, m_session));
 }
 
 bool TTWForm::FormKeyDown(QKeyEvent* event) {
@@ -276,23 +284,6 @@ bool TTWForm::FormKeyDown(QKeyEvent* event) {
   return consumed;
 }
 
-bool TTWForm::FormKeyPress(QKeyEvent* event) {
-  // Alt+letter belongs to the toolbar and never reaches the port; Tab moves
-  // between the controls; Delete is an editing key, not a character.
-  if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return false;
-  if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
-      event->key() == Qt::Key_Delete) {
-    return false;
-  }
-  const QString text = event->text();
-  if (text.isEmpty()) return false;
-  const uint8_t port = m_session.SelectedPort.load();
-  for (char byte : QStringToAnsi(text)) {
-    if (port != 0) m_session.Comms().WritePacket(port, reinterpret_cast<const uint8_t*>(&byte), 1);
-  }
-  return true;
-}
-
 void TTWForm::closeEvent(QCloseEvent* event) {
   if (m_closed || !m_started || m_ports->Count() == 0) {
     event->accept();
@@ -308,6 +299,7 @@ void TTWForm::closeEvent(QCloseEvent* event) {
   m_userSettings.ConfigName = m_session.Project().ConfigName();
   m_userSettings.RecordName = m_session.GetRecorder().RecordName();
   m_userSettings.RecordType = m_session.GetRecorder().RecordType();
+  m_userSettings.History = m_session.History().Limits();
   m_appearance.Keep(m_userSettings);
   WriteUserSettings(m_settings, m_userSettings);
   m_tools->KeepTools(m_settings);

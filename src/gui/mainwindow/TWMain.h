@@ -26,6 +26,7 @@ namespace tapwise {
 
 class Appearance;
 class DisplayPaintBox;
+class FindBar;
 class MainToolBar;
 class PortSetupPanel;
 class PortTabs;
@@ -110,9 +111,8 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
 
   void bClearClick();
   void ApplyDisplayFont();
-  // Both return true when the key was consumed.
+  // True when the key was consumed.
   bool FormKeyDown(QKeyEvent* event);
-  bool FormKeyPress(QKeyEvent* event);
   // The session did not start: tells the user and ends the program.
   void ShowStartFailure(const Result& failure);
   // What the session's parts posted, shown now.
@@ -131,6 +131,7 @@ class TTWForm : public QMainWindow, private DisplayListener, private SessionList
   PortTabs* m_ports;
   RecorderControls* m_recorder;
   DisplayPaintBox* m_display;
+  FindBar* m_find;
   StatusPanels* m_statusBar;
   std::unique_ptr<ToolWindows> m_tools;
   TickPacer* m_pacer;

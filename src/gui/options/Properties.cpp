@@ -11,6 +11,7 @@
 #include "gui/controls/WindowFont.h"
 #include "gui/options/Colours.h"
 #include "gui/options/RecordOptions.h"
+#include "gui/find/HistoryGroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -134,6 +135,7 @@ TPropertiesForm::TPropertiesForm(MonitorSession& session, Appearance& appearance
   rows->addLayout(groups);
   gRecord = new TRecordOptions(m_session, panel);
   rows->addWidget(gRecord);
+  groups->addWidget(m_historyGroup = new HistoryGroup(session.History(), panel));
 
   // Not resizable: as big as the designed client area, or as its contents
   // need where the desktop's font is wider.
@@ -228,6 +230,7 @@ QWidget* TPropertiesForm::BuildPlayGroup() {
 }
 
 void TPropertiesForm::Load() {
+  m_historyGroup->Load();
   m_loading = true;
   const bool hex = m_session.HexDisplay();
   rbDisplayHex->setChecked(hex);

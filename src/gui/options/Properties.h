@@ -5,7 +5,7 @@
 // change takes effect at once; there is no OK or Cancel. Display mode,
 // packet gap and play options belong to the project and mark it changed;
 // the time precision and the font belong to the appearance (and so to the
-// settings).
+// settings), and so do the bounds of the display's history (HistoryGroup).
 //
 // The receive threads read the packet gap at the end of each packet and the
 // playback thread reads the play settings on every pass, so a change
@@ -27,6 +27,7 @@ class QRadioButton;
 namespace tapwise {
 
 class Appearance;
+class HistoryGroup;
 class MonitorSession;
 class TColoursForm;
 class TEditUpDown;
@@ -76,6 +77,7 @@ class TPropertiesForm : public QWidget {
   Appearance& m_appearance;
   TColoursForm& m_colours;
   WindowDialogs& m_dialogs;
+  HistoryGroup* m_historyGroup;
   bool m_loading = false;
 };
 

@@ -92,6 +92,8 @@ TEST(MainWindowSettingsTest, AFirstRunWritesEveryKeyWithItsValueInReadOrder) {
       "RecordName\t\r\n"
       "RecordType\t0\r\n"
       "DisplayTime\ttenths\r\n"
+      "HistoryPackets\t100000\r\n"
+      "HistoryMegabytes\t64\r\n"
       "WinTWFormLeft\t10\r\n"
       "WinTWFormTop\t20\r\n"
       "WinTWFormWidth\t593\r\n"
@@ -133,6 +135,7 @@ TEST(MainWindowSettingsTest, ASecondRunGetsBackWhatTheFirstLeft) {
       s.RecordName = "/tmp/capture 1.DAT";
       s.RecordType = 2;
       s.DisplayTime = TimeStyle::Microseconds;
+      s.History = {5000, 16};
       Main(l).Placement = {-1200, 5, 700, 500};
       UserPackets(l).Placement = {300, 200, 640, 480};
       UserPackets(l).ColumnWidths = {70, 300, 150};
@@ -165,7 +168,11 @@ TEST(MainWindowSettingsTest, OddValuesReadAsTheirNumberOrTheirDefault) {
   store.FindLine("Colour5");
   store.WriteText("Colour6", "blue");
   store.WriteText("RecordType", "3 (hex)");
+  // The history's bounds are held to their ranges.
+  store.WriteText("HistoryPackets", "5");
+  store.WriteText("HistoryMegabytes", "-3");
   const UserSettings settings = ReadUserSettings(store);
+  EXPECT_EQ(settings.History, (HistoryLimits{HistoryLimits::MinPackets, HistoryLimits::MinMegabytes}));
   EXPECT_EQ(settings.FontSize, 12);
   EXPECT_EQ(settings.FontName, "FixedSys");
   EXPECT_EQ(settings.Colours[0], -2147483640);
