@@ -60,6 +60,9 @@ class LiveFeed : public PacketSink {
   // why, when it cannot; the monitor then runs without a live feed.
   [[nodiscard]] Result Open();
   bool IsOpen() const { return m_listenFd >= 0; }
+  // Polls readable when a client is waiting to be taken, so that a sleeping
+  // monitor can wake for it; -1 when not open.
+  int ListenHandle() const { return m_listenFd; }
   const std::string& SocketPath() const { return m_settings.SocketPath; }
 
   // Once per tick: takes new clients and their requests, notices clients

@@ -1,5 +1,6 @@
 #include "core/session/MonitorSession.h"
 
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +45,15 @@ MonitorSession::MonitorSession(DeviceOpener& opener)
 }
 
 void MonitorSession::AddOwnSinks() {
+  m_wakeSet = epoll_create1(EPOLL_CLOEXEC);
+  if (m_wakeSet >= 0) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    if (m_wake.Handle() < 0 || epoll_ctl(m_wakeSet, EPOLL_CTL_ADD, m_wake.Handle(), &event) != 0) {
+      close(m_wakeSet);
+      m_wakeSet = -1;
+    }
+  }
   m_comms.SetTriggerStep(&m_userPackets);
   m_drain.SetMarker(&m_highlights);
   m_comms.SetWakeSignal(&m_wake);
@@ -57,7 +67,10 @@ void MonitorSession::AddOwnSinks() {
   m_fanOut.AddSink(m_sideRecording);
 }
 
-MonitorSession::~MonitorSession() { Shutdown(); }
+MonitorSession::~MonitorSession() {
+  Shutdown();
+  if (m_wakeSet >= 0) close(m_wakeSet);
+}
 
 void MonitorSession::ApplyDefaults() {
   for (uint8_t n : AllComNumbers()) m_comms.SetPortSettings(n, PortSettings{});
@@ -153,6 +166,11 @@ void MonitorSession::StartLiveFeed(const MonitorOptions& options) {
   }
   m_report.LiveFeedPath = live->SocketPath();
   m_live = std::move(live);
+  if (m_wakeSet >= 0) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    (void)epoll_ctl(m_wakeSet, EPOLL_CTL_ADD, m_live->ListenHandle(), &event);
+  }
   m_fanOut.AddSink(*m_live);
 }
 
@@ -372,6 +390,7 @@ void MonitorSession::Shutdown() {
   m_shutDown = true;
   if (m_live) {
     m_fanOut.RemoveSink(*m_live);
+    if (m_wakeSet >= 0) (void)epoll_ctl(m_wakeSet, EPOLL_CTL_DEL, m_live->ListenHandle(), nullptr);
     m_live.reset();
   }
   m_recorder.Stop();

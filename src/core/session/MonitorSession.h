@@ -141,8 +141,11 @@ class MonitorSession {
   bool Asleep() const { return m_quietTicks >= QuietTicks; }
   // How long until the next pass is due.
   int NextTickMs() const { return Asleep() ? SleepingTickMs : TickMs; }
-  // -1 when the system gave no eventfd: then only the timer runs passes.
-  int WakeHandle() const { return m_wake.Handle(); }
+  // Also readable when a client comes to the live feed (a capture
+  // interface asking for the ports must have its answer within a tick). The
+  // same descriptor from construction on; -1 when the system gave neither
+  // eventfd nor epoll: then only the timer runs passes.
+  int WakeHandle() const { return m_wakeSet >= 0 ? m_wakeSet : m_wake.Handle(); }
   // How many times something posted to WakeHandle, for tests.
   uint64_t WakeCount() const { return m_wake.Notified(); }
   void WakeUp() { m_quietTicks = 0; }
@@ -273,6 +276,7 @@ class MonitorSession {
 
   // First, so that it outlives everything that posts to it.
   WakeSignal m_wake;
+  int m_wakeSet = -1;  // epoll over m_wake and the live feed's listening socket
   std::unique_ptr<PortMap> m_ownMap;  // null when an opener was given
   DeviceOpener& m_opener;
   TWComms m_comms;

@@ -3,6 +3,8 @@
 // and -live:off leaves no socket.
 
 #include <gtest/gtest.h>
+
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -82,6 +84,24 @@ TEST_F(LiveFeedSession, OffMeansNoSocket) {
   EXPECT_EQ(session->Report().LiveFeedPath, "");
   struct stat none {};
   EXPECT_NE(::stat((dir / "tapwise").c_str(), &none), 0);
+}
+
+// A capture interface lists a monitor's ports by asking its live feed and
+// waits a tick for the answer: a sleeping monitor must wake for a client
+// that comes, not find it a second later.
+TEST_F(LiveFeedSession, AClientComingToASleepingMonitorWakesIt) {
+  StartWith(true);
+  ASSERT_NE(session->Live(), nullptr) << session->Report().LiveFeedProblem;
+  for (unsigned pass = 0; pass <= 2 * MonitorSession::QuietTicks && !session->Asleep(); ++pass) (void)session->Tick();
+  ASSERT_TRUE(session->Asleep());
+  pollfd quiet{session->WakeHandle(), POLLIN, 0};
+  EXPECT_EQ(poll(&quiet, 1, 100), 0);
+  LiveClient client(session->Report().LiveFeedPath);
+  ASSERT_TRUE(client.Connected());
+  pollfd woken{session->WakeHandle(), POLLIN, 0};
+  ASSERT_EQ(poll(&woken, 1, 2000), 1);
+  (void)session->Tick();
+  EXPECT_FALSE(session->Asleep());
 }
 
 }  // namespace
