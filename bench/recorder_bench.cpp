@@ -33,12 +33,12 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
-#include "core/session/PacketFanOut.h"
 #include "core/format/HexLines.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
 #include "core/platform/PortMap.h"
 #include "core/recorder/Recorder.h"
+#include "core/session/PacketFanOut.h"
 #include "core/util/Clock.h"
 #include "support/HexLineParser.h"
 #include "support/Percentile.h"

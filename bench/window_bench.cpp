@@ -20,13 +20,6 @@
 //
 // Runs offscreen unless QT_QPA_PLATFORM or a display says otherwise.
 
-#include "core/capture/TWComms.h"
-#include "core/util/Clock.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "support/PtyGroup.h"
-#include "tests/support/TestRecords.h"
-#include "tests/support/window/WindowRig.h"
-
 #include <QApplication>
 #include <QTimer>
 
@@ -39,6 +32,13 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "core/capture/TWComms.h"
+#include "core/util/Clock.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "support/PtyGroup.h"
+#include "tests/support/TestRecords.h"
+#include "tests/support/window/WindowRig.h"
 
 using namespace tapwise;
 using Clock = std::chrono::steady_clock;

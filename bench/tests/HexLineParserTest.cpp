@@ -1,3 +1,5 @@
+#include "support/HexLineParser.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "core/format/HexLines.h"
-#include "support/HexLineParser.h"
 #include "support/Random.h"
 #include "support/SentStream.h"
 #include "support/StreamCheck.h"

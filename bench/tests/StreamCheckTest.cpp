@@ -1,3 +1,5 @@
+#include "support/StreamCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 
 #include "support/Random.h"
 #include "support/SentStream.h"
-#include "support/StreamCheck.h"
 
 namespace tapwise::bench {
 namespace {

@@ -1,12 +1,11 @@
 #include "app/DemoOption.h"
 
-#include "app/CommandLine.h"
-
 #include <strings.h>
 
 #include <filesystem>
 #include <system_error>
 
+#include "app/CommandLine.h"
 #include "core/recorder/RecordFormats.h"
 
 // Set by the build: where the installed demo lies relative to the installed

@@ -15,8 +15,8 @@
 #include "core/capture/PacketRecord.h"
 #include "core/display/DisplayDrain.h"
 #include "core/display/DisplayListener.h"
-#include "core/format/PacketTime.h"
 #include "core/format/PacketSink.h"
+#include "core/format/PacketTime.h"
 #include "core/userpackets/PacketPattern.h"
 #include "core/util/Result.h"
 

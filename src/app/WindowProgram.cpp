@@ -1,5 +1,16 @@
 #include "app/WindowProgram.h"
 
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
 #include "app/SplashChoice.h"
 #include "core/config/INIUnit.h"
 #include "core/config/SettingsLocation.h"
@@ -12,17 +23,6 @@
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 #include "gui/mainwindow/ToolWindows.h"
-
-#include <QApplication>
-#include <QSocketNotifier>
-
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 namespace tapwise {
 

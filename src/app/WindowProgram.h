@@ -2,10 +2,10 @@
 // The window front end: the settings store and the monitor session around
 // the main window, in the order the program starts and ends them.
 
-#include "app/CommandLine.h"
-
 #include <string>
 #include <vector>
+
+#include "app/CommandLine.h"
 
 namespace tapwise {
 

@@ -3,6 +3,7 @@
 // (pairs, taps, virtual ports) are never "held by another".
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <unistd.h>
 

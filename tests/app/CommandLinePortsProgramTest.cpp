@@ -4,6 +4,7 @@
 // the same packets, and colour only onto a terminal.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <unistd.h>
 

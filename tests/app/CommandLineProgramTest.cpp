@@ -3,6 +3,7 @@
 // and the two-dash spellings.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 

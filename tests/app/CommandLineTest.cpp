@@ -1,8 +1,9 @@
+#include "app/CommandLine.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
 
-#include "app/CommandLine.h"
 #include "core/recorder/RecordFormats.h"
 
 namespace tapwise {

@@ -2,7 +2,10 @@
 // shipped files fit together (a recorded poll that no trigger answers would
 // make a demo that shows nothing happening).
 
+#include "app/DemoOption.h"
+
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,14 +13,13 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/DemoOption.h"
-#include "core/recorder/RecordFormats.h"
 #include "core/config/ProjectFile.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/RecordFile.h"
+#include "core/recorder/RecordFormats.h"
+#include "core/userpackets/PacketCompiler.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
-#include "core/userpackets/PacketCompiler.h"
 
 namespace tapwise {
 namespace {

@@ -3,6 +3,7 @@
 // recording keeps every packet; a pattern that does not compile is refused.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <string>

@@ -4,6 +4,7 @@
 // not here.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <chrono>

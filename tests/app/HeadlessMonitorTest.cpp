@@ -1,10 +1,12 @@
+#include "app/HeadlessMonitor.h"
+
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/HeadlessMonitor.h"
 #include "core/capture/TWComms.h"
 #include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"

@@ -1,8 +1,9 @@
 // The tapwise program end to end: bytes in on pseudo-terminals, exact packet
 // data lines out, shutdown by signal.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,11 +14,11 @@
 #include <optional>
 #include <thread>
 
+#include "core/config/ProjectData.h"
+#include "core/config/ProjectState.h"
 #include "support/ChildProcess.h"
 #include "support/OutputMatchers.h"
 #include "support/Pty.h"
-#include "core/config/ProjectData.h"
-#include "core/config/ProjectState.h"
 #include "support/ResultAssertions.h"
 #include "support/SmallDisk.h"
 #include "support/TempDir.h"

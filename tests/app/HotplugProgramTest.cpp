@@ -2,6 +2,7 @@
 // comes, goes and comes back, and shows its bytes again once it is back.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 

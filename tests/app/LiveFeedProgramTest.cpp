@@ -3,6 +3,7 @@
 // a client that keeps reading get every byte that arrived.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <unistd.h>
 

@@ -2,6 +2,7 @@
 // headless monitor keeps a port whose server is down and says so.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include "support/ChildProcess.h"

@@ -3,6 +3,7 @@
 // recording and the counting take every packet.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <string>

@@ -4,6 +4,7 @@
 // reader that goes away, which ends the recording and nothing else.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -4,6 +4,7 @@
 // cut by the file size limit still readable.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <unistd.h>
 

@@ -2,8 +2,9 @@
 // descriptors, the signals that end a terminal session, and what it says
 // about the ports the user named that it could not use.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 

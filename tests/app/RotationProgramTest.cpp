@@ -2,6 +2,7 @@
 // files it names, what they hold, and the messages of a full disk.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 
 #include <algorithm>

@@ -1,7 +1,8 @@
+#include "app/SplashChoice.h"
+
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
-#include "app/SplashChoice.h"
 
 namespace tapwise {
 namespace {

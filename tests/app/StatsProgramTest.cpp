@@ -3,6 +3,7 @@
 // and at exit; none of it without -stats but on SIGUSR1; a bad N refused.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <unistd.h>
 

@@ -2,6 +2,7 @@
 // it runs, both directions on standard output, and the refusals.
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -5,6 +5,7 @@
 #include "extcap/ExtcapInterface.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>

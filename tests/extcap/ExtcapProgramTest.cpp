@@ -5,8 +5,9 @@
 // captures is compared with what the monitor itself wrote or what the test
 // sent: port, direction, bytes, order and time.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>

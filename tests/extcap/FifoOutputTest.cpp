@@ -4,8 +4,9 @@
 
 #include "extcap/FifoOutput.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -4,6 +4,7 @@
 #include "extcap/MonitorSocket.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>

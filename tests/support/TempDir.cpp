@@ -1,6 +1,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 
 #include <filesystem>

@@ -2,6 +2,7 @@
 // output folder, and a real run draws every picture the README shows.
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <fstream>

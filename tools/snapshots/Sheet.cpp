@@ -1,9 +1,9 @@
 #include "Sheet.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QDir>
 #include <QPalette>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

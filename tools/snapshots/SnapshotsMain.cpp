@@ -3,44 +3,16 @@
 // with "-" is refused with status 2.
 // Runs without a display (the offscreen platform is chosen when none is set).
 
-#include "Sheet.h"
-
-#include "core/capture/TWComms.h"
-#include "core/session/MonitorSession.h"
-#include "core/platform/PseudoTerminal.h"
-#include "gui/mainwindow/TWMain.h"
-#include "gui/find/FindBar.h"
-#include "gui/mainwindow/ToolWindows.h"
-#include "gui/about/AboutForm.h"
-#include "gui/options/Colours.h"
-#include "gui/options/Properties.h"
-#include "gui/statistics/StatisticsForm.h"
-#include "gui/controls/Box.h"
-#include "gui/controls/EditUpDown.h"
-#include "gui/messagebox/MessageBox.h"
-#include "gui/controls/NiceLabel.h"
-#include "gui/controls/TabControlSmart.h"
-#include "gui/controls/TickedLabel.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/controls/CheckBoxTransparent.h"
-#include "gui/controls/PanelTransparent.h"
-#include "gui/controls/ToolIcons.h"
-#include "gui/controls/WindowsLib.h"
-#include "gui/controls/DrawGridZebra.h"
-#include "gui/filter/FilterForm.h"
-#include "gui/filter/HighlightEditor.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "gui/userpackets/UserPacketsForm.h"
-#include "support/window/WindowRig.h"
-
 #include <QApplication>
 #include <QDir>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
 #include <QTest>
 #include <QThread>
 
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,9 +20,35 @@
 #include <cstring>
 #include <functional>
 #include <vector>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+
+#include "Sheet.h"
+#include "core/capture/TWComms.h"
+#include "core/platform/PseudoTerminal.h"
+#include "core/session/MonitorSession.h"
+#include "gui/about/AboutForm.h"
+#include "gui/controls/Box.h"
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/CheckBoxTransparent.h"
+#include "gui/controls/DrawGridZebra.h"
+#include "gui/controls/EditUpDown.h"
+#include "gui/controls/NiceLabel.h"
+#include "gui/controls/PanelTransparent.h"
+#include "gui/controls/TabControlSmart.h"
+#include "gui/controls/TickedLabel.h"
+#include "gui/controls/ToolIcons.h"
+#include "gui/controls/WindowsLib.h"
+#include "gui/filter/FilterForm.h"
+#include "gui/filter/HighlightEditor.h"
+#include "gui/find/FindBar.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
+#include "gui/messagebox/MessageBox.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
+#include "gui/statistics/StatisticsForm.h"
+#include "gui/userpackets/UserPacketsForm.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 

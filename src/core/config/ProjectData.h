@@ -9,8 +9,8 @@
 
 #include "core/capture/PortSettings.h"
 #include "core/recorder/PlaySettings.h"
-#include "core/userpackets/HighlightRules.h"
 #include "core/recorder/RotationSettings.h"
+#include "core/userpackets/HighlightRules.h"
 #include "core/userpackets/UserPacketRow.h"
 
 namespace tapwise {

@@ -1,9 +1,9 @@
 #include "core/config/ProjectState.h"
 
-#include "core/util/AnsiStringLib.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "core/util/AnsiStringLib.h"
 
 namespace tapwise {
 

@@ -1,9 +1,9 @@
 #include "core/config/UserSettings.h"
 
+#include <algorithm>
+
 #include "core/config/INIUnit.h"
 #include "core/util/AnsiStringLib.h"
-
-#include <algorithm>
 
 namespace tapwise {
 

@@ -14,8 +14,8 @@
 #include <string_view>
 
 #include "core/config/ColourTable.h"
-#include "core/format/PacketTime.h"
 #include "core/display/PacketHistory.h"
+#include "core/format/PacketTime.h"
 
 namespace tapwise {
 

@@ -1,9 +1,9 @@
 #include "core/display/DisplayDrain.h"
 
+#include <algorithm>
+
 #include "core/format/HexLines.h"
 #include "core/util/AnsiStringLib.h"
-
-#include <algorithm>
 
 namespace tapwise {
 

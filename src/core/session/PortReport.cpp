@@ -1,11 +1,11 @@
 #include "core/session/PortReport.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include "core/capture/TWComms.h"
 #include "core/platform/PortHolder.h"
 #include "core/platform/SerialDevice.h"
-
-#include <grp.h>
-#include <sys/stat.h>
 
 namespace tapwise {
 

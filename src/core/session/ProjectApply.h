@@ -6,9 +6,9 @@
 // them itself.
 
 #include "core/capture/TWComms.h"
-#include "core/recorder/PlaySettings.h"
 #include "core/config/ProjectData.h"
 #include "core/config/ProjectState.h"
+#include "core/recorder/PlaySettings.h"
 #include "core/userpackets/UserPackets.h"
 
 namespace tapwise {

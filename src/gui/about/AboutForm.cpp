@@ -1,12 +1,5 @@
 #include "gui/about/AboutForm.h"
 
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/Box.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/controls/PanelTransparent.h"
-#include "gui/controls/WindowFont.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
@@ -18,6 +11,13 @@
 
 #include <algorithm>
 #include <mutex>
+
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/Box.h"
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/PanelTransparent.h"
+#include "gui/controls/WindowFont.h"
+#include "gui/controls/WindowsLib.h"
 
 // The resources of a static library are registered by hand, once, and from
 // outside any namespace.

@@ -1,11 +1,11 @@
 #include "gui/controls/AnsiText.h"
 
-#include "core/util/Windows1252.h"
-
 #include <QByteArray>
 #include <QFile>
 
 #include <array>
+
+#include "core/util/Windows1252.h"
 
 namespace tapwise {
 

@@ -1,8 +1,8 @@
 #include "gui/controls/Border.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QPainter>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

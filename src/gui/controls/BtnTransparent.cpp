@@ -1,10 +1,10 @@
 #include "gui/controls/BtnTransparent.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

@@ -1,9 +1,9 @@
 #include "gui/controls/DrawGridZebra.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QHeaderView>
 #include <QPainter>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

@@ -1,8 +1,5 @@
 #include "gui/controls/EditUpDown.h"
 
-#include "gui/controls/AnsiText.h"
-#include "core/util/AnsiStringLib.h"
-
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -14,6 +11,9 @@
 #include <cstdlib>
 #include <limits>
 #include <string_view>
+
+#include "core/util/AnsiStringLib.h"
+#include "gui/controls/AnsiText.h"
 
 namespace tapwise {
 

@@ -22,13 +22,13 @@
 //   but stop at the limits. Up to eight typed hex digits are a 32-bit pattern
 //   (FFFFFFFF is -1).
 
-#include "gui/controls/PanelTransparent.h"
-
 #include <QRect>
 
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "gui/controls/PanelTransparent.h"
 
 class QLineEdit;
 class QToolButton;

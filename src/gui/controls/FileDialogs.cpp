@@ -1,11 +1,11 @@
 #include "gui/controls/FileDialogs.h"
 
-#include "gui/controls/AnsiText.h"
-
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
+
+#include "gui/controls/AnsiText.h"
 
 namespace tapwise {
 

@@ -1,11 +1,11 @@
 #include "gui/controls/NiceLabel.h"
 
-#include "gui/markup/Markup.h"
-
 #include <QEvent>
 #include <QPainter>
 
 #include <algorithm>
+
+#include "gui/markup/Markup.h"
 
 namespace tapwise {
 

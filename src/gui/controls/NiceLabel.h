@@ -3,12 +3,12 @@
 // whatever its parent painted, with an optional thin frame around the text.
 // With AutoSize on it takes the size of its text plus the gap.
 
-#include "gui/controls/Border.h"
-
 #include <QWidget>
 
 #include <cstdint>
 #include <string>
+
+#include "gui/controls/Border.h"
 
 namespace tapwise {
 

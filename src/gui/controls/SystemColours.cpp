@@ -1,9 +1,9 @@
 #include "gui/controls/SystemColours.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QGuiApplication>
 #include <QPalette>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

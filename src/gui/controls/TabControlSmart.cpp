@@ -1,13 +1,13 @@
 #include "gui/controls/TabControlSmart.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <cstdlib>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

@@ -1,12 +1,12 @@
 #include "gui/controls/TickedLabel.h"
 
-#include "gui/markup/Markup.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QPainter>
 #include <QPen>
 
 #include <algorithm>
+
+#include "gui/controls/WindowsLib.h"
+#include "gui/markup/Markup.h"
 
 namespace tapwise {
 

@@ -1,9 +1,9 @@
 #include "gui/controls/ToolIcons.h"
 
-#include "gui/controls/FoldedSheet.h"
-
 #include <QPainter>
 #include <QPainterPath>
+
+#include "gui/controls/FoldedSheet.h"
 
 namespace tapwise {
 

@@ -1,9 +1,9 @@
 #include "gui/controls/WindowDialogs.h"
 
-#include "gui/messagebox/MessageBox.h"
-
 #include <QColorDialog>
 #include <QFontDialog>
+
+#include "gui/messagebox/MessageBox.h"
 
 namespace tapwise {
 

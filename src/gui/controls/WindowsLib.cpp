@@ -1,7 +1,5 @@
 #include "gui/controls/WindowsLib.h"
 
-#include "gui/controls/AnsiText.h"
-
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -12,6 +10,8 @@
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
+
+#include "gui/controls/AnsiText.h"
 
 namespace tapwise {
 

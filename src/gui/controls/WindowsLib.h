@@ -11,9 +11,9 @@
 #include <QRect>
 #include <QSize>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
-#include <initializer_list>
 #include <vector>
 
 class QPainter;

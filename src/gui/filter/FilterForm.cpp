@@ -1,11 +1,5 @@
 #include "gui/filter/FilterForm.h"
 
-#include "core/platform/ComNumbers.h"
-#include "core/session/MonitorSession.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/WindowFont.h"
-#include "gui/filter/HighlightEditor.h"
-
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +9,12 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include "core/platform/ComNumbers.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/WindowFont.h"
+#include "gui/filter/HighlightEditor.h"
 
 namespace tapwise {
 

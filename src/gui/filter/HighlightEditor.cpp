@@ -1,14 +1,14 @@
 #include "gui/filter/HighlightEditor.h"
 
-#include "core/session/MonitorSession.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/WindowDialogs.h"
-
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QToolButton>
+
+#include "core/session/MonitorSession.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/WindowDialogs.h"
 
 namespace tapwise {
 

@@ -1,5 +1,12 @@
 #include "gui/find/FindBar.h"
 
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
 #include "core/config/ColourTable.h"
 #include "core/session/MonitorSession.h"
 #include "gui/appearance/Appearance.h"
@@ -7,13 +14,6 @@
 #include "gui/controls/SystemColours.h"
 #include "gui/controls/ToolIcons.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
-
-#include <QApplication>
-#include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QToolButton>
 
 namespace tapwise {
 

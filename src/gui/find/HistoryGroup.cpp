@@ -1,12 +1,12 @@
 #include "gui/find/HistoryGroup.h"
 
-#include "core/display/PacketHistory.h"
-#include "gui/controls/EditUpDown.h"
-
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "core/display/PacketHistory.h"
+#include "gui/controls/EditUpDown.h"
 
 namespace tapwise {
 

@@ -1,14 +1,14 @@
 #include "gui/mainwindow/DisplayCommands.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "core/session/MonitorSession.h"
 #include "core/userpackets/ClipboardPacket.h"
 #include "gui/controls/AnsiText.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/MessageQueue.h"
-
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
 
 namespace tapwise {
 

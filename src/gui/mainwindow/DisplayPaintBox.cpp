@@ -1,11 +1,5 @@
 #include "gui/mainwindow/DisplayPaintBox.h"
 
-#include "core/display/TimedHexLine.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/SystemColours.h"
-#include "gui/controls/ToolIcons.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QMouseEvent>
@@ -16,6 +10,12 @@
 #include <QWheelEvent>
 
 #include <cmath>
+
+#include "core/display/TimedHexLine.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/SystemColours.h"
+#include "gui/controls/ToolIcons.h"
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

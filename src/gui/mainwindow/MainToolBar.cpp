@@ -1,10 +1,10 @@
 #include "gui/mainwindow/MainToolBar.h"
 
-#include "gui/controls/ToolIcons.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QButtonGroup>
 #include <QPainter>
+
+#include "gui/controls/ToolIcons.h"
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

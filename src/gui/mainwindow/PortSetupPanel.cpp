@@ -1,10 +1,10 @@
 #include "gui/mainwindow/PortSetupPanel.h"
 
+#include <QHBoxLayout>
+
 #include "gui/controls/AnsiText.h"
 #include "gui/controls/TickedLabel.h"
 #include "gui/controls/ToolIcons.h"
-
-#include <QHBoxLayout>
 
 namespace tapwise {
 

@@ -1,12 +1,12 @@
 #include "gui/mainwindow/PortTabHint.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "core/session/MonitorSession.h"
 #include "core/stats/FiguresText.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/mainwindow/PortTabs.h"
-
-#include <QHelpEvent>
-#include <QToolTip>
 
 namespace tapwise {
 

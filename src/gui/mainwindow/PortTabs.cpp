@@ -1,5 +1,11 @@
 #include "gui/mainwindow/PortTabs.h"
 
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
 #include "core/capture/TWComms.h"
 #include "core/platform/LineSpec.h"
 #include "core/session/MonitorSession.h"
@@ -9,12 +15,6 @@
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/PortSetupPanel.h"
 #include "gui/mainwindow/PortTabHint.h"
-
-#include <QPainter>
-#include <QSignalBlocker>
-#include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace tapwise {
 

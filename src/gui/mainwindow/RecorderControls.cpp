@@ -1,5 +1,7 @@
 #include "gui/mainwindow/RecorderControls.h"
 
+#include <cstdio>
+
 #include "core/recorder/RecordFormats.h"
 #include "core/recorder/Recorder.h"
 #include "core/session/MonitorSession.h"
@@ -8,8 +10,6 @@
 #include "gui/mainwindow/MainToolBar.h"
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/StatusPanels.h"
-
-#include <cstdio>
 
 namespace tapwise {
 

@@ -1,11 +1,11 @@
 #include "gui/mainwindow/StatusPanels.h"
 
-#include "gui/controls/WindowsLib.h"
-
 #include <QPainter>
 #include <QTime>
 
 #include <algorithm>
+
+#include "gui/controls/WindowsLib.h"
 
 namespace tapwise {
 

@@ -1,8 +1,20 @@
 #include "gui/mainwindow/TWMain.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
 #include "core/session/PortReport.h"
+#include "gui/appearance/Appearance.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/TabControlSmart.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/find/FindBar.h"
 #include "gui/mainwindow/DisplayCommands.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
 #include "gui/mainwindow/FilterControls.h"
@@ -16,20 +28,8 @@
 #include "gui/mainwindow/TickPacer.h"
 #include "gui/mainwindow/ToolWindows.h"
 #include "gui/mainwindow/TypedKeys.h"
-#include "gui/find/FindBar.h"
-#include "gui/appearance/Appearance.h"
 #include "gui/options/Properties.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/TabControlSmart.h"
-#include "gui/controls/WindowDialogs.h"
 #include "gui/userpackets/UserPacketsForm.h"
-
-#include <QApplication>
-#include <QCloseEvent>
-#include <QScrollArea>
-#include <QVBoxLayout>
-
-#include <cstdio>
 
 namespace tapwise {
 

@@ -18,9 +18,9 @@
 #include "core/config/UserSettings.h"
 #include "core/display/DisplayListener.h"
 #include "core/session/MonitorSession.h"
+#include "core/session/SessionListener.h"
 #include "gui/mainwindow/MessageQueue.h"
 #include "gui/mainwindow/ProjectCommands.h"
-#include "core/session/SessionListener.h"
 
 namespace tapwise {
 

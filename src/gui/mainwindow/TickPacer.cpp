@@ -1,12 +1,12 @@
 #include "gui/mainwindow/TickPacer.h"
 
-#include "core/session/MonitorSession.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSocketNotifier>
 
 #include <chrono>
+
+#include "core/session/MonitorSession.h"
 
 namespace tapwise {
 

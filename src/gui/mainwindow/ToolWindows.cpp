@@ -1,20 +1,20 @@
 #include "gui/mainwindow/ToolWindows.h"
 
-#include "core/config/INIUnit.h"
-#include "gui/about/AboutForm.h"
-#include "gui/filter/FilterForm.h"
-#include "gui/controls/ToolIcons.h"
-#include "gui/mainwindow/MainToolBar.h"
-#include "gui/options/Colours.h"
-#include "gui/options/Properties.h"
-#include "gui/statistics/StatisticsForm.h"
-#include "gui/userpackets/UserPacketsForm.h"
-
 #include <QAction>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QToolButton>
+
+#include "core/config/INIUnit.h"
+#include "gui/about/AboutForm.h"
+#include "gui/controls/ToolIcons.h"
+#include "gui/filter/FilterForm.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/options/Colours.h"
+#include "gui/options/Properties.h"
+#include "gui/statistics/StatisticsForm.h"
+#include "gui/userpackets/UserPacketsForm.h"
 
 namespace tapwise {
 

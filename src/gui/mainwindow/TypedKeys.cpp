@@ -1,10 +1,10 @@
 #include "gui/mainwindow/TypedKeys.h"
 
+#include <QKeyEvent>
+
 #include "core/capture/TWComms.h"
 #include "core/session/MonitorSession.h"
 #include "gui/controls/AnsiText.h"
-
-#include <QKeyEvent>
 
 namespace tapwise {
 

@@ -1,14 +1,14 @@
 #include "gui/markup/Markup.h"
 
-#include "gui/controls/AnsiText.h"
-#include "gui/markup/MarkupLayout.h"
-
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
 
 #include <algorithm>
 #include <optional>
+
+#include "gui/controls/AnsiText.h"
+#include "gui/markup/MarkupLayout.h"
 
 namespace tapwise {
 

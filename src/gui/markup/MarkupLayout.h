@@ -9,14 +9,14 @@
 //   sign, \[ start size, \] twice, \^ two thirds, \| one and a half times the
 //   start size. Any other escape, and a lone backslash at the end, is dropped.
 
-#include "gui/markup/MarkupMetrics.h"
-
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "gui/markup/MarkupMetrics.h"
 
 namespace tapwise {
 

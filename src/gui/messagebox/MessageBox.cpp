@@ -1,19 +1,19 @@
 #include "gui/messagebox/MessageBox.h"
 
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/Border.h"
-#include "gui/controls/Box.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/markup/Markup.h"
-#include "gui/messagebox/MessageGlyphs.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/Border.h"
+#include "gui/controls/Box.h"
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/WindowsLib.h"
+#include "gui/markup/Markup.h"
+#include "gui/messagebox/MessageGlyphs.h"
 
 namespace tapwise {
 

@@ -8,9 +8,6 @@
 // any other character beeps and leaves the box open. The box has no caption
 // bar: it is dragged by its body above the button strip.
 
-#include "gui/messagebox/MessageBoxLayout.h"
-#include "gui/messagebox/MessageKind.h"
-
 #include <QDialog>
 
 #include <cstdint>
@@ -18,6 +15,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "gui/messagebox/MessageBoxLayout.h"
+#include "gui/messagebox/MessageKind.h"
 
 namespace tapwise {
 

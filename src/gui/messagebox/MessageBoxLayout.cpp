@@ -1,9 +1,9 @@
 #include "gui/messagebox/MessageBoxLayout.h"
 
-#include "core/util/AnsiStringLib.h"
-
 #include <algorithm>
 #include <array>
+
+#include "core/util/AnsiStringLib.h"
 
 namespace tapwise {
 

@@ -4,8 +4,6 @@
 // list is cut into words, which glyph a word gets, and where a box that
 // reaches off the screen is pulled back to.
 
-#include "gui/markup/Markup.h"
-
 #include <QPoint>
 #include <QRect>
 
@@ -13,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "gui/markup/Markup.h"
 
 namespace tapwise {
 

@@ -1,10 +1,10 @@
 #include "gui/messagebox/MessageGlyphs.h"
 
-#include "gui/controls/FoldedSheet.h"
-
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
+
+#include "gui/controls/FoldedSheet.h"
 
 namespace tapwise {
 

@@ -2,9 +2,9 @@
 // The pictures of the message box: its six 16 x 16 button glyphs and the
 // 53 x 53 icon that tells information, error and question apart.
 
-#include "gui/messagebox/MessageKind.h"
-
 #include <QPixmap>
+
+#include "gui/messagebox/MessageKind.h"
 
 class QPainter;
 

@@ -1,11 +1,5 @@
 #include "gui/options/Colours.h"
 
-#include "core/config/ColourTable.h"
-#include "gui/appearance/Appearance.h"
-#include "gui/controls/SystemColours.h"
-#include "gui/controls/WindowDialogs.h"
-#include "gui/controls/WindowFont.h"
-
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -13,6 +7,12 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "core/config/ColourTable.h"
+#include "gui/appearance/Appearance.h"
+#include "gui/controls/SystemColours.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/controls/WindowFont.h"
 
 namespace tapwise {
 

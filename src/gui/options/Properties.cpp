@@ -1,18 +1,5 @@
 #include "gui/options/Properties.h"
 
-#include "core/session/MonitorSession.h"
-#include "gui/appearance/Appearance.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/Box.h"
-#include "gui/controls/EditUpDown.h"
-#include "gui/controls/NiceLabel.h"
-#include "gui/controls/PanelTransparent.h"
-#include "gui/controls/WindowDialogs.h"
-#include "gui/controls/WindowFont.h"
-#include "gui/options/Colours.h"
-#include "gui/options/RecordOptions.h"
-#include "gui/find/HistoryGroup.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,6 +13,19 @@
 
 #include <algorithm>
 #include <iterator>
+
+#include "core/session/MonitorSession.h"
+#include "gui/appearance/Appearance.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/Box.h"
+#include "gui/controls/EditUpDown.h"
+#include "gui/controls/NiceLabel.h"
+#include "gui/controls/PanelTransparent.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/controls/WindowFont.h"
+#include "gui/find/HistoryGroup.h"
+#include "gui/options/Colours.h"
+#include "gui/options/RecordOptions.h"
 
 namespace tapwise {
 

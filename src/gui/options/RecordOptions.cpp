@@ -1,15 +1,15 @@
 #include "gui/options/RecordOptions.h"
 
-#include "core/recorder/RotationSettings.h"
-#include "core/session/MonitorSession.h"
-#include "gui/controls/EditUpDown.h"
-
 #include <QGridLayout>
 #include <QLabel>
 #include <QRadioButton>
 
 #include <algorithm>
 #include <cstdint>
+
+#include "core/recorder/RotationSettings.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/EditUpDown.h"
 
 namespace tapwise {
 

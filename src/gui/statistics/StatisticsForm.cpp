@@ -1,13 +1,5 @@
 #include "gui/statistics/StatisticsForm.h"
 
-#include "core/config/ColourTable.h"
-#include "core/session/MonitorSession.h"
-#include "core/stats/FiguresText.h"
-#include "gui/appearance/Appearance.h"
-#include "gui/controls/AnsiText.h"
-#include "gui/controls/SystemColours.h"
-#include "gui/controls/WindowFont.h"
-
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,6 +8,14 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+
+#include "core/config/ColourTable.h"
+#include "core/session/MonitorSession.h"
+#include "core/stats/FiguresText.h"
+#include "gui/appearance/Appearance.h"
+#include "gui/controls/AnsiText.h"
+#include "gui/controls/SystemColours.h"
+#include "gui/controls/WindowFont.h"
 
 namespace tapwise {
 

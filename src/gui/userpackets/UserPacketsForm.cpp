@@ -1,5 +1,16 @@
 #include "gui/userpackets/UserPacketsForm.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <string_view>
+
 #include "core/session/MonitorSession.h"
 #include "core/userpackets/PacketCompiler.h"
 #include "core/userpackets/UserPacketEditing.h"
@@ -11,17 +22,6 @@
 #include "gui/controls/WindowDialogs.h"
 #include "gui/controls/WindowsLib.h"
 #include "gui/userpackets/UserPacketsModel.h"
-
-#include <QApplication>
-#include <QClipboard>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QPainter>
-#include <QToolButton>
-#include <QVBoxLayout>
-
-#include <algorithm>
-#include <string_view>
 
 namespace tapwise {
 

@@ -2,17 +2,17 @@
 // start-up is over, in front of what start-up put there, over real
 // pseudo-terminals, offscreen.
 
+#include <QTest>
+
+#include <string>
+#include <vector>
+
 #include "app/WindowProgram.h"
 #include "gui/controls/TabControlSmart.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/TempDir.h"
 #include "support/window/WindowRig.h"
-
-#include <QTest>
-
-#include <string>
-#include <vector>
 
 using namespace tapwise;
 

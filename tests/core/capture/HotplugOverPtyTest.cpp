@@ -3,6 +3,7 @@
 // that are pulled out and plugged in again.
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +14,8 @@
 #include "core/platform/PortMap.h"
 #include "core/platform/PosixSerialDevice.h"
 #include "core/platform/Termios2.h"
-#include "support/PtyAdapter.h"
 #include "support/ProcessUsage.h"
+#include "support/PtyAdapter.h"
 #include "support/QueueWait.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"

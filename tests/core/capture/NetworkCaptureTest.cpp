@@ -3,6 +3,7 @@
 // test holds as the far end of the wire.
 
 #include <gtest/gtest.h>
+
 #include <poll.h>
 #include <sys/resource.h>
 #include <termios.h>
@@ -14,12 +15,12 @@
 #include "core/platform/NetworkSerialDevice.h"
 #include "core/platform/PortMap.h"
 #include "core/platform/Termios2.h"
-#include "support/Pty.h"
+#include "core/util/UserMessages.h"
 #include "support/ProcessUsage.h"
+#include "support/Pty.h"
 #include "support/QueueWait.h"
 #include "support/ResultAssertions.h"
 #include "support/Ser2net.h"
-#include "core/util/UserMessages.h"
 
 namespace tapwise {
 namespace {

@@ -2,6 +2,7 @@
 // POSIX backend: the test writes "the wire" at the master end.
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 
 #include <random>
@@ -11,8 +12,8 @@
 #include "core/platform/PosixSerialDevice.h"
 #include "core/platform/Termios2.h"
 #include "support/FakeOpener.h"
-#include "support/Pty.h"
 #include "support/ProcessUsage.h"
+#include "support/Pty.h"
 #include "support/QueueWait.h"
 
 namespace tapwise {

@@ -2,12 +2,13 @@
 // the "device" pty, the tap opens its slave as COM1, and the test opens
 // COM2's pseudo-terminal as the application would.
 
-#include <algorithm>
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 

@@ -1,18 +1,20 @@
 // The project file: what the writer puts in it, what the reader makes of any
 // bytes, the two fixed layouts, and saving that never leaves a short file.
 
+#include "core/config/ProjectFile.h"
+
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <filesystem>
 #include <random>
 
-#include "core/config/ProjectFile.h"
 #include "core/config/ProjectState.h"
+#include "core/userpackets/PacketCompiler.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
-#include "core/userpackets/PacketCompiler.h"
 
 namespace tapwise {
 namespace {

@@ -1,9 +1,10 @@
+#include "core/config/SettingsLocation.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "core/config/INIUnit.h"
-#include "core/config/SettingsLocation.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 

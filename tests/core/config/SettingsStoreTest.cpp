@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,9 +10,9 @@
 
 #include "core/config/INIUnit.h"
 #include "core/config/WholeFile.h"
+#include "core/util/AnsiStringLib.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
-#include "core/util/AnsiStringLib.h"
 
 namespace tapwise {
 namespace {

@@ -1,3 +1,5 @@
+#include "core/display/DisplayBuffer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,10 +7,9 @@
 #include <string>
 
 #include "core/capture/TWComms.h"
-#include "core/display/DisplayBuffer.h"
 #include "core/display/DisplayDrain.h"
-#include "core/session/PacketFanOut.h"
 #include "core/display/PacketSelection.h"
+#include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"
 #include "support/TestRecords.h"
 

@@ -1,3 +1,5 @@
+#include "core/display/DisplayDrain.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "core/capture/TWComms.h"
-#include "core/display/DisplayDrain.h"
 #include "core/format/HexLines.h"
 #include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"

@@ -1,13 +1,14 @@
 // The display filter: which lines pass for each setting, the rows a filtered
 // display draws out of a full ring, and the words the status bar shows.
 
+#include "core/display/LineFilter.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/display/DisplayDrain.h"
-#include "core/display/LineFilter.h"
 #include "core/display/ShownLines.h"
 #include "support/TestRecords.h"
 

@@ -1,3 +1,5 @@
+#include "core/display/PacketHistory.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -6,7 +8,6 @@
 
 #include "core/display/DisplayDrain.h"
 #include "core/display/DisplayRows.h"
-#include "core/display/PacketHistory.h"
 #include "core/format/HexLines.h"
 #include "support/TestRecords.h"
 

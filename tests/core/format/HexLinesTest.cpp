@@ -1,8 +1,8 @@
+#include "core/format/HexLines.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "core/format/HexLines.h"
 
 namespace tapwise {
 namespace {

@@ -10,10 +10,10 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
-#include "core/recorder/RecordFormats.h"
-#include "core/session/PacketFanOut.h"
 #include "core/format/PcapngWriter.h"
+#include "core/recorder/RecordFormats.h"
 #include "core/recorder/Recorder.h"
+#include "core/session/PacketFanOut.h"
 #include "support/FakeOpener.h"
 #include "support/PcapngBlocks.h"
 #include "support/ResultAssertions.h"

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "core/format/HexLines.h"
 #include "core/format/HexDataReader.h"
+#include "core/format/HexLines.h"
 #include "core/format/PacketDataReader.h"
 #include "core/format/PacketDataWriter.h"
 #include "core/format/RawDataReader.h"
 #include "core/format/RecordFile.h"
+#include "core/util/AnsiStringLib.h"
 #include "support/ResultAssertions.h"
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
-#include "core/util/AnsiStringLib.h"
 
 namespace tapwise {
 namespace {

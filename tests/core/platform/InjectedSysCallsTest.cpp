@@ -2,8 +2,9 @@
 // seam: interrupted and short writes, a full buffer, I/O errors, line error
 // counters, modem lines, lock files, open errors. Everything not scripted
 // goes to the real pseudo-terminal underneath.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>

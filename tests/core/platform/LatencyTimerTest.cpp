@@ -4,12 +4,13 @@
 #include "core/platform/LatencyTimer.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 #include "support/TempDir.h"
 

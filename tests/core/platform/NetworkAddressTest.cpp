@@ -1,9 +1,10 @@
 // Network port addresses on the command line: what is taken, what is
 // refused and how the port shows them.
 
+#include "core/platform/NetworkAddress.h"
+
 #include <gtest/gtest.h>
 
-#include "core/platform/NetworkAddress.h"
 #include "core/platform/PortMap.h"
 #include "support/ResultAssertions.h"
 #include "support/TcpStub.h"

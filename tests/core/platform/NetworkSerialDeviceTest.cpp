@@ -3,19 +3,21 @@
 // included: a pseudo-terminal has no such lines), reports and malformed
 // streams from the server, refused and dropped connections.
 
+#include "core/platform/NetworkSerialDevice.h"
+
 #include <gtest/gtest.h>
+
 #include <poll.h>
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <string>
 #include <thread>
 
-#include "core/platform/NetworkSerialDevice.h"
-#include "support/TcpStub.h"
 #include "core/util/UserMessages.h"
+#include "support/TcpStub.h"
 
 namespace tapwise {
 namespace {

@@ -1,6 +1,7 @@
 #include "core/platform/PortMap.h"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include "support/Pty.h"

@@ -3,6 +3,7 @@
 #include "core/platform/PosixSerialDevice.h"
 
 #include <gtest/gtest.h>
+
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>

@@ -2,13 +2,14 @@
 // that no stream a server sends, however malformed or however cut into
 // reads, changes the data bytes.
 
+#include "core/platform/Rfc2217Codec.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "core/platform/Rfc2217Codec.h"
 #include "support/TcpStub.h"
 
 namespace tapwise {

@@ -4,6 +4,7 @@
 // a pseudo-terminal (telnet with RFC 2217, and raw TCP), and the fake the
 // capture tests rely on.
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "core/platform/StableName.h"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include "support/Pty.h"

@@ -3,6 +3,7 @@
 #include "core/platform/SysfsTty.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include "support/TempDir.h"

@@ -2,6 +2,7 @@
 // link it makes for the application.
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 

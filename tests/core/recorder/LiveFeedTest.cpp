@@ -6,6 +6,7 @@
 #include "core/recorder/LiveFeed.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>

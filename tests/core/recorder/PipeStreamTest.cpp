@@ -2,7 +2,10 @@
 // waits for a reader without waiting itself, delivers every byte in order,
 // and fails (never blocks) when the reader falls behind or goes away.
 
+#include "core/recorder/PipeStream.h"
+
 #include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +13,6 @@
 #include <cstdio>
 #include <string>
 
-#include "core/recorder/PipeStream.h"
 #include "core/recorder/Recording.h"
 #include "core/util/ProcessSetup.h"
 #include "support/Pty.h"

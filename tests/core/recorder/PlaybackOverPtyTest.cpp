@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/capture/TWComms.h"
-#include "core/platform/PosixSerialDevice.h"
 #include "core/format/PacketDataWriter.h"
+#include "core/platform/PosixSerialDevice.h"
 #include "core/recorder/Recorder.h"
 #include "core/recorder/TxThread.h"
 #include "support/FakeOpener.h"

@@ -1,8 +1,11 @@
 // The recorder's state machine, driven as the window's buttons and timer
 // drive it, and recording through the real queue drain.
 
-#include <fcntl.h>
+#include "core/recorder/Recorder.h"
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,10 +16,9 @@
 
 #include "core/capture/TWComms.h"
 #include "core/display/DisplayDrain.h"
+#include "core/format/PacketDataWriter.h"
 #include "core/session/PacketFanOut.h"
 #include "core/util/ProcessSetup.h"
-#include "core/format/PacketDataWriter.h"
-#include "core/recorder/Recorder.h"
 #include "support/FakeOpener.h"
 #include "support/ResultAssertions.h"
 #include "support/SmallDisk.h"

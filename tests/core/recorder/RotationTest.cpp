@@ -4,6 +4,7 @@
 // back by the real player (packet data, raw) or by tshark (pcapng).
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <time.h>
 

@@ -5,6 +5,7 @@
 // anything is: the margins are for a loaded machine.
 
 #include <gtest/gtest.h>
+
 #include <poll.h>
 
 #include <chrono>

@@ -3,6 +3,8 @@
 // and the edits that mark the project changed, rebuild the triggers and tell
 // the listeners.
 
+#include "core/session/MonitorSession.h"
+
 #include <gtest/gtest.h>
 
 #include <termios.h>
@@ -17,9 +19,8 @@
 #include <vector>
 
 #include "core/format/HexLines.h"
-#include "core/recorder/RecorderState.h"
 #include "core/platform/PosixSerialDevice.h"
-#include "core/session/MonitorSession.h"
+#include "core/recorder/RecorderState.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
 #include "support/PtyPorts.h"

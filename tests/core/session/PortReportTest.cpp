@@ -2,7 +2,10 @@
 // the user's own ports with the reason, and the probed ports that exist but
 // were refused, with the remedy where there is one.
 
+#include "core/session/PortReport.h"
+
 #include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -15,7 +18,6 @@
 
 #include "core/platform/PortMap.h"
 #include "core/session/MonitorSession.h"
-#include "core/session/PortReport.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
 #include "support/ResultAssertions.h"

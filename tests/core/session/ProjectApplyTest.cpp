@@ -1,9 +1,10 @@
 // A project between its data and the running program: the port manager (over
 // fake devices) and the user packets.
 
+#include "core/session/ProjectApply.h"
+
 #include <gtest/gtest.h>
 
-#include "core/session/ProjectApply.h"
 #include "support/FakeOpener.h"
 
 namespace tapwise {

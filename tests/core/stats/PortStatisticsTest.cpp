@@ -2,13 +2,14 @@
 // over the last second and its peak on a clock the test moves, the load at
 // a port's line settings, the running totals kept elsewhere, and Reset.
 
+#include "core/stats/PortStatistics.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
 #include "core/stats/FiguresText.h"
-#include "core/stats/PortStatistics.h"
 #include "support/TestRecords.h"
 
 namespace tapwise {

@@ -2,13 +2,14 @@
 // reader in both display modes, and the raw reader, on the texts a user's
 // clipboard may hold, up to one packet of 4096 bytes.
 
+#include "core/userpackets/ClipboardPacket.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/capture/PacketRecord.h"
-#include "core/userpackets/ClipboardPacket.h"
 
 namespace tapwise {
 namespace {

@@ -2,13 +2,14 @@
 // a rule that does not compile says, and the display lines they mark as
 // packets come and when the rules change.
 
+#include "core/userpackets/HighlightRules.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/display/DisplayDrain.h"
-#include "core/userpackets/HighlightRules.h"
 #include "support/TestRecords.h"
 
 namespace tapwise {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "core/capture/TWComms.h"
+#include "core/userpackets/UserPackets.h"
 #include "support/FakeOpener.h"
 #include "support/QueueWait.h"
-#include "core/userpackets/UserPackets.h"
 
 namespace tapwise {
 namespace {

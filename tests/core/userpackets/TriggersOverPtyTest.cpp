@@ -10,10 +10,10 @@
 
 #include "core/capture/TWComms.h"
 #include "core/platform/PosixSerialDevice.h"
+#include "core/userpackets/UserPackets.h"
 #include "support/FakeOpener.h"
 #include "support/Pty.h"
 #include "support/QueueWait.h"
-#include "core/userpackets/UserPackets.h"
 
 namespace tapwise {
 namespace {

@@ -2,13 +2,14 @@
 // their labels, trimming and pasting, moving rows, and turning the messages
 // into plain text for the headless program.
 
+#include "core/userpackets/UserPacketEditing.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "core/userpackets/UserPacketEditing.h"
 #include "core/userpackets/UserPacketKeys.h"
 #include "core/userpackets/UserPacketTable.h"
 #include "core/util/MarkupText.h"

@@ -1,6 +1,8 @@
 // Date-times as microseconds, and local date-times back to the instant they
 // stand for, under time zones with summer time.
 
+#include "core/util/Clock.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,8 +10,6 @@
 #include <optional>
 #include <random>
 #include <string>
-
-#include "core/util/Clock.h"
 
 namespace tapwise {
 namespace {

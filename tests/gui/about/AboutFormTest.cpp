@@ -3,21 +3,22 @@
 // splash and beside the main window.
 
 #include "gui/about/AboutForm.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/controls/WindowsLib.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
 #include <functional>
 #include <vector>
+
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/WindowsLib.h"
 
 using namespace tapwise;
 

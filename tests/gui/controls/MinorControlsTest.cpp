@@ -1,14 +1,14 @@
-#include "gui/controls/Box.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/controls/CheckBoxTransparent.h"
-#include "gui/controls/PanelTransparent.h"
-#include "gui/controls/WindowsLib.h"
-
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+
+#include "gui/controls/Box.h"
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/CheckBoxTransparent.h"
+#include "gui/controls/PanelTransparent.h"
+#include "gui/controls/WindowsLib.h"
 
 using namespace tapwise;
 

@@ -2,12 +2,13 @@
 // follows caption, gap and font, alignment places the text, and the border
 // hugs the text block at the top-left whatever the alignment.
 
-#include "gui/markup/Markup.h"
 #include "gui/controls/NiceLabel.h"
-#include "gui/controls/WindowsLib.h"
 
 #include <QImage>
 #include <QtTest>
+
+#include "gui/controls/WindowsLib.h"
+#include "gui/markup/Markup.h"
 
 using namespace tapwise;
 

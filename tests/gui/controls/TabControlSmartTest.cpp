@@ -1,5 +1,4 @@
 #include "gui/controls/TabControlSmart.h"
-#include "gui/controls/WindowsLib.h"
 
 #include <QApplication>
 #include <QImage>
@@ -10,6 +9,8 @@
 
 #include <string>
 #include <vector>
+
+#include "gui/controls/WindowsLib.h"
 
 using namespace tapwise;
 

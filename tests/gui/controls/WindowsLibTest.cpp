@@ -1,4 +1,3 @@
-#include "gui/controls/AnsiText.h"
 #include "gui/controls/WindowsLib.h"
 
 #include <QApplication>
@@ -6,6 +5,8 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTest>
+
+#include "gui/controls/AnsiText.h"
 
 using namespace tapwise;
 

@@ -3,16 +3,7 @@
 // display draws and the status bar's words, never what is captured,
 // counted or recorded.
 
-#include "core/session/MonitorSession.h"
 #include "gui/filter/FilterForm.h"
-#include "gui/filter/HighlightEditor.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/StatusPanels.h"
-#include "gui/mainwindow/ToolWindows.h"
-#include "support/PtyPorts.h"
-#include "support/TempDir.h"
-#include "support/window/WindowRig.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -23,6 +14,16 @@
 #include <QTest>
 
 #include <string>
+
+#include "core/session/MonitorSession.h"
+#include "gui/filter/HighlightEditor.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/StatusPanels.h"
+#include "gui/mainwindow/ToolWindows.h"
+#include "support/PtyPorts.h"
+#include "support/TempDir.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 

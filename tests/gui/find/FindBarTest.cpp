@@ -4,17 +4,7 @@
 // current one while capture goes on, and reaches past the ring's 999 lines
 // into the history.
 
-#include "core/capture/TWComms.h"
-#include "core/config/ColourTable.h"
-#include "core/session/MonitorSession.h"
-#include "gui/controls/SystemColours.h"
 #include "gui/find/FindBar.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/TWMain.h"
-#include "support/PtyPorts.h"
-#include "support/TestRecords.h"
-#include "support/window/WindowRig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +15,17 @@
 
 #include <string>
 #include <vector>
+
+#include "core/capture/TWComms.h"
+#include "core/config/ColourTable.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/SystemColours.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/TWMain.h"
+#include "support/PtyPorts.h"
+#include "support/TestRecords.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 

@@ -2,10 +2,7 @@
 // spaced out to whole cells and measured when it arrives, every byte takes
 // exactly one cell, and a new palette reaches the colours it draws with.
 
-#include "core/config/ColourTable.h"
-#include "core/session/MonitorSession.h"
 #include "gui/mainwindow/DisplayPaintBox.h"
-#include "support/TestRecords.h"
 
 #include <QApplication>
 #include <QScrollArea>
@@ -13,6 +10,10 @@
 #include <QtTest>
 
 #include <cmath>
+
+#include "core/config/ColourTable.h"
+#include "core/session/MonitorSession.h"
+#include "support/TestRecords.h"
 
 using namespace tapwise;
 

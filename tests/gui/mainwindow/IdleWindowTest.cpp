@@ -4,13 +4,13 @@
 // shown, and a key or click brings back the quick pace. No wall-clock
 // limits: the waits are generous and only the order of things is checked.
 
+#include <QTest>
+
 #include "core/session/MonitorSession.h"
 #include "gui/mainwindow/TWMain.h"
 #include "gui/mainwindow/TickPacer.h"
 #include "support/PtyPorts.h"
 #include "support/window/WindowRig.h"
-
-#include <QTest>
 
 using namespace tapwise;
 

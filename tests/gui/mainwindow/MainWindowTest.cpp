@@ -3,23 +3,6 @@
 // packets, bytes on the wire show as received packets, the setup controls
 // reach the device, and the keys and tabs behave as the user expects.
 
-#include "core/capture/TWComms.h"
-#include "core/session/MonitorSession.h"
-#include "core/config/INIUnit.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "core/config/ProjectState.h"
-#include "gui/mainwindow/MainToolBar.h"
-#include "gui/mainwindow/PortSetupPanel.h"
-#include "gui/mainwindow/StatusPanels.h"
-#include "gui/mainwindow/TWMain.h"
-#include "core/platform/PosixSerialDevice.h"
-#include "core/platform/Termios2.h"
-#include "gui/controls/TabControlSmart.h"
-#include "support/PcapngBlocks.h"
-#include "support/PtyPorts.h"
-#include "support/TempDir.h"
-#include "support/window/WindowRig.h"
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -31,6 +14,23 @@
 #include <unistd.h>
 
 #include <vector>
+
+#include "core/capture/TWComms.h"
+#include "core/config/INIUnit.h"
+#include "core/config/ProjectState.h"
+#include "core/platform/PosixSerialDevice.h"
+#include "core/platform/Termios2.h"
+#include "core/session/MonitorSession.h"
+#include "gui/controls/TabControlSmart.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/PortSetupPanel.h"
+#include "gui/mainwindow/StatusPanels.h"
+#include "gui/mainwindow/TWMain.h"
+#include "support/PcapngBlocks.h"
+#include "support/PtyPorts.h"
+#include "support/TempDir.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 

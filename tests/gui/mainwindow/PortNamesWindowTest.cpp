@@ -3,6 +3,9 @@
 // the selected port's panel of the status bar, and the interfaces of a
 // pcapng file recorded from the window. Real pseudo-terminals, offscreen.
 
+#include <QComboBox>
+#include <QTest>
+
 #include "core/capture/TWComms.h"
 #include "core/config/ProjectState.h"
 #include "core/session/MonitorSession.h"
@@ -16,9 +19,6 @@
 #include "support/TempDir.h"
 #include "support/Tshark.h"
 #include "support/window/WindowRig.h"
-
-#include <QComboBox>
-#include <QTest>
 
 using namespace tapwise;
 

@@ -2,14 +2,14 @@
 // session's own port map: virtual ports that are always there, and a
 // pseudo-terminal behind a link that stands for a USB adapter.
 
+#include <QTest>
+
 #include "gui/controls/TabControlSmart.h"
 #include "gui/mainwindow/StatusPanels.h"
 #include "gui/mainwindow/TWMain.h"
 #include "support/PtyAdapter.h"
 #include "support/TempDir.h"
 #include "support/window/WindowRig.h"
-
-#include <QTest>
 
 using namespace tapwise;
 

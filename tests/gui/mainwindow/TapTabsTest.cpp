@@ -2,18 +2,18 @@
 // the status bar and the tab hint, and the tabs show the rate the
 // application set once the device has followed it.
 
-#include "gui/controls/TabControlSmart.h"
-#include "gui/mainwindow/PortSetupPanel.h"
-#include "gui/mainwindow/StatusPanels.h"
-#include "gui/mainwindow/TWMain.h"
-#include "support/window/WindowRig.h"
-
 #include <QComboBox>
 #include <QTest>
 
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "gui/controls/TabControlSmart.h"
+#include "gui/mainwindow/PortSetupPanel.h"
+#include "gui/mainwindow/StatusPanels.h"
+#include "gui/mainwindow/TWMain.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 

@@ -3,6 +3,14 @@
 // plays out of COM97 and leaves COM1 alone, and the toolbar's Alt keys leave
 // the playback that start-up began playing.
 
+#include <QApplication>
+#include <QKeySequence>
+#include <QTest>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
 #include "app/CommandLine.h"
 #include "app/DemoOption.h"
 #include "core/capture/TWComms.h"
@@ -12,14 +20,6 @@
 #include "gui/mainwindow/TWMain.h"
 #include "support/Pty.h"
 #include "support/window/WindowRig.h"
-
-#include <QApplication>
-#include <QKeySequence>
-#include <QTest>
-
-#include <chrono>
-#include <string>
-#include <vector>
 
 using namespace tapwise;
 
@@ -48,7 +48,6 @@ struct DemoWindow : Com1, WindowRig {
     }
     return false;
   }
-
 };
 
 }  // namespace

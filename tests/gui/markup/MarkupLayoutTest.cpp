@@ -3,12 +3,13 @@
 // the start size 8 that is 7 px per character, a text height of 13, so
 // H0 = 14 and a tab stop every 56 px.
 
-#include "gui/markup/Markup.h"
 #include "gui/markup/MarkupLayout.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QtTest>
+
+#include "gui/markup/Markup.h"
 
 using namespace tapwise;
 

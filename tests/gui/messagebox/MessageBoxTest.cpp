@@ -2,13 +2,7 @@
 // glyphs, and real boxes run modally and answered with real key presses and
 // clicks.
 
-#include "gui/controls/Box.h"
-#include "gui/controls/BtnTransparent.h"
-#include "gui/markup/Markup.h"
 #include "gui/messagebox/MessageBox.h"
-#include "gui/controls/WindowDialogs.h"
-#include "gui/messagebox/MessageGlyphs.h"
-#include "gui/controls/WindowsLib.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -17,6 +11,13 @@
 #include <QtTest>
 
 #include <functional>
+
+#include "gui/controls/Box.h"
+#include "gui/controls/BtnTransparent.h"
+#include "gui/controls/WindowDialogs.h"
+#include "gui/controls/WindowsLib.h"
+#include "gui/markup/Markup.h"
+#include "gui/messagebox/MessageGlyphs.h"
 
 using namespace tapwise;
 

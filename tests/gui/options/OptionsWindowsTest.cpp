@@ -3,6 +3,19 @@
 // threads, the playback thread and the display at once, and the toolbar
 // opens the tool windows.
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QTest>
+
+#include <thread>
+#include <vector>
+
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
 #include "core/config/ProjectState.h"
@@ -19,19 +32,6 @@
 #include "support/PtyPorts.h"
 #include "support/TempDir.h"
 #include "support/window/WindowRig.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalBlocker>
-#include <QTableWidget>
-#include <QTest>
-
-#include <thread>
-#include <vector>
 
 using namespace tapwise;
 

@@ -5,6 +5,15 @@
 // turns read-only stops the recording with a message while the display goes
 // on.
 
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "core/session/MonitorSession.h"
 #include "gui/controls/EditUpDown.h"
 #include "gui/mainwindow/MainToolBar.h"
@@ -19,15 +28,6 @@
 #include "support/TempDir.h"
 #include "support/TestRecords.h"
 #include "support/window/WindowRig.h"
-
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTest>
-
-#include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 using namespace tapwise;
 

@@ -4,6 +4,14 @@
 // while shown, Reset, its place kept under its name, and the port tab's
 // hint with the port's figures.
 
+#include "gui/statistics/StatisticsForm.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
 #include "core/capture/TWComms.h"
 #include "core/config/INIUnit.h"
 #include "core/session/MonitorSession.h"
@@ -13,15 +21,8 @@
 #include "gui/mainwindow/PortTabHint.h"
 #include "gui/mainwindow/TWMain.h"
 #include "gui/mainwindow/ToolWindows.h"
-#include "gui/statistics/StatisticsForm.h"
 #include "support/PtyPorts.h"
 #include "support/window/WindowRig.h"
-
-#include <QAction>
-#include <QMenu>
-#include <QPushButton>
-#include <QTableWidget>
-#include <QTest>
 
 using namespace tapwise;
 

@@ -4,16 +4,7 @@
 // the grid is what goes out on the wire, and what the clipboard holds is what
 // the display's menu sends.
 
-#include "gui/controls/CheckBoxTransparent.h"
-#include "gui/controls/DrawGridZebra.h"
-#include "gui/controls/WindowsLib.h"
-#include "gui/mainwindow/DisplayPaintBox.h"
-#include "gui/mainwindow/TWMain.h"
-#include "gui/mainwindow/ToolWindows.h"
 #include "gui/userpackets/UserPacketsForm.h"
-#include "gui/userpackets/UserPacketsModel.h"
-#include "support/PtyPorts.h"
-#include "support/window/WindowRig.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,6 +17,16 @@
 #include <algorithm>
 #include <memory>
 #include <vector>
+
+#include "gui/controls/CheckBoxTransparent.h"
+#include "gui/controls/DrawGridZebra.h"
+#include "gui/controls/WindowsLib.h"
+#include "gui/mainwindow/DisplayPaintBox.h"
+#include "gui/mainwindow/TWMain.h"
+#include "gui/mainwindow/ToolWindows.h"
+#include "gui/userpackets/UserPacketsModel.h"
+#include "support/PtyPorts.h"
+#include "support/window/WindowRig.h"
 
 using namespace tapwise;
 using namespace std::chrono_literals;
