@@ -191,8 +191,11 @@ void TRxThread::Execute() {
       }
     }
     nextPass = PassKind::WaitForBytes;
-    // A port without a device (switched off, gone) sleeps until woken.
-    if (woke && bytesRead == 0 && m_slot.Device()) {
+    // A port without a device (switched off, gone) sleeps until woken. A
+    // read that took only a server's commands found input, not nothing: a
+    // storm of them drains at the speed it comes, not one read a pass.
+    SerialDevice* device = m_slot.Device();
+    if (woke && bytesRead == 0 && device && !device->LastReadTookInput()) {
       nextPass = m_deviceHungUp ? PassKind::HangupWait : PassKind::Plain;
     }
     const auto sinceLastRead = static_cast<int32_t>(TickCount() - lastReadTick);

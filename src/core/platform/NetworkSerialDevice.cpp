@@ -265,6 +265,7 @@ void NetworkSerialDevice::CloseSocket() {
 
 size_t NetworkSerialDevice::Read(uint8_t* buffer, size_t maxBytes) {
   m_reader.store(std::this_thread::get_id(), std::memory_order_relaxed);
+  m_tookInput = false;
   if (maxBytes == 0) return 0;
   switch (m_phase) {
     case Phase::Waiting:
@@ -321,6 +322,7 @@ size_t NetworkSerialDevice::ReadConnected(uint8_t* buffer, size_t maxBytes) {
     return 0;
   }
   if (got < 0) got = 0;
+  m_tookInput = got > 0;
   if (!telnet) return static_cast<size_t>(got);
 
   size_t data = 0;

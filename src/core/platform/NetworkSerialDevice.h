@@ -80,6 +80,7 @@ class NetworkSerialDevice : public SerialDevice {
   uint8_t TakeLineErrors() override;
   uint8_t ModemLines() override;
   int WaitHandle() const override { return m_epoll; }
+  bool LastReadTookInput() const override { return m_tookInput; }
 
   // Connections made so far (a test waits for the next one).
   uint32_t Connections() const { return m_connections.load(); }
@@ -184,6 +185,7 @@ class NetworkSerialDevice : public SerialDevice {
   std::string m_problem;  // why the last attempt failed
   int m_retryMs = FirstRetryMs;
   bool m_timerWatched = false;
+  bool m_tookInput = false;  // the last Read took bytes from the socket (reader thread)
   bool m_watchingWritable = false;
   // The user was told the port is down and not yet that it is back.
   bool m_troubleReported = false;

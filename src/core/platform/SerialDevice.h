@@ -60,6 +60,10 @@ class SerialDevice {
   // returns their number: 0 when nothing is waiting, when maxBytes is 0, and
   // when the device has gone away. Never blocks.
   virtual size_t Read(uint8_t* buffer, size_t maxBytes) = 0;
+  // True when the last Read took input that held no data bytes (a network
+  // server's commands): more may be waiting, so the reader goes straight
+  // back to its wait instead of pausing a pass as after a wake-up for nothing.
+  virtual bool LastReadTookInput() const { return false; }
 
   // Writes every byte before it returns, then waits until the driver has sent
   // them. False on a hard error (the device refused or vanished).

@@ -214,6 +214,28 @@ TEST_F(NetworkDeviceStub, BytesBothWaysWithFFAndTheServersReports) {
   EXPECT_EQ(stub.Received(), Text("x\xFF\xFFy\xFF\xFF"));
 }
 
+// A read that takes only the server's commands has found input: the
+// receive thread goes back to its wait at once instead of pausing a pass,
+// so a burst of commands is drained at the speed it comes.
+TEST_F(NetworkDeviceStub, AReadOfCommandsAloneSaysItTookInput) {
+  auto device = Negotiated();
+  uint8_t buffer[64];
+  while (device->Read(buffer, sizeof buffer) > 0) {
+  }
+  (void)device->Read(buffer, sizeof buffer);
+  EXPECT_FALSE(device->LastReadTookInput());
+  ASSERT_TRUE(stub.Send(Command(107, {0x10})));
+  bool tookInput = false;
+  for (int i = 0; i < 200 && !tookInput; ++i) {
+    EXPECT_EQ(device->Read(buffer, sizeof buffer), 0u);
+    tookInput = device->LastReadTookInput();
+    if (!tookInput) std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_TRUE(tookInput);
+  EXPECT_EQ(device->Read(buffer, sizeof buffer), 0u);
+  EXPECT_FALSE(device->LastReadTookInput());
+}
+
 // The stream comes in separate sends, so reads end inside commands
 // (IAC last in a read among them).
 TEST_F(NetworkDeviceStub, MalformedTelnetFromTheServerLeavesTheDataIntact) {
