@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/platform/ComNumbers.h"
+#include "core/platform/SerialDevice.h"
 #include "core/util/Clock.h"
 
 namespace tapwise {
@@ -47,12 +48,24 @@ void Put32BigEndian(std::string& out, uint32_t value) {
   out.append(bytes, 4);
 }
 
+// A received packet's event: its data, or the line error it came with. One
+// event a packet, so where several kinds came together the one that says
+// most of the line goes: a break, then an overrun (bytes lost), then parity;
+// framing, and an error whose kind the device could not tell, as framing.
+RtacEvent RtacEventOfReceived(const PacketRecord& record) {
+  if (record.Error == 0) return RtacEvent::DataRxStart;
+  if (record.ErrorKinds & LineErrorBreak) return RtacEvent::Break;
+  if (record.ErrorKinds & LineErrorOverrun) return RtacEvent::Overflow;
+  if (record.ErrorKinds & LineErrorParity) return RtacEvent::ParityError;
+  return RtacEvent::FramingError;
+}
+
 // The RTAC serial header of a packet (see the header file).
 void AppendRtacHeader(const PacketRecord& record, uint64_t unixMicros, std::string& out) {
   Put32BigEndian(out, static_cast<uint32_t>(unixMicros / 1'000'000));
   Put32BigEndian(out, static_cast<uint32_t>(unixMicros % 1'000'000));
   RtacEvent event = RtacEvent::DataTxStart;
-  if (record.Origin == OriginReceived) event = record.Error != 0 ? RtacEvent::FramingError : RtacEvent::DataRxStart;
+  if (record.Origin == OriginReceived) event = RtacEventOfReceived(record);
   out.push_back(static_cast<char>(event));
   out.push_back('\0');  // the modem lines: not known per packet
   out.append(2, '\0');  // footer

@@ -51,6 +51,9 @@ enum class RtacEvent : uint8_t {
   DataTxStart = 0x01,
   DataRxStart = 0x02,
   FramingError = 0x07,
+  ParityError = 0x08,
+  Break = 0x09,
+  Overflow = 0x0A,
 };
 constexpr size_t RtacHeaderSize = 12;
 

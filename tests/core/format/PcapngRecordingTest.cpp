@@ -222,6 +222,52 @@ TEST(PcapngWriter, RtacSerialPutsItsHeaderBeforeEveryPacket) {
   EXPECT_EQ(packet, Traffic().size());
 }
 
+// A received packet's line error names its kind in the event, as far as
+// the device told it; tshark reads each back by its name.
+TEST(PcapngWriter, RtacSerialEventsTellTheKindOfLineError) {
+  struct Case {
+    uint8_t Kinds;
+    uint8_t Event;
+    const char* Name;
+  };
+  const Case cases[] = {
+      {0, 0x07, "framing (kind unknown)"},
+      {LineErrorFraming, 0x07, "framing"},
+      {LineErrorParity, 0x08, "parity"},
+      {LineErrorOverrun, 0x0A, "overrun"},
+      {LineErrorBreak, 0x09, "break"},
+      {LineErrorBreak | LineErrorParity, 0x09, "break with parity"},
+      {LineErrorOther, 0x07, "other"},
+  };
+  PcapngWriter writer(LinkTypeRtacSerial, Describe, Sequence());
+  std::string file;
+  writer.AppendSectionHeader(file);
+  for (const Case& c : cases) {
+    auto record = MakeRecord(1, "e");
+    record->Error = 1;
+    record->ErrorKinds = c.Kinds;
+    writer.AppendPacket(*record, file);
+  }
+  const PcapngFile read = ReadPcapngBlocks(file);
+  ASSERT_EQ(read.Error, "");
+  std::vector<uint8_t> events;
+  for (const PcapngBlock& block : read.Blocks) {
+    if (block.Type == Packet) events.push_back(static_cast<uint8_t>(block.Data.at(8)));
+  }
+  ASSERT_EQ(events.size(), std::size(cases));
+  for (size_t i = 0; i < events.size(); ++i) EXPECT_EQ(events[i], cases[i].Event) << cases[i].Name;
+
+  TAPWISE_REQUIRE_TSHARK();
+  TempDir dir;
+  TempDir::WriteFile(dir / "errors.pcapng", file);
+  const TsharkRun run = RunTsharkFields(dir / "errors.pcapng", {"rtacser.eventtype"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto rows = FieldRows(run.Out);
+  ASSERT_EQ(rows.size(), std::size(cases));
+  const char* const shown[] = {"0x07", "0x07", "0x08", "0x0a", "0x09", "0x09", "0x07"};
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].at(0), shown[i]) << cases[i].Name;
+}
+
 // What this machine's tshark makes of the header: the event names the
 // direction or the line error, its time is the packet's, and what follows
 // is the packet's bytes, which Decode As hands to Modbus RTU.
