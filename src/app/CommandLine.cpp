@@ -55,7 +55,7 @@ bool TakeFileOption(const std::string& arg, CommandLine& result) {
   }
   return false;
 }
-// "-line:N=SPEC" or "-line:*=SPEC".
+// "-line:N=SETTINGS" or "-line:*=SETTINGS".
 void TakeLineOption(const std::string& arg, CommandLine& result) {
   const std::string value = ValueOf(arg);
   const size_t equals = value.find('=');
@@ -67,11 +67,11 @@ void TakeLineOption(const std::string& arg, CommandLine& result) {
     return;
   }
   const LineSpecParse parsed = ParseLineSpec(std::string_view(value).substr(equals + 1));
-  if (!parsed.Spec) {
+  if (!parsed.Line) {
     result.Problems.push_back(arg + ": " + parsed.Problem);
     return;
   }
-  result.LineOptions.push_back({com, *parsed.Spec, arg});
+  result.LineOptions.push_back({com, *parsed.Line, arg});
 }
 
 // Line settings after the device of -port:, -pair: or -tap: go to the
@@ -86,11 +86,11 @@ void TakePortOption(const std::string& arg, CommandLine& result) {
   const std::string numbers = arg.substr(colon + 1, equals - colon - 1);
   const std::string head = arg.substr(0, equals + 1);
   const bool pair = StartsWith(arg, "-pair:");
-  // -pair:A,B has no device, so all after "=" is the spec.
+  // -pair:A,B has no device, so all after "=" is the line settings.
   SplitTarget split;
   if (pair) {
     const LineSpecParse parsed = ParseLineSpec(std::string_view(arg).substr(equals + 1));
-    split.Line = parsed.Spec;
+    split.Line = parsed.Line;
     split.Problem = parsed.Problem;
   } else {
     split = SplitLineSuffix(std::string_view(arg).substr(equals + 1));

@@ -115,10 +115,10 @@ ExtcapOptions ParseExtcapArguments(const std::vector<std::string>& args) {
     } else if (auto line = reader.Value("--line", problems)) {
       if (!line->empty()) {
         LineSpecParse parsed = ParseLineSpec(*line);
-        if (!parsed.Spec) {
+        if (!parsed.Line) {
           problems.push_back("--line " + *line + ": " + parsed.Problem);
         } else {
-          options.Line = *parsed.Spec;
+          options.Line = *parsed.Line;
           options.LineText = *line;
           options.LineGiven = true;
         }
@@ -172,7 +172,7 @@ std::string ExtcapUsageText() {
          "  --ports LIST     the ports of an \"all ports\" interface, e.g. 1,33-40\n"
          "  --map LIST       more ports for a capture of our own, each as -port:\n"
          "                   takes it (40=/dev/ttyAMA0 41=rfc2217://host:2001)\n"
-         "  --line SPEC      line settings of the ports opened here (115200,8N1)\n"
+         "  --line SETTINGS  line settings of the ports opened here (115200,8N1)\n"
          "  --gap MS         the quiet gap that ends a packet, 5 to 5000 (default 10)\n"
          "  --linktype N     the pcapng link type of a capture of our own (default 147;\n"
          "                   250 carries direction, line errors and modem lines)\n";

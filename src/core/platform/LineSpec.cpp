@@ -3,19 +3,13 @@
 #include <cctype>
 #include <vector>
 
+#include "core/util/AnsiStringLib.h"
+
 namespace tapwise {
 
 namespace {
 
-std::optional<uint32_t> ParseRate(std::string_view text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint32_t>(c - '0');
-  }
-  return value;
-}
+std::optional<uint32_t> ParseRate(std::string_view text) { return DecimalNumber(text, 9); }
 
 // "8N1", "7e2", "5N1.5".
 bool ParseFrame(std::string_view text, LineSpec& spec) {
@@ -107,7 +101,7 @@ LineSpecParse ParseLineSpec(std::string_view text) {
       return result;
     }
   }
-  result.Spec = spec;
+  result.Line = spec;
   return result;
 }
 
@@ -137,8 +131,8 @@ SplitTarget SplitLineSuffix(std::string_view target) {
   split.Target = std::string(target.substr(0, cut)) + std::string(link);
   if (cut < target.size()) {
     LineSpecParse parsed = ParseLineSpec(target.substr(cut + 1));
-    if (parsed.Spec) {
-      split.Line = parsed.Spec;
+    if (parsed.Line) {
+      split.Line = parsed.Line;
     } else {
       split.Problem = parsed.Problem;
     }

@@ -31,7 +31,7 @@ constexpr uint32_t HighestLineRate = 16'000'000;
 // The spec, or the reason it is not one ("11520x is neither a rate nor data
 // bits, parity and stop bits such as 8N1").
 struct LineSpecParse {
-  std::optional<LineSpec> Spec;
+  std::optional<LineSpec> Line;
   std::string Problem;
 };
 LineSpecParse ParseLineSpec(std::string_view text);

@@ -2,19 +2,16 @@
 
 #include <optional>
 
+#include "core/util/AnsiStringLib.h"
+
 namespace tapwise {
 
 namespace {
 
 std::optional<int> ComNumber(std::string_view text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value < 1 || value > MaxComPorts) return std::nullopt;
-  return value;
+  const std::optional<uint32_t> value = DecimalNumber(text, 3);
+  if (!value || *value < 1 || *value > MaxComPorts) return std::nullopt;
+  return static_cast<int>(*value);
 }
 
 }  // namespace

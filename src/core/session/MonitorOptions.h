@@ -21,7 +21,7 @@ struct MonitorOptions {
   std::vector<std::string> PortOptions;  // -port:, -pair:, -tap:, -force:, in order
   std::vector<std::string> ProjectFiles;
 
-  // -line:N=SPEC (Port 0 for -line:*=SPEC) and the settings given after a
+  // -line:N=SETTINGS (Port 0 for -line:*=SETTINGS) and the settings given after a
   // device in -port:, -pair: and -tap:, in order. They win over the
   // project's and are in force before the first byte. Option is the text
   // the user typed, for messages.

@@ -125,6 +125,16 @@ std::string TabField(std::string_view s, size_t n) {
   return std::string(s.substr(fieldStart, fieldEnd == std::string_view::npos ? s.npos : fieldEnd - fieldStart));
 }
 
+std::optional<uint32_t> DecimalNumber(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > std::min<size_t>(maxDigits, 9)) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return value;
+}
+
 std::string IntToText(int32_t n) {
   char buffer[16];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, n);

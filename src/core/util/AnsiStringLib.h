@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ size_t FindPattern(size_t start, std::string_view pattern, std::string_view s);
 std::string TabField(std::string_view s, size_t n);
 
 // --- Number to text ---
+// The value of text that is digits only, at most maxDigits of them (at most
+// 9, so that it fits); nothing for an empty or longer text or any other
+// character.
+std::optional<uint32_t> DecimalNumber(std::string_view text, size_t maxDigits);
 std::string IntToText(int32_t n);
 std::string UIntToText(uint32_t n);
 // The byte 30h + n: a digit for 0..9.

@@ -9,39 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "support/TimeZone.h"
+
 namespace tapwise {
 namespace {
 
 constexpr int64_t Second = 1'000'000;
 
 // Local date-time of an instant under a POSIX zone rule, the way Now() takes it.
-class PacketTimeInZone : public ::testing::Test {
- protected:
-  void Use(const char* rule) {
-    setenv("TZ", rule, 1);
-    tzset();
-  }
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) m_saved = tz;
-  }
-  void TearDown() override {
-    if (m_saved) {
-      setenv("TZ", m_saved->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  static DateTime LocalAt(int64_t unixUs) {
-    const time_t seconds = static_cast<time_t>(unixUs / Second);
-    tm local{};
-    localtime_r(&seconds, &local);
-    return DateTimeFromMicroseconds(unixUs + local.tm_gmtoff * Second);
-  }
-
- private:
-  std::optional<std::string> m_saved;
-};
+class PacketTimeInZone : public InTimeZone {};
 
 TEST_F(PacketTimeInZone, EachStyleShowsTheSameInstant) {
   Use("CET-1CEST,M3.5.0,M10.5.0/3");

@@ -27,15 +27,15 @@ TEST(LineSpec, SoundSpecsSetWhatTheyNameAndKeepTheRest) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const LineSpecParse parsed = ParseLineSpec(c.text);
-    ASSERT_TRUE(parsed.Spec) << parsed.Problem;
-    const LineFormat format = parsed.Spec->AppliedTo(LineFormat{});
+    ASSERT_TRUE(parsed.Line) << parsed.Problem;
+    const LineFormat format = parsed.Line->AppliedTo(LineFormat{});
     EXPECT_EQ(format.BaudRate, c.expected.BaudRate);
     EXPECT_EQ(format.Parity, c.expected.Parity);
     EXPECT_EQ(format.DataBits, c.expected.DataBits);
     EXPECT_EQ(format.StopBits, c.expected.StopBits);
   }
   // A rate alone leaves a frame set before it.
-  const LineFormat kept = ParseLineSpec("4800").Spec->AppliedTo(LineFormat{9600, ParityEven, 7, StopTwo});
+  const LineFormat kept = ParseLineSpec("4800").Line->AppliedTo(LineFormat{9600, ParityEven, 7, StopTwo});
   EXPECT_EQ(kept.Parity, ParityEven);
   EXPECT_EQ(kept.DataBits, 7);
   EXPECT_EQ(kept.BaudRate, 4800u);
@@ -64,7 +64,7 @@ TEST(LineSpec, MalformedSpecsSayWhatIsWrong) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const LineSpecParse parsed = ParseLineSpec(c.text);
-    EXPECT_FALSE(parsed.Spec);
+    EXPECT_FALSE(parsed.Line);
     EXPECT_EQ(parsed.Problem, c.problem);
   }
 }

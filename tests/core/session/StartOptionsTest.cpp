@@ -16,7 +16,7 @@ namespace tapwise {
 namespace {
 
 MonitorOptions::LineOption Line(int port, const char* spec) {
-  return {port, *ParseLineSpec(spec).Spec, std::string("-line:") + (port ? std::to_string(port) : "*") + "=" + spec};
+  return {port, *ParseLineSpec(spec).Line, std::string("-line:") + (port ? std::to_string(port) : "*") + "=" + spec};
 }
 
 TEST(StartOptions, LineSettingsReachTheDeviceAndWinOverTheProject) {

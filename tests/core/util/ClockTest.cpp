@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include "support/TimeZone.h"
+
 namespace tapwise {
 namespace {
 
@@ -42,37 +44,6 @@ TEST(Clock, EveryMicrosecondUntil2079SurvivesADateTime) {
   EXPECT_EQ(DateTimeFromMicroseconds(Midnight(2023, 3, 15) + 12 * Hour), 45000.5);
 }
 
-// Runs the test body under a time zone given as a POSIX rule (which needs
-// no zone files), and puts the old one back.
-class InTimeZone : public ::testing::Test {
- protected:
-  void Use(const char* rule) {
-    setenv("TZ", rule, 1);
-    tzset();
-  }
-  void SetUp() override {
-    if (const char* tz = std::getenv("TZ")) m_saved = tz;
-  }
-  void TearDown() override {
-    if (m_saved) {
-      setenv("TZ", m_saved->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
-  // What Now() records for an instant: the local time.
-  static DateTime LocalAt(int64_t unixUs) {
-    const time_t seconds = static_cast<time_t>(unixUs / Second);
-    tm local{};
-    localtime_r(&seconds, &local);
-    return DateTimeFromMicroseconds(unixUs + local.tm_gmtoff * Second);
-  }
-
- private:
-  std::optional<std::string> m_saved;
-};
 
 TEST_F(InTimeZone, ALocalTimeGoesBackToItsInstantAcrossTheChanges) {
   struct Zone {

@@ -34,7 +34,7 @@ struct NamedRig : PtyPorts, WindowRig {
   static MonitorOptions Named() {
     MonitorOptions options;
     options.Names = {{3, "Meter"}};
-    options.LineOptions = {{7, *ParseLineSpec("250000,8N2").Spec, "-line:7=250000,8N2"}};
+    options.LineOptions = {{7, *ParseLineSpec("250000,8N2").Line, "-line:7=250000,8N2"}};
     return options;
   }
 };
